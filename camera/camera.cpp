@@ -1,0 +1,53 @@
+// Cameras and their view matrices: see camera.h.
+#include "camera/camera.h"
+
+#include <cmath>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+glm::mat4 lookAtOr(glm::vec3 eye, glm::vec3 centre, glm::vec3 up, const glm::mat4& previous) {
+    const glm::vec3 f = centre - eye;
+    const glm::vec3 side = glm::cross(f, up);
+    if (glm::dot(f, f) == 0.0f || glm::dot(side, side) == 0.0f) return previous;
+    const glm::mat4 m = glm::lookAt(eye, centre, up);
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r)
+            if (!std::isfinite(m[c][r])) return previous;
+    return m;
+}
+
+camera::camera() : eye(30.0f, 30.0f, 30.0f) {
+    view = lookAtOr(eye, look, up, glm::mat4(1.0f));
+}
+
+camera::camera(glm::vec3 eye_, glm::vec3 look_, glm::vec3 /*up*/, unsigned start_, unsigned end_)
+    : eye(eye_), look(look_), start(start_), end(end_) {
+    view = lookAtOr(eye, look, up, glm::mat4(1.0f));
+}
+
+camera::camera(unsigned start_, unsigned end_) : mode(3), start(start_), end(end_) {}
+
+bool camera::is_on_time(double t) const {
+    if (end == start) return true; // an empty window means "always"
+    if (start > t) return false;
+    if (t > end) return false;
+    return true;
+}
+
+void camera::position_update(double t) {
+    if (mode != 1 && mode != 3) return;
+    // An empty window would divide by zero; such a camera shows its curve at u = 0.
+    float u = 0.0f;
+    if (end != start) u = static_cast<float>(t - start) / static_cast<float>(end - start);
+
+    float p[3];
+    path.getGlobalCatmullRomPoint(u, p);
+    eye = glm::vec3(p[0], p[1], p[2]);
+    if (mode == 3) {
+        float d[3];
+        path.getGlobalCatmullRomPointTangent(u, d);
+        // The tangent itself is the point looked at, not eye + tangent.
+        look = glm::vec3(d[0], d[1], d[2]);
+    }
+    view = lookAtOr(eye, look, up, view);
+}

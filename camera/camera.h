@@ -1,0 +1,37 @@
+#pragma once
+#include <glm/glm.hpp>
+
+#include "graph/curve.h"
+
+// A view of the scene for a time window: static (mode 0), or with its eye on a closed curve,
+// looking at a fixed point (mode 1) or at the curve's tangent taken as a point (mode 3).
+class camera {
+public:
+    // Eye (30, 30, 30) looking at the origin; start = end, so active at every time.
+    camera();
+    // Static camera; the up argument is ignored, up is always (0, 1, 0).
+    camera(glm::vec3 eye, glm::vec3 look, glm::vec3 up, unsigned start, unsigned end);
+    // Moving camera (mode 3) with an empty path and the identity view until its first update.
+    camera(unsigned start, unsigned end);
+
+    // Active for start <= t <= end; a window whose start equals its end is always active.
+    bool is_on_time(double t) const;
+    // Moves a moving camera to scene time t and recomputes the view; a static one is unchanged.
+    void position_update(double t);
+
+    glm::mat4 viewMatrix() const { return view; }  // a copy; position_update computes it
+    glm::vec3 GetPosition() const { return look; } // the look-at point, not the eye
+
+    curve path;   // eye path of the moving modes
+    int mode = 0; // 0 static, 1 moving with fixed look-at, 3 moving along its tangent
+    glm::mat4 view = glm::mat4(1.0f);
+    glm::vec3 eye = glm::vec3(0.0f);
+    glm::vec3 look = glm::vec3(0.0f);
+    glm::vec3 up = glm::vec3(0.0f, 1.0f, 0.0f);
+    double start = 0.0; // seconds of scene time
+    double end = 0.0;
+};
+
+// lookAt(eye, centre, up), or `previous` when the three give no defined view (eye on the
+// centre, or looking along up), so that a degenerate frame keeps the last good matrix.
+glm::mat4 lookAtOr(glm::vec3 eye, glm::vec3 centre, glm::vec3 up, const glm::mat4& previous);

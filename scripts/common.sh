@@ -1,0 +1,46 @@
+# Shared by scripts/test and scripts/demo: install what is missing, then build.
+# shellcheck shell=bash
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Everything the build, the tests and the asset tools need, all from Debian 12.
+PACKAGES=(
+    cmake make g++ pkg-config clang-14 libclang-rt-14-dev
+    libglfw3-dev libglew-dev libtinyxml2-dev libglm-dev libsdl2-mixer-dev
+    libgtest-dev libbenchmark-dev libtinyobjloader-dev
+    xvfb xauth xdotool libgl1-mesa-dri
+    imagemagick sox vorbis-tools assimp-utils
+)
+
+install_missing() {
+    local missing=()
+    local p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+
+# build DIR [cmake options...]
+build() {
+    local dir="$1"
+    shift
+    cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}
+
+# Runs a command on the current display, or on a private Xvfb one when there is none.
+with_display() {
+    if [ -n "${DISPLAY:-}" ]; then
+        "$@"
+    else
+        xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+    fi
+}
