@@ -1,0 +1,269 @@
+// DDS reading without a context: header checks, the level chain, and bounds on hostile sizes.
+#include "gpu/dds.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Dim {
+    std::uint32_t width, height, size;
+};
+
+void put32(std::vector<unsigned char>& f, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        f[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// A DDS file as encoders write it, followed by `data_bytes` of patterned data.
+std::vector<unsigned char> ddsFile(std::uint32_t width, std::uint32_t height, std::uint32_t count,
+                                   const char* code, std::size_t data_bytes,
+                                   std::uint32_t linear_size = 0) {
+    std::vector<unsigned char> f(128 + data_bytes, 0);
+    std::memcpy(f.data(), "DDS ", 4);
+    put32(f, 4, 124);
+    put32(f, 12, height);
+    put32(f, 16, width);
+    put32(f, 20, linear_size);
+    put32(f, 28, count);
+    put32(f, 76, 32);
+    std::memcpy(f.data() + 84, code, 4);
+    for (std::size_t i = 0; i < data_bytes; ++i)
+        f[128 + i] = static_cast<unsigned char>(i * 7 + 3);
+    return f;
+}
+
+DdsImage read(const std::vector<unsigned char>& f) {
+    return readDDS(f.data(), f.size());
+}
+
+void expectLevels(const DdsImage& img, const std::vector<Dim>& want) {
+    ASSERT_EQ(img.levels.size(), want.size());
+    std::size_t offset = 128;
+    for (std::size_t k = 0; k < want.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(img.levels[k].level, k);
+        EXPECT_EQ(img.levels[k].width, want[k].width);
+        EXPECT_EQ(img.levels[k].height, want[k].height);
+        EXPECT_EQ(img.levels[k].size, want[k].size);
+        EXPECT_EQ(img.levels[k].offset, offset);
+        offset += want[k].size;
+    }
+}
+
+std::vector<unsigned char> readDataFile(const std::string& name) {
+    const char* dir = std::getenv("KESTRINE_TEST_DATA");
+    std::ifstream in(std::string(dir ? dir : KESTRINE_TEST_DATA_DIR) + "/" + name,
+                     std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<unsigned char> readThroughFile(std::vector<unsigned char> f) {
+    std::FILE* in = fmemopen(f.data(), f.size(), "rb");
+    EXPECT_NE(in, nullptr);
+    if (!in) return {};
+    std::vector<unsigned char> got = readDdsFile(in);
+    std::fclose(in);
+    return got;
+}
+
+} // namespace
+
+TEST(DdsRead, LevelsHalveDownTheChainInWholeBlocks) {
+    struct Case {
+        const char* name;
+        std::uint32_t width, height, count;
+        const char* code;
+        std::uint32_t format;
+        std::vector<Dim> levels;
+    };
+    const Case cases[] = {
+        {"256x256 DXT1, 9 levels",
+         256,
+         256,
+         9,
+         "DXT1",
+         0x83F1,
+         {{256, 256, 32768},
+          {128, 128, 8192},
+          {64, 64, 2048},
+          {32, 32, 512},
+          {16, 16, 128},
+          {8, 8, 32},
+          {4, 4, 8},
+          {2, 2, 8},
+          {1, 1, 8}}},
+        {"256x64 DXT5, 3 levels",
+         256,
+         64,
+         3,
+         "DXT5",
+         0x83F3,
+         {{256, 64, 16384}, {128, 32, 4096}, {64, 16, 1024}}},
+        {"8x2 DXT3, a side stays at 1",
+         8,
+         2,
+         4,
+         "DXT3",
+         0x83F2,
+         {{8, 2, 32}, {4, 1, 16}, {2, 1, 16}, {1, 1, 16}}},
+        {"100x60 DXT1, partial blocks", 100, 60, 1, "DXT1", 0x83F1, {{100, 60, 3000}}},
+        {"4x4 DXT1, 3 levels need 24 bytes",
+         4,
+         4,
+         3,
+         "DXT1",
+         0x83F1,
+         {{4, 4, 8}, {2, 2, 8}, {1, 1, 8}}},
+        {"one side 0", 0, 8, 2, "DXT1", 0x83F1, {{0, 8, 0}, {1, 4, 8}}},
+        {"count 0", 64, 64, 0, "DXT1", 0x83F1, {}},
+        {"width and height 0", 0, 0, 5, "DXT5", 0x83F3, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::size_t total = 0;
+        for (const Dim& d : c.levels)
+            total += d.size;
+        // The header's linear size (the top level) must not limit the chain.
+        const DdsImage img = read(ddsFile(c.width, c.height, c.count, c.code, total,
+                                          c.levels.empty() ? 0 : c.levels[0].size));
+        EXPECT_EQ(img.status, DdsStatus::Ok);
+        EXPECT_EQ(img.gl_format, c.format);
+        EXPECT_EQ(img.bytes_wanted, 128 + total);
+        expectLevels(img, c.levels);
+    }
+    std::size_t all = 0;
+    for (const DdsLevel& l : read(ddsFile(256, 256, 9, "DXT1", 43704, 32768)).levels)
+        all += l.size;
+    EXPECT_EQ(all, 43704u);
+}
+
+TEST(DdsRead, RejectsWhatIsNotADxtFile) {
+    std::vector<unsigned char> wrong_magic = ddsFile(4, 4, 1, "DXT1", 8);
+    wrong_magic[3] = 'X';
+    std::vector<unsigned char> header_cut = ddsFile(4, 4, 1, "DXT1", 0);
+    header_cut.pop_back();
+    struct Case {
+        const char* name;
+        std::vector<unsigned char> file;
+        DdsStatus status;
+    };
+    const Case cases[] = {
+        {"empty", {}, DdsStatus::NotDds},
+        {"three bytes", {'D', 'D', 'S'}, DdsStatus::NotDds},
+        {"wrong magic", wrong_magic, DdsStatus::NotDds},
+        {"magic alone", {'D', 'D', 'S', ' '}, DdsStatus::HeaderCut},
+        {"123 header bytes", header_cut, DdsStatus::HeaderCut},
+        {"DXT2", ddsFile(4, 4, 1, "DXT2", 16), DdsStatus::UnknownFormat},
+        {"DXT4", ddsFile(4, 4, 1, "DXT4", 16), DdsStatus::UnknownFormat},
+        {"uncompressed", ddsFile(4, 4, 1, "\0\0\0\0", 64), DdsStatus::UnknownFormat},
+        {"lower case", ddsFile(4, 4, 1, "dxt1", 8), DdsStatus::UnknownFormat},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DdsImage img = read(c.file);
+        EXPECT_EQ(img.status, c.status);
+        EXPECT_FALSE(ddsUsable(img.status));
+        EXPECT_TRUE(img.levels.empty());
+        EXPECT_STRNE(ddsStatusText(img.status), "");
+    }
+}
+
+TEST(DdsRead, KeepsOnlyLevelsThatLieWhollyInTheData) {
+    // 256x256 DXT1 whose data ends 100 bytes into the third level.
+    const DdsImage cut = read(ddsFile(256, 256, 9, "DXT1", 32768 + 8192 + 100, 32768));
+    EXPECT_EQ(cut.status, DdsStatus::DataCut);
+    EXPECT_TRUE(ddsUsable(cut.status));
+    expectLevels(cut, {{256, 256, 32768}, {128, 128, 8192}});
+    EXPECT_EQ(cut.bytes_wanted, 128u + 43704u);
+
+    // The header claims 4 GiB of linear size and 32768x32768 pixels in a 200-byte file.
+    const DdsImage huge = read(ddsFile(32768, 32768, 2, "DXT1", 72, 0xFFFFFFFF));
+    EXPECT_EQ(huge.status, DdsStatus::DataCut);
+    EXPECT_TRUE(huge.levels.empty());
+}
+
+TEST(DdsRead, SizesNearTheTopOfThe32BitRangeDoNotWrap) {
+    struct Case {
+        const char* name;
+        std::uint32_t width, height;
+    };
+    // In 32 bits, (0xFFFFFFFD + 3) / 4 is 0 blocks: a bogus empty level.
+    const Case cases[] = {
+        {"width wraps", 0xFFFFFFFD, 4},
+        {"both huge", 0xFFFFFFFF, 0xFFFFFFFF},
+        {"width beyond GLsizei", 0x80000000, 0},
+        {"size beyond GLsizei", 0x10000, 0x10000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DdsImage img = read(ddsFile(c.width, c.height, 3, "DXT5", 4096));
+        EXPECT_EQ(img.status, DdsStatus::LevelTooLarge);
+        EXPECT_TRUE(img.levels.empty());
+    }
+}
+
+TEST(DdsRead, CountPastTheSmallestLevelStopsThere) {
+    const DdsImage img = read(ddsFile(2, 2, 0xFFFFFFFF, "DXT1", 4096));
+    EXPECT_EQ(img.status, DdsStatus::CountPastSmallest);
+    EXPECT_TRUE(ddsUsable(img.status));
+    expectLevels(img, {{2, 2, 8}, {1, 1, 8}});
+}
+
+TEST(DdsRead, ReadsFilesWrittenByImageMagick) {
+    struct Case {
+        const char* file;
+        std::uint32_t format;
+        std::vector<Dim> levels;
+    };
+    const Case cases[] = {
+        {"dds/dxt1_64x64_full.dds",
+         0x83F1,
+         {{64, 64, 2048},
+          {32, 32, 512},
+          {16, 16, 128},
+          {8, 8, 32},
+          {4, 4, 8},
+          {2, 2, 8},
+          {1, 1, 8}}},
+        {"dds/dxt1_64x64_partial.dds", 0x83F1, {{64, 64, 2048}, {32, 32, 512}, {16, 16, 128}}},
+        {"dds/dxt1_4x4_full.dds", 0x83F1, {{4, 4, 8}, {2, 2, 8}, {1, 1, 8}}},
+        {"dds/dxt1_100x60_top.dds", 0x83F1, {{100, 60, 3000}}},
+        {"dds/dxt5_30x18_top.dds", 0x83F3, {{30, 18, 640}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::vector<unsigned char> f = readDataFile(c.file);
+        const DdsImage img = read(f);
+        EXPECT_EQ(img.status, DdsStatus::Ok);
+        EXPECT_EQ(img.gl_format, c.format);
+        EXPECT_EQ(img.bytes_wanted, f.size());
+        expectLevels(img, c.levels);
+    }
+}
+
+TEST(DdsReadFile, ReadsWhatTheLevelsNeedAndNoMore) {
+    struct Case {
+        const char* name;
+        std::vector<unsigned char> file;
+        std::size_t expected;
+    };
+    const Case cases[] = {
+        {"trailing bytes are left", ddsFile(4, 4, 3, "DXT1", 24 + 500, 8), 128 + 24},
+        {"4 GiB claimed, 200 bytes held", ddsFile(32768, 32768, 2, "DXT1", 72, 0xFFFFFFFF), 200},
+        {"not DDS: the header at most", ddsFile(4, 4, 1, "DXT2", 5000), 128},
+        {"shorter than a header", {'D', 'D', 'S', ' ', 1, 2}, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<unsigned char> got = readThroughFile(c.file);
+        ASSERT_EQ(got.size(), c.expected);
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), c.file.begin()));
+    }
+}
