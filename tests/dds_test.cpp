@@ -1,43 +1,16 @@
 // DDS reading without a context: header checks, the level chain, and bounds on hostile sizes.
 #include "gpu/dds.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/test_data.h"
+
 namespace {
 
-struct Dim {
-    std::uint32_t width, height, size;
-};
-
-void put32(std::vector<unsigned char>& f, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        f[at + i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-// A DDS file as encoders write it, followed by `data_bytes` of patterned data.
-std::vector<unsigned char> ddsFile(std::uint32_t width, std::uint32_t height, std::uint32_t count,
-                                   const char* code, std::size_t data_bytes,
-                                   std::uint32_t linear_size = 0) {
-    std::vector<unsigned char> f(128 + data_bytes, 0);
-    std::memcpy(f.data(), "DDS ", 4);
-    put32(f, 4, 124);
-    put32(f, 12, height);
-    put32(f, 16, width);
-    put32(f, 20, linear_size);
-    put32(f, 28, count);
-    put32(f, 76, 32);
-    std::memcpy(f.data() + 84, code, 4);
-    for (std::size_t i = 0; i < data_bytes; ++i)
-        f[128 + i] = static_cast<unsigned char>(i * 7 + 3);
-    return f;
-}
+using Dim = testdata::Level;
 
 DdsImage read(const std::vector<unsigned char>& f) {
     return readDDS(f.data(), f.size());
@@ -55,13 +28,6 @@ void expectLevels(const DdsImage& img, const std::vector<Dim>& want) {
         EXPECT_EQ(img.levels[k].offset, offset);
         offset += want[k].size;
     }
-}
-
-std::vector<unsigned char> readDataFile(const std::string& name) {
-    const char* dir = std::getenv("KESTRINE_TEST_DATA");
-    std::ifstream in(std::string(dir ? dir : KESTRINE_TEST_DATA_DIR) + "/" + name,
-                     std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<unsigned char> readThroughFile(std::vector<unsigned char> f) {
@@ -131,23 +97,23 @@ TEST(DdsRead, LevelsHalveDownTheChainInWholeBlocks) {
         for (const Dim& d : c.levels)
             total += d.size;
         // The header's linear size (the top level) must not limit the chain.
-        const DdsImage img = read(ddsFile(c.width, c.height, c.count, c.code, total,
-                                          c.levels.empty() ? 0 : c.levels[0].size));
+        const DdsImage img = read(testdata::ddsFile(c.width, c.height, c.count, c.code, total,
+                                                    c.levels.empty() ? 0 : c.levels[0].size));
         EXPECT_EQ(img.status, DdsStatus::Ok);
         EXPECT_EQ(img.gl_format, c.format);
         EXPECT_EQ(img.bytes_wanted, 128 + total);
         expectLevels(img, c.levels);
     }
     std::size_t all = 0;
-    for (const DdsLevel& l : read(ddsFile(256, 256, 9, "DXT1", 43704, 32768)).levels)
+    for (const DdsLevel& l : read(testdata::ddsFile(256, 256, 9, "DXT1", 43704, 32768)).levels)
         all += l.size;
     EXPECT_EQ(all, 43704u);
 }
 
 TEST(DdsRead, RejectsWhatIsNotADxtFile) {
-    std::vector<unsigned char> wrong_magic = ddsFile(4, 4, 1, "DXT1", 8);
+    std::vector<unsigned char> wrong_magic = testdata::ddsFile(4, 4, 1, "DXT1", 8);
     wrong_magic[3] = 'X';
-    std::vector<unsigned char> header_cut = ddsFile(4, 4, 1, "DXT1", 0);
+    std::vector<unsigned char> header_cut = testdata::ddsFile(4, 4, 1, "DXT1", 0);
     header_cut.pop_back();
     struct Case {
         const char* name;
@@ -160,10 +126,10 @@ TEST(DdsRead, RejectsWhatIsNotADxtFile) {
         {"wrong magic", wrong_magic, DdsStatus::NotDds},
         {"magic alone", {'D', 'D', 'S', ' '}, DdsStatus::HeaderCut},
         {"123 header bytes", header_cut, DdsStatus::HeaderCut},
-        {"DXT2", ddsFile(4, 4, 1, "DXT2", 16), DdsStatus::UnknownFormat},
-        {"DXT4", ddsFile(4, 4, 1, "DXT4", 16), DdsStatus::UnknownFormat},
-        {"uncompressed", ddsFile(4, 4, 1, "\0\0\0\0", 64), DdsStatus::UnknownFormat},
-        {"lower case", ddsFile(4, 4, 1, "dxt1", 8), DdsStatus::UnknownFormat},
+        {"DXT2", testdata::ddsFile(4, 4, 1, "DXT2", 16), DdsStatus::UnknownFormat},
+        {"DXT4", testdata::ddsFile(4, 4, 1, "DXT4", 16), DdsStatus::UnknownFormat},
+        {"uncompressed", testdata::ddsFile(4, 4, 1, "\0\0\0\0", 64), DdsStatus::UnknownFormat},
+        {"lower case", testdata::ddsFile(4, 4, 1, "dxt1", 8), DdsStatus::UnknownFormat},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -177,14 +143,14 @@ TEST(DdsRead, RejectsWhatIsNotADxtFile) {
 
 TEST(DdsRead, KeepsOnlyLevelsThatLieWhollyInTheData) {
     // 256x256 DXT1 whose data ends 100 bytes into the third level.
-    const DdsImage cut = read(ddsFile(256, 256, 9, "DXT1", 32768 + 8192 + 100, 32768));
+    const DdsImage cut = read(testdata::ddsFile(256, 256, 9, "DXT1", 32768 + 8192 + 100, 32768));
     EXPECT_EQ(cut.status, DdsStatus::DataCut);
     EXPECT_TRUE(ddsUsable(cut.status));
     expectLevels(cut, {{256, 256, 32768}, {128, 128, 8192}});
     EXPECT_EQ(cut.bytes_wanted, 128u + 43704u);
 
     // The header claims 4 GiB of linear size and 32768x32768 pixels in a 200-byte file.
-    const DdsImage huge = read(ddsFile(32768, 32768, 2, "DXT1", 72, 0xFFFFFFFF));
+    const DdsImage huge = read(testdata::ddsFile(32768, 32768, 2, "DXT1", 72, 0xFFFFFFFF));
     EXPECT_EQ(huge.status, DdsStatus::DataCut);
     EXPECT_TRUE(huge.levels.empty());
 }
@@ -203,14 +169,14 @@ TEST(DdsRead, SizesNearTheTopOfThe32BitRangeDoNotWrap) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const DdsImage img = read(ddsFile(c.width, c.height, 3, "DXT5", 4096));
+        const DdsImage img = read(testdata::ddsFile(c.width, c.height, 3, "DXT5", 4096));
         EXPECT_EQ(img.status, DdsStatus::LevelTooLarge);
         EXPECT_TRUE(img.levels.empty());
     }
 }
 
 TEST(DdsRead, CountPastTheSmallestLevelStopsThere) {
-    const DdsImage img = read(ddsFile(2, 2, 0xFFFFFFFF, "DXT1", 4096));
+    const DdsImage img = read(testdata::ddsFile(2, 2, 0xFFFFFFFF, "DXT1", 4096));
     EXPECT_EQ(img.status, DdsStatus::CountPastSmallest);
     EXPECT_TRUE(ddsUsable(img.status));
     expectLevels(img, {{2, 2, 8}, {1, 1, 8}});
@@ -239,7 +205,7 @@ TEST(DdsRead, ReadsFilesWrittenByImageMagick) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::vector<unsigned char> f = readDataFile(c.file);
+        const std::vector<unsigned char> f = testdata::bytes(testdata::path(c.file));
         const DdsImage img = read(f);
         EXPECT_EQ(img.status, DdsStatus::Ok);
         EXPECT_EQ(img.gl_format, c.format);
@@ -255,9 +221,10 @@ TEST(DdsReadFile, ReadsWhatTheLevelsNeedAndNoMore) {
         std::size_t expected;
     };
     const Case cases[] = {
-        {"trailing bytes are left", ddsFile(4, 4, 3, "DXT1", 24 + 500, 8), 128 + 24},
-        {"4 GiB claimed, 200 bytes held", ddsFile(32768, 32768, 2, "DXT1", 72, 0xFFFFFFFF), 200},
-        {"not DDS: the header at most", ddsFile(4, 4, 1, "DXT2", 5000), 128},
+        {"trailing bytes are left", testdata::ddsFile(4, 4, 3, "DXT1", 24 + 500, 8), 128 + 24},
+        {"4 GiB claimed, 200 bytes held",
+         testdata::ddsFile(32768, 32768, 2, "DXT1", 72, 0xFFFFFFFF), 200},
+        {"not DDS: the header at most", testdata::ddsFile(4, 4, 1, "DXT2", 5000), 128},
         {"shorter than a header", {'D', 'D', 'S', ' ', 1, 2}, 6},
     };
     for (const Case& c : cases) {
