@@ -58,29 +58,16 @@ void expectUploaded(GLuint name, GLenum format, const std::vector<unsigned char>
     EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
 }
 
-struct UploadCase {
-    std::string file; // under tests/data, or a name for a file made in memory
-    GLenum format;
-    std::vector<Level> levels;
-};
-
-void checkUploads(const std::vector<UploadCase>& cases, bool in_memory) {
-    for (const UploadCase& c : cases) {
-        SCOPED_TRACE(c.file);
+void checkUploads(const std::vector<testdata::DdsCase>& cases, bool in_memory) {
+    for (const testdata::DdsCase& c : cases) {
+        SCOPED_TRACE(c.name);
         std::vector<unsigned char> file;
         std::string path;
         if (in_memory) {
-            std::size_t total = 0;
-            for (const Level& l : c.levels)
-                total += l.size;
-            const char* code = c.format == GL_COMPRESSED_RGBA_S3TC_DXT1_EXT   ? "DXT1"
-                               : c.format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT ? "DXT3"
-                                                                              : "DXT5";
-            file = testdata::ddsFile(c.levels[0].width, c.levels[0].height,
-                                     std::uint32_t(c.levels.size()), code, total, c.levels[0].size);
-            path = writeTemp(c.file, file);
+            file = testdata::chainFile(c);
+            path = writeTemp("chain.dds", file);
         } else {
-            path = testdata::path(c.file);
+            path = testdata::path(c.name);
             file = testdata::bytes(path);
         }
         testing::internal::CaptureStdout();
@@ -94,63 +81,11 @@ void checkUploads(const std::vector<UploadCase>& cases, bool in_memory) {
 } // namespace
 
 TEST(LoadDds, UploadsEveryLevelOfImageMagickFiles) {
-    checkUploads(
-        {
-            {"dds/dxt1_64x64_full.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
-             {{64, 64, 2048},
-              {32, 32, 512},
-              {16, 16, 128},
-              {8, 8, 32},
-              {4, 4, 8},
-              {2, 2, 8},
-              {1, 1, 8}}},
-            {"dds/dxt1_64x64_partial.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
-             {{64, 64, 2048}, {32, 32, 512}, {16, 16, 128}}},
-            {"dds/dxt1_4x4_full.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
-             {{4, 4, 8}, {2, 2, 8}, {1, 1, 8}}},
-            {"dds/dxt1_8x2_full.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
-             {{8, 2, 16}, {4, 1, 8}, {2, 1, 8}, {1, 1, 8}}},
-            {"dds/dxt1_100x60_top.dds", GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {{100, 60, 3000}}},
-            {"dds/dxt5_32x8_full.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
-             {{32, 8, 256}, {16, 4, 64}, {8, 2, 32}, {4, 1, 16}, {2, 1, 16}, {1, 1, 16}}},
-            {"dds/dxt5_30x18_top.dds", GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, {{30, 18, 640}}},
-        },
-        false);
+    checkUploads(testdata::imageMagickFiles(), false);
 }
 
 TEST(LoadDds, UploadsEveryLevelOfChainsMadeInMemory) {
-    checkUploads(
-        {
-            {"dxt1_256x256.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
-             {{256, 256, 32768},
-              {128, 128, 8192},
-              {64, 64, 2048},
-              {32, 32, 512},
-              {16, 16, 128},
-              {8, 8, 32},
-              {4, 4, 8},
-              {2, 2, 8},
-              {1, 1, 8}}},
-            {"dxt5_256x64.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
-             {{256, 64, 16384}, {128, 32, 4096}, {64, 16, 1024}}},
-            {"dxt3_30x18.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
-             {{30, 18, 640}, {15, 9, 192}, {7, 4, 32}, {3, 2, 16}, {1, 1, 16}}},
-            {"dxt3_8x2.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
-             {{8, 2, 32}, {4, 1, 16}, {2, 1, 16}, {1, 1, 16}}},
-            {"dxt3_12x20_partial.dds",
-             GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
-             {{12, 20, 240}, {6, 10, 96}}},
-        },
-        true);
+    checkUploads(testdata::handMadeChains(), true);
 }
 
 TEST(LoadDds, FullChainSamplesAndPartialChainIsIncomplete) {
