@@ -1,0 +1,134 @@
+// DDS reading without OpenGL: see dds.h.
+#include "gpu/dds.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kHeaderEnd = 128; // "DDS " and the 124-byte header
+// GL takes widths, heights and sizes as GLsizei.
+constexpr std::uint64_t kGlSizeMax = 0x7FFFFFFF;
+
+// The header is little-endian whatever the machine.
+std::uint32_t le32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+constexpr std::uint32_t fourcc(const char* s) {
+    return std::uint32_t(s[0]) | std::uint32_t(s[1]) << 8 | std::uint32_t(s[2]) << 16 |
+           std::uint32_t(s[3]) << 24;
+}
+
+// Appends bytes from `in` until `bytes` holds `total` or the stream ends. Reads through a fixed
+// chunk so that memory follows what arrives, not what the header claims.
+void readUpTo(std::FILE* in, std::vector<unsigned char>& bytes, std::uint64_t total) {
+    std::array<unsigned char, 64 * 1024> chunk;
+    while (bytes.size() < total) {
+        const std::size_t want =
+            std::size_t(std::min<std::uint64_t>(total - bytes.size(), chunk.size()));
+        const std::size_t got = std::fread(chunk.data(), 1, want, in);
+        bytes.insert(bytes.end(), chunk.data(), chunk.data() + got);
+        if (got < want) return;
+    }
+}
+
+} // namespace
+
+bool ddsUsable(DdsStatus status) {
+    return status != DdsStatus::NotDds && status != DdsStatus::HeaderCut &&
+           status != DdsStatus::UnknownFormat;
+}
+
+const char* ddsStatusText(DdsStatus status) {
+    switch (status) {
+    case DdsStatus::Ok:
+        return "a complete DDS file";
+    case DdsStatus::NotDds:
+        return "not a DDS file";
+    case DdsStatus::HeaderCut:
+        return "DDS header cut short";
+    case DdsStatus::UnknownFormat:
+        return "compression is none of DXT1, DXT3, DXT5";
+    case DdsStatus::DataCut:
+        return "image data ends inside a mip-map level";
+    case DdsStatus::LevelTooLarge:
+        return "a mip-map level is too large for OpenGL";
+    case DdsStatus::CountPastSmallest:
+        return "mip-map count goes past the 1x1 level";
+    }
+    return "unknown DDS status";
+}
+
+DdsImage readDDS(const unsigned char* bytes, std::size_t size) {
+    DdsImage img;
+    if (size < 4 || std::memcmp(bytes, "DDS ", 4) != 0) return img;
+    if (size < kHeaderEnd) {
+        img.status = DdsStatus::HeaderCut;
+        return img;
+    }
+    img.height = le32(bytes + 12);
+    img.width = le32(bytes + 16);
+    img.linear_size = le32(bytes + 20);
+    img.mip_count = le32(bytes + 28);
+    img.fourcc = le32(bytes + 84);
+    if (img.fourcc == fourcc("DXT1")) {
+        img.gl_format = 0x83F1; // the RGBA variant: DXT1 blocks may carry one-bit alpha
+        img.block_size = 8;
+    } else if (img.fourcc == fourcc("DXT3")) {
+        img.gl_format = 0x83F2;
+        img.block_size = 16;
+    } else if (img.fourcc == fourcc("DXT5")) {
+        img.gl_format = 0x83F3;
+        img.block_size = 16;
+    } else {
+        img.status = DdsStatus::UnknownFormat;
+        return img;
+    }
+
+    img.status = DdsStatus::Ok;
+    img.bytes_wanted = kHeaderEnd;
+    const auto stop = [&img](DdsStatus why) {
+        if (img.status == DdsStatus::Ok) img.status = why;
+    };
+    // 64-bit arithmetic: a width near 2^32 must not wrap into a small block count.
+    std::uint64_t w = img.width, h = img.height;
+    std::size_t offset = kHeaderEnd;
+    bool past_smallest = false;
+    for (unsigned level = 0; level < img.mip_count && (w != 0 || h != 0); ++level) {
+        // Levels after 1x1 belong to no mip chain, and a count near 2^32 must not loop that long.
+        if (past_smallest) {
+            stop(DdsStatus::CountPastSmallest);
+            break;
+        }
+        const std::uint64_t level_size = (w + 3) / 4 * ((h + 3) / 4) * img.block_size;
+        if (w > kGlSizeMax || h > kGlSizeMax || level_size > kGlSizeMax) {
+            stop(DdsStatus::LevelTooLarge);
+            break;
+        }
+        img.bytes_wanted += level_size;
+        if (img.status == DdsStatus::Ok) {
+            if (level_size > size - offset) {
+                stop(DdsStatus::DataCut);
+            } else {
+                img.levels.push_back(
+                    {level, std::uint32_t(w), std::uint32_t(h), std::uint32_t(level_size), offset});
+                offset += std::size_t(level_size);
+            }
+        }
+        past_smallest = w == 1 && h == 1;
+        w = std::max<std::uint64_t>(w / 2, 1);
+        h = std::max<std::uint64_t>(h / 2, 1);
+    }
+    return img;
+}
+
+std::vector<unsigned char> readDdsFile(std::FILE* in) {
+    std::vector<unsigned char> bytes;
+    readUpTo(in, bytes, kHeaderEnd);
+    const DdsImage head = readDDS(bytes.data(), bytes.size());
+    if (ddsUsable(head.status)) readUpTo(in, bytes, head.bytes_wanted);
+    return bytes;
+}

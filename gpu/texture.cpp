@@ -1,0 +1,39 @@
+// DDS textures on OpenGL: see texture.h.
+#include "gpu/texture.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "gpu/dds.h"
+
+GLuint loadDDS(const char* path) {
+    std::FILE* in = std::fopen(path, "rb");
+    if (!in) {
+        std::printf("%s could not be opened. Are you in the right directory ? Don't forget to read "
+                    "the FAQ !\n",
+                    path);
+        std::getchar(); // the player waits here; tests run with stdin from /dev/null
+        return 0;
+    }
+    const std::vector<unsigned char> bytes = readDdsFile(in);
+    std::fclose(in);
+
+    const DdsImage img = readDDS(bytes.data(), bytes.size());
+    if (img.status == DdsStatus::HeaderCut)
+        std::printf("%s: %s\n", path, ddsStatusText(img.status));
+    if (!ddsUsable(img.status)) return 0;
+
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    for (const DdsLevel& l : img.levels)
+        glCompressedTexImage2D(GL_TEXTURE_2D, GLint(l.level), img.gl_format, GLsizei(l.width),
+                               GLsizei(l.height), 0, GLsizei(l.size), bytes.data() + l.offset);
+    if (img.status != DdsStatus::Ok)
+        std::printf("%s: %s; %zu of %u mip-map levels uploaded\n", path, ddsStatusText(img.status),
+                    img.levels.size(), img.mip_count);
+    return name;
+}
+
+texture::texture(const char* path) : texture_id(loadDDS(path)), file_path(path) {}

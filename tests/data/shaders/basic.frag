@@ -1,0 +1,7 @@
+#version 330 core
+in vec2 UV;
+uniform sampler2D myTextureSampler;
+out vec4 color;
+void main() {
+    color = texture(myTextureSampler, UV);
+}
