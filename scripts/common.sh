@@ -9,7 +9,7 @@ PACKAGES=(
     libglfw3-dev libglew-dev libtinyxml2-dev libglm-dev libsdl2-mixer-dev
     libgtest-dev libbenchmark-dev libtinyobjloader-dev
     xvfb xauth xdotool libgl1-mesa-dri
-    imagemagick sox vorbis-tools assimp-utils
+    imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
 )
 
 install_missing() {

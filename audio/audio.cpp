@@ -1,0 +1,68 @@
+// The player's sound engine: see audio.h.
+#include "audio/audio.h"
+
+#include <cstdio>
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+constexpr int kChunkBytes = 2048; // about 23 ms a buffer: small enough, yet no underruns
+
+// The one line a failed start gets; the demo goes on without music.
+void sayWhy(const char* path, const char* why) {
+    if (path)
+        std::fprintf(stderr, "%s: cannot play the music (%s): playing without music\n", path, why);
+    else
+        std::fprintf(stderr, "No sound device (%s): playing without music\n", why);
+}
+
+} // namespace
+
+audio_engine::audio_engine() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        sayWhy(nullptr, SDL_GetError());
+        return;
+    }
+    subsystem = true;
+    // Decoders are loaded on first use anyway; asking now only moves that cost to start-up.
+    Mix_Init(MIX_INIT_OGG);
+    if (Mix_OpenAudio(kRate, MIX_DEFAULT_FORMAT, kChannels, kChunkBytes) != 0) {
+        sayWhy(nullptr, Mix_GetError());
+        return;
+    }
+    opened = true;
+}
+
+audio_engine::~audio_engine() {
+    if (music) {
+        Mix_HaltMusic();
+        Mix_FreeMusic(music);
+    }
+    if (opened) Mix_CloseAudio();
+    if (subsystem) {
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
+bool audio_engine::play2D(const char* path) {
+    if (!opened || !path) return false;
+    Mix_Music* next = Mix_LoadMUS(path);
+    if (!next) {
+        sayWhy(path, Mix_GetError());
+        return false;
+    }
+    // Halting first keeps Mix_PlayMusic from waiting out a fade of the old music.
+    Mix_HaltMusic();
+    if (music) Mix_FreeMusic(music);
+    music = next;
+    if (Mix_PlayMusic(music, 0) != 0) {
+        sayWhy(path, Mix_GetError());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,37 @@
+#version 330 core
+// Phong lighting of a flat objectColor with a glowing rim, fading into the black background
+// with distance. Samples no texture: untextured models are drawn with texture 0 bound.
+in vec3 worldPos;
+in vec3 worldNormal;
+in vec2 texCoord;
+in vec3 eyePos;
+
+uniform vec3 objectColor;
+uniform vec3 lightColor;
+uniform vec3 lightPos;
+uniform vec3 viewPos; // the point the camera looks at
+
+out vec4 color;
+
+void main() {
+    vec3 n = normalize(worldNormal);
+    if (!gl_FrontFacing) n = -n;
+    vec3 toLight = lightPos - worldPos;
+    float d = length(toLight);
+    vec3 l = toLight / d;
+    vec3 v = normalize(eyePos - worldPos);
+    float falloff = 1.0 / (1.0 + 0.02 * d + 0.0015 * d * d);
+
+    vec3 ambient = mix(vec3(0.10, 0.08, 0.07), vec3(0.22, 0.26, 0.34), 0.5 + 0.5 * n.y);
+    float diffuse = max(dot(n, l), 0.0) * falloff;
+    float specular = pow(max(dot(n, normalize(l + v)), 0.0), 64.0) * 0.8 * falloff;
+    float rim = pow(1.0 - max(dot(n, v), 0.0), 3.0) * 0.7;
+
+    vec3 lit = objectColor * (ambient + diffuse * lightColor + rim) + specular * lightColor;
+
+    vec3 f = worldPos - viewPos;
+    lit *= 1.0 + 0.25 * exp(-dot(f, f) / 20.0);
+
+    float fog = smoothstep(30.0, 85.0, length(eyePos - worldPos));
+    color = vec4(mix(lit, vec3(0.0), fog), 1.0);
+}
