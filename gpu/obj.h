@@ -1,0 +1,44 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <glm/glm.hpp>
+
+// Reading of Wavefront OBJ text (positions, texture coordinates, normals, triangular faces
+// with all three indices per corner) into an unindexed triangle list: three corners per
+// triangle, one entry per corner in each of the three lists.
+//
+// The reading follows C formatted input exactly: each line starts with a word (at most 127
+// bytes, compared up to its first NUL byte; longer words are unrecognised); "v" and "vn" take
+// "%f %f %f\n", "vt" takes "%f %f\n" and is stored as (u, -v), "f" takes
+// "%d/%d/%d %d/%d/%d %d/%d/%d\n", and any other word skips up to 999 bytes or through the line
+// break. Numbers that are not converted are 0. Floats round the decimal text straight to float.
+
+// Why a read failed; `line` in obj_status points at the face for the face failures.
+enum class obj_failure {
+    none,
+    open,       // the file could not be opened or read
+    face_form,  // a face did not give nine integers in the accepted form
+    face_index, // a face index was 0, negative or beyond its list
+};
+
+// What a read found besides the triangles, for tools that explain a failed file.
+struct obj_status {
+    obj_failure failure = obj_failure::none;
+    std::size_t line = 0;            // 1-based line of the failing face's "f" word; 0 if none
+    std::size_t faces = 0;           // faces read, one triangle each
+    std::size_t faces_truncated = 0; // faces with more corners on their line, only 3 kept
+};
+
+// Prints "Loading OBJ file <path>..." and reads the file. On success appends one entry per
+// triangle corner to each list and returns true; on failure prints the reason, leaves the lists
+// unchanged and returns false. After an open failure it waits for one character on stdin.
+bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
+             std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals);
+
+// The same reading over bytes in memory (which may hold NUL bytes): prints nothing, never
+// blocks, and fills *status when given. Lists are appended to only on success.
+bool parseOBJ(const char* data, std::size_t size, std::vector<glm::vec3>& out_vertices,
+              std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals,
+              obj_status* status = nullptr);
