@@ -6,7 +6,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Everything the build, the tests and the asset tools need, all from Debian 12.
 PACKAGES=(
     cmake make g++ pkg-config clang-14 libclang-rt-14-dev
-    libglfw3-dev libglew-dev libtinyxml2-dev libglm-dev libsdl2-mixer-dev
+    libx11-dev libglfw3-dev libglew-dev libtinyxml2-dev libglm-dev libsdl2-mixer-dev
     libgtest-dev libbenchmark-dev libtinyobjloader-dev
     xvfb xauth xdotool libgl1-mesa-dri
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3

@@ -59,8 +59,7 @@ const std::string kTriangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\n"
                               "vn 0 0 1\nvn 0 0 1\nvn 0 0 1\n";
 
 std::string testData(const char* name) {
-    const char* dir = std::getenv("KESTRINE_TEST_DATA");
-    return std::string(dir ? dir : "tests/data") + "/" + name;
+    return std::string(KESTRINE_TEST_DATA) + "/" + name;
 }
 
 // A grid mesh of 2 * n * n triangles with v/vt/vn lines and triangular faces.

@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
-// Paths and bytes of the small files in tests/data, found through KESTRINE_TEST_DATA (set by
-// ctest) or else the folder named at build time; DDS files made in memory.
+// Paths and bytes of the small files in tests/data (KESTRINE_TEST_DATA, named at build time);
+// DDS files made in memory.
 namespace testdata {
 
 inline std::string path(const std::string& name) {
-    const char* dir = std::getenv("KESTRINE_TEST_DATA");
-    return std::string(dir ? dir : KESTRINE_TEST_DATA_DIR) + "/" + name;
+    return std::string(KESTRINE_TEST_DATA) + "/" + name;
 }
 
 inline std::vector<unsigned char> bytes(const std::string& file) {

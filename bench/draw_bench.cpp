@@ -1,0 +1,82 @@
+// CPU time of one frame's walk over a large tree, GL calls included; run under a display
+// (xvfb-run -a build/release/kestrine_draw_bench).
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "scene/scene.h"
+
+namespace {
+
+std::unique_ptr<scene> g_scene;
+
+// 1,000 root groups, each with two transforms and one visible quad.
+std::string treeScene(const std::string& data) {
+    std::string s = "<scene>\n<shader name=\"flat\" vertex=\"" + data + "/flat.vert\" fragment=\"" +
+                    data + "/flat.frag\"/>\n<mesh name=\"quad\" filename=\"" + data +
+                    "/quad.obj\"/>\n";
+    for (int g = 0; g < 1000; ++g)
+        s += "<group><translate X=\"" + std::to_string(g % 40 - 20) + "\" Y=\"" +
+             std::to_string(g / 40 - 12) +
+             "\" Z=\"-30\"/><rotate angle=\"0\" axisX=\"0\" "
+             "axisY=\"1\" axisZ=\"0\" time=\"600\"/><models><model name=\"quad\" shader=\"flat\" "
+             "texture=\"\" R=\"1\" G=\"0.5\" B=\"0\"/></models></group>\n";
+    return s + "</scene>\n";
+}
+
+void BM_DrawWalk1000Groups(benchmark::State& state) {
+    camera cam(glm::vec3(0, 0, 10), glm::vec3(0), glm::vec3(0, 1, 0), 0, 100);
+    const glm::mat4 projection = glm::perspective(glm::radians(45.0f), 1.0f, 0.1f, 100.0f);
+    for (auto _ : state) {
+        g_scene->updateElapsedTime();
+        for (group& g : g_scene->groups)
+            g_scene->drawGroup(&g, glm::mat4(1.0f), projection, &cam);
+        glFinish(); // the driver's work for this frame belongs to it
+    }
+    state.counters["descriptors"] = 1000;
+}
+BENCHMARK(BM_DrawWalk1000Groups)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!glfwInit()) {
+        std::fprintf(stderr, "no display: run under xvfb-run -a\n");
+        return 1;
+    }
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    GLFWwindow* w = glfwCreateWindow(256, 256, "bench", nullptr, nullptr);
+    if (!w) return 1;
+    glfwMakeContextCurrent(w);
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK) return 1;
+    glViewport(0, 0, 256, 256);
+    glEnable(GL_DEPTH_TEST);
+
+    const std::string path = "/tmp/kestrine_draw_bench.xml";
+    std::ofstream(path) << treeScene(KESTRINE_BENCH_DATA "/player");
+    load_options options;
+    options.trace = nullptr;
+    std::FILE* quiet = std::freopen("/dev/null", "w", stdout); // the loaders' trace
+    g_scene = std::make_unique<scene>(path.c_str(), options);
+    (void)quiet;
+    if (!g_scene->loaded()) return 1;
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_scene.reset();
+    glfwTerminate();
+    return 0;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+// Attribute text to numbers with the rules of the standard stoi, stof, stod and stoul: leading
+// white space skipped, the longest leading number taken, the rest ignored. Instead of throwing,
+// each says why a text could not be used.
+enum class conversion { ok, missing, not_a_number, out_of_range };
+
+conversion toInt(const char* text, int& out);
+conversion toFloat(const char* text, float& out);
+conversion toDouble(const char* text, double& out);
+// As stoul, then narrowed to 32 bits: "2.5" gives 2, "-1" gives 4294967295.
+conversion toUnsigned32(const char* text, unsigned& out);
+
+// "is missing", "is not a number", "is out of range" (empty for ok).
+const char* describe(conversion c);

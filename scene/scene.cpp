@@ -1,0 +1,497 @@
+// Scene loading: see scene.h.
+#include "scene/scene.h"
+
+#include <cstring>
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "scene/convert.h"
+
+using tinyxml2::XMLElement;
+using tinyxml2::XMLNode;
+
+namespace {
+
+// Stops loading; caught only by the scene's own load. Not a std::exception, so that the
+// guards around the shader and mesh steps never take it for an asset failure.
+struct load_stop {};
+
+bool has(const XMLElement* e, const char* name) {
+    return e->Attribute(name) != nullptr;
+}
+
+bool hasAll(const XMLElement* e, const char* const* names, int count) {
+    for (int i = 0; i < count; ++i)
+        if (!has(e, names[i])) return false;
+    return true;
+}
+
+bool hasNone(const XMLElement* e, const char* const* names, int count) {
+    for (int i = 0; i < count; ++i)
+        if (has(e, names[i])) return false;
+    return true;
+}
+
+const char* const kWobble[] = {"w_sinx", "w_siny", "w_sinz"};
+const char* const kEyeUp[] = {"eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z"};
+const char* const kLook[] = {"look_x", "look_y", "look_z"};
+
+std::string quoted(const char* text) {
+    return std::string("\"") + text + "\"";
+}
+
+// `attribute "X" is not a number: "abc"`
+std::string attributeProblem(const char* name, conversion c, const char* text) {
+    std::string s = "attribute " + quoted(name) + " " + describe(c);
+    if (c != conversion::missing) s += ": " + quoted(text);
+    return s;
+}
+
+} // namespace
+
+scene::scene(const char* path) : scene(path, load_options()) {}
+
+scene::scene(const char* path, const load_options& options)
+    : file(path), out(options.trace), print_diagnostics(options.print_diagnostics) {
+    try {
+        load(options);
+    } catch (const load_stop&) {
+        failed = true;
+    }
+    if (failed) return;
+    // Without any camera the scene plays until the user quits.
+    if (cameras.empty()) cameras.push_back(camera());
+}
+
+void scene::load(const load_options& options) {
+    if (options.text)
+        loadResult = doc.Parse(options.text, options.text_size);
+    else
+        loadResult = doc.LoadFile(file.c_str());
+
+    if (loadResult != tinyxml2::XML_SUCCESS) {
+        trace(file.c_str());
+        trace(" : Ficheiro nao Existe\n");
+    }
+    trace("a carregar :");
+    trace(file.c_str());
+    trace("\n");
+    if (loadResult != tinyxml2::XML_SUCCESS) trace(" ERROR\n");
+
+    sceneElement = doc.FirstChildElement("scene");
+    if (!sceneElement) trace(" nullptr\n");
+
+    if (loadResult == tinyxml2::XML_ERROR_FILE_NOT_FOUND ||
+        loadResult == tinyxml2::XML_ERROR_FILE_COULD_NOT_BE_OPENED ||
+        loadResult == tinyxml2::XML_ERROR_FILE_READ_ERROR) {
+        report(diagnostic::error, 0,
+               file + ": error: cannot read the scene file (" + doc.ErrorName() + ")");
+        throw load_stop{};
+    }
+    if (loadResult != tinyxml2::XML_SUCCESS) {
+        report(diagnostic::error, doc.ErrorLineNum(),
+               file + ":" + std::to_string(doc.ErrorLineNum()) +
+                   ": error: cannot parse the scene file: " + doc.ErrorStr());
+        throw load_stop{};
+    }
+    if (!sceneElement) {
+        report(diagnostic::error, 0, file + ": error: no top-level \"scene\" element");
+        throw load_stop{};
+    }
+
+    readWindow();
+    if (options.load_assets) {
+        readTextures();
+        readShaders();
+        readMeshes();
+    }
+    readCameras();
+
+    for (XMLElement* e = sceneElement->FirstChildElement("group"); e;
+         e = e->NextSiblingElement("group")) {
+        trace("grupo : \n");
+        group g;
+        readGroup(e, g, true);
+        groups.push_back(std::move(g));
+    }
+    cursor = nullptr;
+}
+
+void scene::readWindow() {
+    XMLElement* w = sceneElement->FirstChildElement("window");
+    if (!w) {
+        trace("Nao existe configuração de Resolução no XML\n");
+        res_x = 800;
+        res_y = 800;
+        windowName = "Kestrine 2.0";
+        return;
+    }
+    cursor = w;
+    int* fields[] = {&res_x, &res_y};
+    const char* names[] = {"x", "y"};
+    for (int i = 0; i < 2; ++i) {
+        const char* text = w->Attribute(names[i]);
+        int value = 0;
+        const conversion c = toInt(text, value);
+        if (c == conversion::ok)
+            *fields[i] = value;
+        else
+            report(diagnostic::warning, w->GetLineNum(),
+                   file + ":" + std::to_string(w->GetLineNum()) +
+                       ": warning: window: " + attributeProblem(names[i], c, text) + "; using " +
+                       std::to_string(*fields[i]));
+    }
+    const char* title = w->Attribute("title");
+    windowName = title ? title : "Riruruvo RU";
+}
+
+void scene::readTextures() {
+    for (XMLElement* e = sceneElement->FirstChildElement("texture"); e;
+         e = e->NextSiblingElement("texture")) {
+        cursor = e;
+        const char* filename = e->Attribute("filename");
+        const char* name = e->Attribute("name");
+        if (!filename || !name) continue;
+        texture t(filename);
+        resources.textures.emplace(name, std::move(t));
+    }
+}
+
+void scene::readShaders() {
+    try {
+        for (XMLElement* e = sceneElement->FirstChildElement("shader"); e;
+             e = e->NextSiblingElement("shader")) {
+            cursor = e;
+            const char* name = e->Attribute("name");
+            const char* vertex = e->Attribute("vertex");
+            const char* fragment = e->Attribute("fragment");
+            if (!vertex || !fragment) continue;
+            if (name) {
+                shader s(vertex, fragment);
+                resources.shaders.emplace(name, std::move(s));
+                trace("shader carregado - new path \n");
+            } else {
+                unnamedShaders.emplace_back(vertex, fragment);
+                trace("shader carregado - old \n");
+            }
+        }
+    } catch (const std::exception& ex) {
+        trace("!? \n");
+        trace(ex.what());
+        trace("\n");
+    }
+}
+
+void scene::readMeshes() {
+    try {
+        for (XMLElement* e = sceneElement->FirstChildElement("mesh"); e;
+             e = e->NextSiblingElement("mesh")) {
+            cursor = e;
+            const char* filename = e->Attribute("filename");
+            const char* name = e->Attribute("name");
+            if (!filename || !name) continue;
+            modelo m(filename, "", glm::vec3(0.5f, 0.5f, 0.5f));
+            resources.modelos.emplace(name, std::move(m));
+        }
+    } catch (const std::exception& ex) {
+        trace("!? \n");
+        trace(ex.what());
+        trace("\n");
+    }
+}
+
+void scene::readCameras() {
+    for (XMLElement* e = sceneElement->FirstChildElement("camera"); e;
+         e = e->NextSiblingElement("camera")) {
+        cursor = e;
+        trace("nova camara \n");
+        camera cam;
+        if (readCamera(e, cam)) cameras.push_back(std::move(cam));
+    }
+}
+
+bool scene::readCamera(XMLElement* e, camera& out) {
+    const int line = e->GetLineNum();
+    const std::string where = file + ":" + std::to_string(line) + ": warning: camera: ";
+    auto skip = [&](const std::string& why) {
+        report(diagnostic::warning, line, where + why + "; camera skipped");
+        return false;
+    };
+
+    const bool timed = has(e, "start") && has(e, "end");
+    const bool noEyeUp = hasNone(e, kEyeUp, 6);
+    const bool noLook = hasNone(e, kLook, 3);
+    const bool allEyeUp = hasAll(e, kEyeUp, 6);
+    const bool allLook = hasAll(e, kLook, 3);
+    enum { none, tangent, fixed_point, still } form = none;
+    if (timed && noEyeUp && noLook)
+        form = tangent;
+    else if (timed && allEyeUp && allLook)
+        form = still;
+    else if (timed && allLook && noEyeUp)
+        form = fixed_point;
+    if (form == none)
+        return skip("fits none of the camera forms (\"start\" and \"end\" with all or none of "
+                    "the eye, up and look attributes, or with the look attributes only)");
+
+    unsigned times[2] = {0, 0};
+    const char* timeNames[] = {"start", "end"};
+    for (int i = 0; i < 2; ++i) {
+        const char* text = e->Attribute(timeNames[i]);
+        const conversion c = toUnsigned32(text, times[i]);
+        if (c != conversion::ok) return skip(attributeProblem(timeNames[i], c, text));
+    }
+
+    if (form == still) {
+        trace("camara estatica");
+        const char* names[] = {"eye_x",  "eye_y", "eye_z", "look_x", "look_y",
+                               "look_z", "up_x",  "up_y",  "up_z"};
+        float v[9];
+        for (int i = 0; i < 9; ++i) {
+            const char* text = e->Attribute(names[i]);
+            const conversion c = toFloat(text, v[i]);
+            if (c != conversion::ok) return skip(attributeProblem(names[i], c, text));
+        }
+        out = camera(glm::vec3(v[0], v[1], v[2]), glm::vec3(v[3], v[4], v[5]),
+                     glm::vec3(v[6], v[7], v[8]), times[0], times[1]);
+        return true;
+    }
+
+    out = camera(times[0], times[1]);
+    if (form == fixed_point) {
+        float v[3];
+        for (int i = 0; i < 3; ++i) {
+            const char* text = e->Attribute(kLook[i]);
+            const conversion c = toFloat(text, v[i]);
+            if (c != conversion::ok) return skip(attributeProblem(kLook[i], c, text));
+        }
+        out.mode = 1;
+        out.look = glm::vec3(v[0], v[1], v[2]);
+    }
+    readPath(e, out);
+    return true;
+}
+
+void scene::readPath(XMLElement* e, camera& cam) {
+    for (XMLNode* n = e->FirstChild(); n; n = n->NextSibling()) {
+        XMLElement* p = n->ToElement();
+        const int line = n->GetLineNum();
+        const std::string where = file + ":" + std::to_string(line) + ": warning: ";
+        if (!p) {
+            report(diagnostic::warning, line,
+                   where + "camera: a path point that is not an element; skipped");
+            continue;
+        }
+        float v[3];
+        const char* names[] = {"X", "Y", "Z"};
+        bool ok = true;
+        for (int i = 0; i < 3 && ok; ++i) {
+            const char* text = p->Attribute(names[i]);
+            const conversion c = toFloat(text, v[i]);
+            if (c != conversion::ok) {
+                report(diagnostic::warning, line,
+                       where + p->Value() + ": " + attributeProblem(names[i], c, text) +
+                           "; path point skipped");
+                ok = false;
+            }
+        }
+        if (ok) cam.path.addControlPoint(v[0], v[1], v[2]);
+    }
+}
+
+void scene::groupProcessor(XMLNode* element, group* parent) {
+    group g;
+    if (XMLElement* e = element->ToElement()) readGroup(e, g, false);
+    parent->addGroup(std::move(g));
+}
+
+void scene::readGroup(XMLElement* e, group& g, bool root) {
+    for (XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
+        cursor = c;
+        const char* name = c->Value();
+        if (std::strcmp(name, "translate") == 0) {
+            readTranslate(c, g);
+        } else if (std::strcmp(name, "rotate") == 0) {
+            readRotate(c, g, root);
+        } else if (std::strcmp(name, "scale") == 0) {
+            readScale(c, g, root);
+        } else if (std::strcmp(name, "models") == 0) {
+            readModels(c, g, root);
+        } else if (std::strcmp(name, "group") == 0) {
+            trace(root ? "subgrupo \n \t invocação recursiva"
+                       : "subgrupo \n \t Chamada Recursiva\n");
+            groupProcessor(c, &g);
+        }
+    }
+}
+
+void scene::readTranslate(XMLElement* e, group& g) {
+    if (!has(e, "time")) {
+        readOffset(e, g, translation);
+        return;
+    }
+    const int seconds = needInt(e, "time");
+    // A negative period has no meaning; as an unsigned count it would freeze the group.
+    if (seconds < 0) fail(e, "attribute \"time\" is negative: " + quoted(e->Attribute("time")));
+    g.addTransform(curve_translation, static_cast<unsigned>(seconds));
+    trace("Com curva \n");
+    for (XMLElement* p = e->FirstChildElement(); p; p = p->NextSiblingElement()) {
+        cursor = p;
+        trace(p->Value());
+        const glm::vec3 point = needVec3(p, "X", "Y", "Z");
+        g.transforms.back().path.addControlPoint(point.x, point.y, point.z);
+    }
+}
+
+void scene::readRotate(XMLElement* e, group& g, bool root) {
+    const glm::vec3 v = needVec3(e, "axisX", "axisY", "axisZ");
+    const float angle = needFloat(e, "angle");
+    double a = 1.0;
+    bool plain = false;
+    if (has(e, "time")) {
+        transform t(timed_rotation, angle, v);
+        t.SetTimeLenght(static_cast<double>(needFloat(e, "time")));
+        g.transforms.push_back(std::move(t));
+    } else if (glm::vec3 f; readWobble(e, f, a)) {
+        g.addTransform(rotation, angle, v, f, glm::vec3(0.0f), a);
+    } else {
+        g.addTransform(rotation, angle, v);
+        plain = true;
+    }
+    if (!root && !plain) return;
+    if (!root) trace("adicionado rotação \n");
+    trace(" \t rotate \n");
+    const char* names[] = {"angle", "axisX", "axisY", "axisZ"};
+    const char* prefixes[] = {"\t \t angle ", "\t \t axisX ", "\t \t axisY ", "\t \t axisZ "};
+    for (int i = 0; i < 4; ++i) {
+        trace(prefixes[i]);
+        trace(e->Attribute(names[i]));
+        trace("\n");
+    }
+}
+
+void scene::readScale(XMLElement* e, group& g, bool root) {
+    if (!root) trace(" \t scale \n");
+    readOffset(e, g, scaling);
+}
+
+void scene::readOffset(XMLElement* e, group& g, int kind) {
+    const glm::vec3 v = needVec3(e, "X", "Y", "Z");
+    glm::vec3 f;
+    double a = 1.0;
+    if (readWobble(e, f, a))
+        g.addTransform(kind, 0.0f, v, f, glm::vec3(0.0f), a);
+    else
+        g.addTransform(kind, 0.0f, v);
+}
+
+bool scene::readWobble(const XMLElement* e, glm::vec3& frequency, double& amplitude) {
+    // All three frequencies or nothing: with one or two, none is read and "cl" is ignored.
+    if (!hasAll(e, kWobble, 3)) return false;
+    frequency = needVec3(e, "w_sinx", "w_siny", "w_sinz");
+    amplitude = has(e, "cl") ? needFloat(e, "cl") : 1.0;
+    return true;
+}
+
+void scene::readModels(XMLElement* e, group& g, bool root) {
+    for (XMLElement* m = e->FirstChildElement(); m; m = m->NextSiblingElement()) {
+        cursor = m;
+        const char* name = m->Value();
+        if (!root) {
+            trace(name);
+            trace("<----\n");
+        }
+        if (std::strcmp(name, "model") == 0) {
+            readModel(m, g);
+        } else if (root) {
+            continue; // terrain and procedural models are read in nested groups only
+        } else if (std::strcmp(name, "terrain") == 0) {
+            g.addTerrain(m->Attribute("file"));
+        } else if (std::strcmp(name, "procedural_m") == 0) {
+            const int yseg = needInt(m, "yseg");
+            const int xseg = needInt(m, "xseg");
+            const int y = needInt(m, "y");
+            const int x = needInt(m, "x");
+            g.addProceduralModel(x, y, xseg, yseg);
+        }
+    }
+}
+
+void scene::readModel(XMLElement* m, group& g) {
+    glm::vec3 colour(0.5f, 0.5f, 0.5f);
+    if (has(m, "R") && has(m, "G") && has(m, "B")) colour = needVec3(m, "R", "G", "B");
+    if (!has(m, "name")) return;
+    const bool start = has(m, "start");
+    const bool end = has(m, "end");
+    if (start != end) return;
+    trace("add model descriptor 2 \n");
+    trace("\n");
+    double from = -1.0, to = -1.0;
+    if (start) {
+        to = needDouble(m, "end");
+        from = needDouble(m, "start");
+    }
+    const char* shaderName = needText(m, "shader");
+    const char* textureName = needText(m, "texture");
+    const char* meshName = needText(m, "name");
+    g.addModelDescriptor(meshName, textureName, shaderName, colour, from, to);
+}
+
+float scene::needFloat(const XMLElement* e, const char* name) {
+    float v = 0.0f;
+    const char* text = e->Attribute(name);
+    const conversion c = toFloat(text, v);
+    if (c != conversion::ok) fail(e, attributeProblem(name, c, text));
+    return v;
+}
+
+glm::vec3 scene::needVec3(const XMLElement* e, const char* x, const char* y, const char* z) {
+    // One statement per attribute: the first missing one in reading order is the one reported.
+    glm::vec3 v;
+    v.x = needFloat(e, x);
+    v.y = needFloat(e, y);
+    v.z = needFloat(e, z);
+    return v;
+}
+
+double scene::needDouble(const XMLElement* e, const char* name) {
+    double v = 0.0;
+    const char* text = e->Attribute(name);
+    const conversion c = toDouble(text, v);
+    if (c != conversion::ok) fail(e, attributeProblem(name, c, text));
+    return v;
+}
+
+int scene::needInt(const XMLElement* e, const char* name) {
+    int v = 0;
+    const char* text = e->Attribute(name);
+    const conversion c = toInt(text, v);
+    if (c != conversion::ok) fail(e, attributeProblem(name, c, text));
+    return v;
+}
+
+const char* scene::needText(const XMLElement* e, const char* name) {
+    const char* text = e->Attribute(name);
+    if (!text) fail(e, attributeProblem(name, conversion::missing, nullptr));
+    return text;
+}
+
+void scene::trace(const char* text) {
+    if (out) std::fputs(text, out);
+}
+
+void scene::report(diagnostic::kind severity, int line, const std::string& text) {
+    if (print_diagnostics) {
+        if (out) std::fflush(out); // keep the trace and the message in reading order
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    messages.push_back({severity, line, text});
+}
+
+void scene::fail(const XMLElement* e, const std::string& what) {
+    const int line = e->GetLineNum();
+    report(diagnostic::error, line,
+           file + ":" + std::to_string(line) + ": error: " + e->Value() + ": " + what);
+    throw load_stop{};
+}

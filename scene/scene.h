@@ -1,0 +1,125 @@
+#pragma once
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <glm/glm.hpp>
+#include <tinyxml2.h>
+
+#include "camera/camera.h"
+#include "gpu/modelo.h"
+#include "gpu/shader.h"
+#include "gpu/texture.h"
+#include "graph/group.h"
+
+// The scene's name-keyed asset tables; a name already present keeps its first record.
+class assets {
+public:
+    std::unordered_map<std::string, modelo> modelos;
+    std::unordered_map<std::string, shader> shaders;
+    std::unordered_map<std::string, texture> textures;
+};
+
+// One message about the scene file, as printed: "file:line: error: element: what".
+struct diagnostic {
+    enum kind { warning, error };
+    kind severity = warning;
+    int line = 0; // 0 when the message has no line
+    std::string text;
+};
+
+// How a scene is read. The player uses the defaults; tools and tests change them.
+struct load_options {
+    bool load_assets = true;    // textures, programs and meshes; needs a current GL context
+    const char* text = nullptr; // parse this text instead of the file (the path names it)
+    std::size_t text_size = 0;
+    std::FILE* trace = stdout;     // the loading trace
+    bool print_diagnostics = true; // warnings and the load error to standard error
+};
+
+// Everything the player shows: assets, cameras and the group tree, read from an XML scene file.
+class scene {
+public:
+    explicit scene(const char* path);
+    scene(const char* path, const load_options& options);
+    scene(const scene&) = delete;
+    scene& operator=(const scene&) = delete;
+
+    // False when the file could not be read, has no "scene" element, or a group holds an
+    // error; the scene must not be played then. The message is in diagnostics().
+    bool loaded() const { return !failed; }
+    const std::vector<diagnostic>& diagnostics() const { return messages; }
+
+    int getRes_x() const { return res_x; }
+    int getRes_y() const { return res_y; }
+    const char* getWindowName() const { return windowName.c_str(); }
+
+    // Reads a nested group element into a new group appended to parent's children.
+    void groupProcessor(tinyxml2::XMLNode* element, group* parent);
+
+    // Frame clock and projection.
+    void updateElapsedTime();
+    double getElapsedTime() const { return elapsedTime; }
+    // Perspective for a window of this size; a zero width or height keeps the last one.
+    void changeWindowSize(int width, int height);
+
+    // Draws g and its subtree with the model matrix inherited from its parent.
+    void drawGroup(group* g, glm::mat4 model, glm::mat4 projection, camera* c);
+
+    assets resources;
+    std::vector<group> groups;          // root groups, in document order
+    std::vector<camera> cameras;        // in document order; never empty once built
+    std::vector<shader> unnamedShaders; // programs without a name; nothing draws with them
+    glm::mat4 projection = glm::mat4(1.0f);
+    tinyxml2::XMLDocument doc{true, tinyxml2::PRESERVE_WHITESPACE};
+    tinyxml2::XMLElement* sceneElement = nullptr;
+    tinyxml2::XMLElement* cursor = nullptr; // the element being read while loading
+    int loadResult = 0;                     // tinyxml2's XMLError of the load
+    int res_x = 800;
+    int res_y = 800;
+    std::string windowName;
+    double elapsedTime = 0.0; // seconds of the window library's timer at this frame
+    // The scene clock; the frame time and the light both read it. Offline rendering replaces
+    // it to draw each frame at an exact time.
+    double (*timer)() = glfwGetTime;
+
+private:
+    void load(const load_options& options);
+    void readWindow();
+    void readTextures();
+    void readShaders();
+    void readMeshes();
+    void readCameras();
+    bool readCamera(tinyxml2::XMLElement* e, camera& out);
+    void readPath(tinyxml2::XMLElement* e, camera& cam);
+    void readGroup(tinyxml2::XMLElement* e, group& g, bool root);
+    void readTranslate(tinyxml2::XMLElement* e, group& g);
+    void readRotate(tinyxml2::XMLElement* e, group& g, bool root);
+    void readScale(tinyxml2::XMLElement* e, group& g, bool root);
+    void readOffset(tinyxml2::XMLElement* e, group& g, int kind);
+    bool readWobble(const tinyxml2::XMLElement* e, glm::vec3& frequency, double& amplitude);
+    void readModels(tinyxml2::XMLElement* e, group& g, bool root);
+    void readModel(tinyxml2::XMLElement* m, group& g);
+
+    // Attribute readers that stop loading with a message naming file, line, element and
+    // attribute.
+    float needFloat(const tinyxml2::XMLElement* e, const char* name);
+    glm::vec3 needVec3(const tinyxml2::XMLElement* e, const char* x, const char* y, const char* z);
+    double needDouble(const tinyxml2::XMLElement* e, const char* name);
+    int needInt(const tinyxml2::XMLElement* e, const char* name);
+    const char* needText(const tinyxml2::XMLElement* e, const char* name);
+
+    void trace(const char* text);
+    void report(diagnostic::kind severity, int line, const std::string& text);
+    [[noreturn]] void fail(const tinyxml2::XMLElement* e, const std::string& what);
+
+    std::string file;        // the path, for messages
+    std::FILE* out = stdout; // trace stream
+    bool print_diagnostics = true;
+    bool failed = false;
+    std::vector<diagnostic> messages;
+};

@@ -1,0 +1,86 @@
+// Camera scheduling and the projection, without a context.
+#include "app/render.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <gtest/gtest.h>
+
+namespace {
+
+camera still(glm::vec3 eye, unsigned start, unsigned end) {
+    return camera(eye, glm::vec3(0), glm::vec3(0, 1, 0), start, end);
+}
+
+} // namespace
+
+TEST(ScheduleCameras, LaterCameraWinsWhereWindowsOverlapAndAllAreUpdated) {
+    std::vector<camera> cams;
+    cams.push_back(camera(0, 10)); // moving, tangent mode
+    cams.back().path.addControlPoint(0, 0, 5);
+    cams.back().path.addControlPoint(5, 0, 0);
+    cams.push_back(still(glm::vec3(1, 2, 3), 4, 6));
+    cams.push_back(still(glm::vec3(7, 8, 9), 20, 30));
+
+    camera frame;
+    EXPECT_EQ(scheduleCameras(cams, 5.0, frame), 2);
+    EXPECT_EQ(frame.eye, glm::vec3(1, 2, 3));
+    EXPECT_NE(cams[0].viewMatrix(), glm::mat4(1.0f)); // updated although it does not film
+
+    camera after;
+    EXPECT_EQ(scheduleCameras(cams, 8.0, after), 1);
+    EXPECT_EQ(after.mode, 3);
+}
+
+TEST(ScheduleCameras, MovingCameraFilmsThePreviousFramesPose) {
+    std::vector<camera> cams{camera(0, 8)};
+    for (glm::vec3 p :
+         {glm::vec3(0, 0, 0), glm::vec3(1, 0, 0), glm::vec3(1, 1, 0), glm::vec3(0, 1, 0)})
+        cams[0].path.addControlPoint(p.x, p.y, p.z);
+
+    camera first;
+    ASSERT_EQ(scheduleCameras(cams, 1.0, first), 1);
+    EXPECT_EQ(first.viewMatrix(), glm::mat4(1.0f)); // as its constructor left it
+    EXPECT_EQ(first.GetPosition(), glm::vec3(0));
+
+    camera second;
+    ASSERT_EQ(scheduleCameras(cams, 2.0, second), 1);
+    EXPECT_NEAR(second.eye.x, 0.5f, 1e-6f); // where the update at t = 1 put it
+    EXPECT_NEAR(second.eye.y, -0.125f, 1e-6f);
+    EXPECT_NEAR(second.look.x, 1.25f, 1e-6f);
+}
+
+TEST(ScheduleCameras, GapsAndTheEndLeaveTheDefaultCamera) {
+    std::vector<camera> cams{still(glm::vec3(1, 0, 0), 0, 2), still(glm::vec3(2, 0, 0), 3, 5)};
+    camera frame;
+    EXPECT_EQ(scheduleCameras(cams, 2.5, frame), 0);
+    EXPECT_EQ(frame.eye, glm::vec3(30)); // drawn with the default camera, and the demo ends
+    camera late;
+    EXPECT_EQ(scheduleCameras(cams, 5.0, late), 1);
+    EXPECT_EQ(scheduleCameras(cams, 5.5, late), 0);
+
+    std::vector<camera> always{still(glm::vec3(1, 0, 0), 3, 3)};
+    EXPECT_EQ(scheduleCameras(always, 1e9, frame), 1);
+}
+
+TEST(ChangeWindowSize, FollowsTheWindowAndIgnoresEmptySizes) {
+    load_options options;
+    options.load_assets = false;
+    const char text[] = "<scene/>";
+    options.text = text;
+    options.text_size = sizeof text - 1;
+    options.trace = nullptr;
+    scene s("inline.xml", options);
+    EXPECT_EQ(s.projection, glm::mat4(1.0f));
+
+    s.changeWindowSize(1024, 768);
+    EXPECT_EQ(s.projection, glm::perspective(glm::radians(45.0f), 1024.0f / 768.0f, 0.1f, 100.0f));
+    s.changeWindowSize(1920, 1080);
+    const glm::mat4 wide = s.projection;
+    EXPECT_EQ(wide, glm::perspective(glm::radians(45.0f), 1920.0f / 1080.0f, 0.1f, 100.0f));
+    // The x scale divided by the y scale is the inverse aspect.
+    EXPECT_NEAR(wide[1][1] / wide[0][0], 1.7777778f, 1e-6f);
+
+    for (glm::ivec2 size : {glm::ivec2(0, 0), glm::ivec2(800, 0), glm::ivec2(0, 600)}) {
+        s.changeWindowSize(size.x, size.y);
+        EXPECT_EQ(s.projection, wide);
+    }
+}
