@@ -21,17 +21,24 @@ std::string demoFile(const std::string& name) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Expects a shader compiled or a program linked, showing the driver's log otherwise.
+template <typename Status, typename Log>
+void expectBuilt(GLuint object, GLenum status, Status getStatus, Log getLog,
+                 const std::string& name) {
+    GLint ok = 0;
+    getStatus(object, status, &ok);
+    char log[2048] = {};
+    getLog(object, sizeof log, nullptr, log);
+    EXPECT_TRUE(ok) << name << ":\n" << log;
+}
+
 GLuint compile(GLenum type, const std::string& name) {
     const std::string text = demoFile(name);
     const char* source = text.c_str();
     const GLuint s = glCreateShader(type);
     glShaderSource(s, 1, &source, nullptr);
     glCompileShader(s);
-    GLint ok = 0;
-    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-    char log[2048] = {};
-    glGetShaderInfoLog(s, sizeof log, nullptr, log);
-    EXPECT_TRUE(ok) << name << ":\n" << log;
+    expectBuilt(s, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog, name);
     return s;
 }
 
@@ -44,11 +51,7 @@ GLuint link(const std::string& fragment) {
     glLinkProgram(p);
     glDeleteShader(vs);
     glDeleteShader(fs);
-    GLint ok = 0;
-    glGetProgramiv(p, GL_LINK_STATUS, &ok);
-    char log[2048] = {};
-    glGetProgramInfoLog(p, sizeof log, nullptr, log);
-    EXPECT_TRUE(ok) << fragment << ":\n" << log;
+    expectBuilt(p, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, fragment);
     return p;
 }
 
