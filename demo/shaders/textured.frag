@@ -26,7 +26,7 @@ void main() {
     // Sky-and-ground ambient keeps the far side of things readable.
     vec3 ambient = mix(vec3(0.10, 0.08, 0.07), vec3(0.22, 0.26, 0.34), 0.5 + 0.5 * n.y);
     float diffuse = max(dot(n, l), 0.0) * falloff;
-    float specular = pow(max(dot(n, normalize(l + v)), 0.0), 48.0) * 0.5 * falloff;
+    float specular = pow(max(dot(n, normalize(l + v)), 0.0), 48.0) * 0.3 * falloff;
 
     vec3 albedo = texture(myTextureSampler, texCoord).rgb * objectColor;
     vec3 lit = albedo * (ambient + diffuse * lightColor) + specular * lightColor;

@@ -200,6 +200,8 @@ def main():
     os.makedirs(out, exist_ok=True)
     sphere().write(os.path.join(out, "sphere.obj"), "UV sphere, radius 1")
     torus().write(os.path.join(out, "torus.obj"), "torus, radii 1 and 0.3, in the x-z plane")
+    torus(minor=0.05, rings=96, sides=12).write(os.path.join(out, "ring.obj"),
+                                                  "thin ring, radii 1 and 0.05, in the x-z plane")
     terrain().write(os.path.join(out, "terrain.obj"), "60 x 60 height field, flat plaza at 0")
     pillars().write(os.path.join(out, "pillars.obj"), "plaza with a ring of eight pillars")
     cube().write(os.path.join(out, "cube.obj"), "unit cube")
