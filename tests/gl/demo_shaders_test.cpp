@@ -129,6 +129,7 @@ glm::vec3 drawQuad(GLuint program, GLuint texture, glm::vec3 colour) {
     glBindTexture(GL_TEXTURE_2D, texture);
 
     glViewport(0, 0, 64, 64);
+    glDisable(GL_DEPTH_TEST); // other tests in this program may have left it on
     glClearColor(1, 0, 1, 1); // magenta: not a colour the quad can take
     glClear(GL_COLOR_BUFFER_BIT);
     glDrawArrays(GL_TRIANGLE_FAN, 0, 4);

@@ -99,6 +99,8 @@ protected:
     static bool isGreen(const unsigned char* p) { return p[0] < 50 && p[1] > 200 && p[2] < 50; }
     static bool isBlack(const unsigned char* p) { return p[0] < 20 && p[1] < 20 && p[2] < 20; }
 
+    void TearDown() override { glDisable(GL_DEPTH_TEST); } // leave the shared context as found
+
     std::unique_ptr<scene> s;
     camera cam{glm::vec3(0, 0, 10), glm::vec3(0), glm::vec3(0, 1, 0), 0, 100};
     unsigned char pixels[kSize][kSize][4] = {};
