@@ -1,8 +1,12 @@
 // Camera scheduling and the projection, without a context.
 #include "app/render.h"
 
+#include <memory>
+
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
+
+#include "app/offline.h"
 
 namespace {
 
@@ -82,5 +86,41 @@ TEST(ChangeWindowSize, FollowsTheWindowAndIgnoresEmptySizes) {
     for (glm::ivec2 size : {glm::ivec2(0, 0), glm::ivec2(800, 0), glm::ivec2(0, 600)}) {
         s.changeWindowSize(size.x, size.y);
         EXPECT_EQ(s.projection, wide);
+    }
+}
+
+TEST(SettleAt, AJumpGivesTheSameFrameCameraAsPlaying) {
+    const char text[] = R"(<scene>
+        <camera start="0" end="4"><p X="0" Y="0" Z="9"/><p X="9" Y="0" Z="0"/><p X="0" Y="3" Z="-9"/></camera>
+        <camera start="4" end="9" look_x="0" look_y="1" look_z="0"><p X="5" Y="5" Z="5"/><p X="-5" Y="2" Z="5"/></camera>
+        <group><translate time="3"><p X="0" Y="0" Z="0"/><p X="4" Y="0" Z="0"/></translate></group>
+    </scene>)";
+    auto load = [&] {
+        load_options options;
+        options.load_assets = false;
+        options.text = text;
+        options.text_size = sizeof text - 1;
+        options.trace = nullptr;
+        return std::make_unique<scene>("inline.xml", options);
+    };
+    const double step = 1.0 / 60.0;
+    // Played frame by frame from 0 to 8 s, against a jump to each frame from a fresh load and,
+    // for the second half, backwards from a later time on the same scene.
+    std::unique_ptr<scene> played = load();
+    std::unique_ptr<scene> jumped = load();
+    settleAt(*jumped, 8.5);
+    for (int k = 0; k <= 480; k += 1) {
+        const double t = k * step;
+        camera byPlaying;
+        scheduleCameras(played->cameras, t, byPlaying);
+        if (k % 37 != 0) continue;
+        SCOPED_TRACE(k);
+        std::unique_ptr<scene> fresh = load();
+        scene& target = k < 240 ? *fresh : *jumped;
+        if (k > 0) settleAt(target, t - step);
+        camera byJumping;
+        scheduleCameras(target.cameras, t, byJumping);
+        EXPECT_EQ(byJumping.viewMatrix(), byPlaying.viewMatrix());
+        EXPECT_EQ(byJumping.GetPosition(), byPlaying.GetPosition());
     }
 }

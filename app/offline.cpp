@@ -1,0 +1,30 @@
+// Kept state for a jump in time: see offline.h.
+#include "app/offline.h"
+
+#include "scene/scene.h"
+
+namespace {
+
+void settleGroup(group& g, double t) {
+    for (transform& tr : g.transforms)
+        tr.update(t);
+    for (group& child : g.children)
+        settleGroup(child, t);
+}
+
+} // namespace
+
+void settleAt(scene& s, double previous) {
+    for (camera& c : s.cameras) {
+        if (c.is_on_time(previous)) {
+            c.position_update(previous);
+        } else if (c.mode == 1 || c.mode == 3) {
+            // As the (start, end) constructor leaves it; a fixed look-at point stays.
+            c.view = glm::mat4(1.0f);
+            c.eye = glm::vec3(0.0f);
+            if (c.mode == 3) c.look = glm::vec3(0.0f);
+        }
+    }
+    for (group& g : s.groups)
+        settleGroup(g, previous);
+}

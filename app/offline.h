@@ -1,0 +1,11 @@
+#pragma once
+
+class scene;
+
+// Puts the state that the scene keeps between frames (moving cameras, curve translations,
+// timed rotations) where the player would have it right after drawing a frame at time
+// `previous`, so that the next frame drawn after a jump in time matches uninterrupted
+// playback. Cameras not active at `previous` go back to their never-updated state: a
+// camera's window is one stretch of time, so the next frame is then its first, or it is never
+// seen again. Capture and preview use this; the player never jumps.
+void settleAt(scene& s, double previous);
