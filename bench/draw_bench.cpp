@@ -68,9 +68,7 @@ int main(int argc, char** argv) {
     std::ofstream(path) << treeScene(KESTRINE_BENCH_DATA "/player");
     load_options options;
     options.trace = nullptr;
-    std::FILE* quiet = std::freopen("/dev/null", "w", stdout); // the loaders' trace
     g_scene = std::make_unique<scene>(path.c_str(), options);
-    (void)quiet;
     if (!g_scene->loaded()) return 1;
 
     benchmark::Initialize(&argc, argv);
