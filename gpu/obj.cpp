@@ -251,10 +251,53 @@ struct corner {
 };
 
 // What step one of the reading gathers; `faces` counts the faces read so far.
+// A corner whose entries were not read yet when its face was: its slot is filled at the end.
+struct pending {
+    std::size_t slot;
+    corner indices;
+};
+
+// What the reading gathers. A corner's entries are copied out as soon as its face is read if
+// its indices are already in the lists (they cannot change later, as lists only grow);
+// otherwise the corner waits in `later`.
 struct lists {
     std::vector<glm::vec3> positions, normals;
     std::vector<glm::vec2> uvs;
-    std::vector<corner> corners;
+    std::vector<glm::vec3> out_positions, out_normals;
+    std::vector<glm::vec2> out_uvs;
+    std::vector<pending> later;
+
+    void addCorner(corner c) {
+        if (std::size_t(c.position - 1u) < positions.size() &&
+            std::size_t(c.uv - 1u) < uvs.size() && std::size_t(c.normal - 1u) < normals.size()) {
+            out_positions.push_back(positions[c.position - 1]);
+            out_uvs.push_back(uvs[c.uv - 1]);
+            out_normals.push_back(normals[c.normal - 1]);
+        } else { // 0 and negative indices wrap to the largest and wait here too
+            later.push_back({out_positions.size(), c});
+            out_positions.emplace_back();
+            out_uvs.emplace_back();
+            out_normals.emplace_back();
+        }
+    }
+
+    // Fills the waiting corners; false, with the first corner whose indices are still outside
+    // the lists in `bad`, when some cannot be filled.
+    bool fillLater(std::size_t& bad) {
+        for (const pending& w : later) {
+            const corner& c = w.indices;
+            if (std::size_t(c.position - 1u) >= positions.size() ||
+                std::size_t(c.uv - 1u) >= uvs.size() ||
+                std::size_t(c.normal - 1u) >= normals.size()) {
+                bad = w.slot;
+                return false;
+            }
+            out_positions[w.slot] = positions[c.position - 1];
+            out_uvs[w.slot] = uvs[c.uv - 1];
+            out_normals[w.slot] = normals[c.normal - 1];
+        }
+        return true;
+    }
 };
 
 enum class scan_end { done, bad_face, found };
@@ -277,15 +320,6 @@ private:
     std::size_t size;
     const char* next = begin + kStep;
 };
-
-// Large lists are filled once, front to back: huge pages spare most of their page faults.
-template <class T> void adviseHugePages(const std::vector<T>& v) {
-    constexpr std::uintptr_t kHuge = std::uintptr_t(1) << 21;
-    const auto begin = reinterpret_cast<std::uintptr_t>(v.data());
-    const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-    const std::uintptr_t last = (begin + v.capacity() * sizeof(T)) & ~(kHuge - 1);
-    if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
 
 // Line counts by keyword in [p, e), looked at only at line starts.
 struct line_counts {
@@ -320,11 +354,10 @@ void reserveFor(const char* p, const char* e, lists& l) {
     l.positions.reserve(room(head.v, tail.v));
     l.uvs.reserve(room(head.vt, tail.vt));
     l.normals.reserve(room(head.vn, tail.vn));
-    l.corners.reserve(3 * room(head.f, tail.f));
-    adviseHugePages(l.positions);
-    adviseHugePages(l.uvs);
-    adviseHugePages(l.normals);
-    adviseHugePages(l.corners);
+    const std::size_t corners = 3 * room(head.f, tail.f);
+    l.out_positions.reserve(corners);
+    l.out_uvs.reserve(corners);
+    l.out_normals.reserve(corners);
 }
 
 // Reads the whole text. Stops at a face that fails (bad_face) or, when `find_face` is a face
@@ -376,9 +409,9 @@ scan_end scan(const char* p, const char* e, lists& out, bool keep, std::size_t f
             }
             ++status.faces;
             if (keep) {
-                out.corners.push_back({i[0], i[1], i[2]});
-                out.corners.push_back({i[3], i[4], i[5]});
-                out.corners.push_back({i[6], i[7], i[8]});
+                out.addCorner({i[0], i[1], i[2]});
+                out.addCorner({i[3], i[4], i[5]});
+                out.addCorner({i[6], i[7], i[8]});
             }
             while (p != e && *p != '\n' && isSpace(*p))
                 ++p;
@@ -393,19 +426,6 @@ scan_end scan(const char* p, const char* e, lists& out, bool keep, std::size_t f
 
 std::size_t lineOf(const char* begin, const char* at) {
     return 1 + static_cast<std::size_t>(std::count(begin, at, '\n'));
-}
-
-// The first corner whose indices reach outside the lists, or corners.size().
-std::size_t firstBadCorner(const lists& l) {
-    const std::size_t np = l.positions.size(), nt = l.uvs.size(), nn = l.normals.size();
-    for (std::size_t c = 0; c < l.corners.size(); ++c) {
-        const corner& k = l.corners[c];
-        // 0 wraps to the largest index, and so do negative ones stored unsigned.
-        if (std::size_t(k.position - 1u) >= np || std::size_t(k.uv - 1u) >= nt ||
-            std::size_t(k.normal - 1u) >= nn)
-            return c;
-    }
-    return l.corners.size();
 }
 
 // The whole file's bytes, mapped when it is a regular file, read otherwise.
@@ -449,12 +469,12 @@ private:
     std::string copy;
 };
 
-// Appends the corners' entries of `from` to `to` (which has room for them).
-template <class T>
-void expand(const std::vector<corner>& corners, const std::vector<T>& from,
-            std::uint32_t corner::*index, std::vector<T>& to) {
-    for (const corner& c : corners)
-        to.push_back(from[c.*index - 1]);
+// Appends `from` to `to`, which has room for it; an empty `to` just takes it over.
+template <class T> void append(std::vector<T>& from, std::vector<T>& to) {
+    if (to.empty())
+        to.swap(from);
+    else
+        to.insert(to.end(), from.begin(), from.end());
 }
 
 bool parseBytes(const char* data, std::size_t size, std::vector<glm::vec3>& out_vertices,
@@ -473,8 +493,8 @@ bool parseBytes(const char* data, std::size_t size, std::vector<glm::vec3>& out_
         st.line = lineOf(begin, at);
         return false;
     }
-    const std::size_t bad = firstBadCorner(l);
-    if (bad != l.corners.size()) {
+    std::size_t bad = 0;
+    if (!l.fillLater(bad)) {
         obj_status again;
         lists none;
         scan(begin, end, none, false, bad / 3, at, again, nullptr);
@@ -482,18 +502,15 @@ bool parseBytes(const char* data, std::size_t size, std::vector<glm::vec3>& out_
         st.line = lineOf(begin, at);
         return false;
     }
-    // All three are sized before any is extended, so that running out of memory leaves the
-    // caller's lists as they were.
-    const std::size_t n = l.corners.size();
-    out_vertices.reserve(out_vertices.size() + n);
-    out_uvs.reserve(out_uvs.size() + n);
-    out_normals.reserve(out_normals.size() + n);
-    adviseHugePages(out_vertices);
-    adviseHugePages(out_uvs);
-    adviseHugePages(out_normals);
-    expand(l.corners, l.positions, &corner::position, out_vertices);
-    expand(l.corners, l.uvs, &corner::uv, out_uvs);
-    expand(l.corners, l.normals, &corner::normal, out_normals);
+    // Room is made in all three before any is extended, so that running out of memory leaves
+    // the caller's lists as they were.
+    const std::size_t n = l.out_positions.size();
+    if (!out_vertices.empty()) out_vertices.reserve(out_vertices.size() + n);
+    if (!out_uvs.empty()) out_uvs.reserve(out_uvs.size() + n);
+    if (!out_normals.empty()) out_normals.reserve(out_normals.size() + n);
+    append(l.out_positions, out_vertices);
+    append(l.out_uvs, out_uvs);
+    append(l.out_normals, out_normals);
     return true;
 }
 
