@@ -19,8 +19,11 @@ struct loaded_scene {
     std::string errors; // standard error while loading
 };
 
+// Named after the running test too: ctest runs the tests of this file in parallel.
 std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "kestrine_scene_" + name;
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return ::testing::TempDir() + "kestrine_" + info->test_suite_name() + "_" + info->name() +
+           "_" + name;
 }
 
 // Writes the text to a file and loads it as the player would, but without textures,
