@@ -440,9 +440,7 @@ void scene::readModel(XMLElement* m, group& g) {
 
 float scene::needFloat(const XMLElement* e, const char* name) {
     float v = 0.0f;
-    const char* text = e->Attribute(name);
-    const conversion c = toFloat(text, v);
-    if (c != conversion::ok) fail(e, attributeProblem(name, c, text));
+    check(e, name, toFloat(e->Attribute(name), v));
     return v;
 }
 
@@ -457,24 +455,24 @@ glm::vec3 scene::needVec3(const XMLElement* e, const char* x, const char* y, con
 
 double scene::needDouble(const XMLElement* e, const char* name) {
     double v = 0.0;
-    const char* text = e->Attribute(name);
-    const conversion c = toDouble(text, v);
-    if (c != conversion::ok) fail(e, attributeProblem(name, c, text));
+    check(e, name, toDouble(e->Attribute(name), v));
     return v;
 }
 
 int scene::needInt(const XMLElement* e, const char* name) {
     int v = 0;
-    const char* text = e->Attribute(name);
-    const conversion c = toInt(text, v);
-    if (c != conversion::ok) fail(e, attributeProblem(name, c, text));
+    check(e, name, toInt(e->Attribute(name), v));
     return v;
 }
 
 const char* scene::needText(const XMLElement* e, const char* name) {
     const char* text = e->Attribute(name);
-    if (!text) fail(e, attributeProblem(name, conversion::missing, nullptr));
+    check(e, name, text ? conversion::ok : conversion::missing);
     return text;
+}
+
+void scene::check(const XMLElement* e, const char* name, conversion c) {
+    if (c != conversion::ok) fail(e, attributeProblem(name, c, e->Attribute(name)));
 }
 
 void scene::trace(const char* text) {

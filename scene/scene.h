@@ -15,6 +15,7 @@
 #include "gpu/shader.h"
 #include "gpu/texture.h"
 #include "graph/group.h"
+#include "scene/convert.h"
 
 // The scene's name-keyed asset tables; a name already present keeps its first record.
 class assets {
@@ -112,6 +113,7 @@ private:
     double needDouble(const tinyxml2::XMLElement* e, const char* name);
     int needInt(const tinyxml2::XMLElement* e, const char* name);
     const char* needText(const tinyxml2::XMLElement* e, const char* name);
+    void check(const tinyxml2::XMLElement* e, const char* name, conversion c);
 
     void trace(const char* text);
     void report(diagnostic::kind severity, int line, const std::string& text);

@@ -48,6 +48,18 @@ inline std::vector<unsigned char> ddsFile(std::uint32_t width, std::uint32_t hei
     return f;
 }
 
+// A 4x4 DXT1 texture of one colour (RGB 5:6:5) with its whole mip chain: a block per level.
+inline std::string solidDxt1(std::uint16_t rgb565) {
+    std::vector<unsigned char> f = ddsFile(4, 4, 3, "DXT1", 24, 8);
+    for (std::size_t block = 0; block < 3; ++block) {
+        unsigned char* b = f.data() + 128 + 8 * block;
+        b[0] = b[2] = static_cast<unsigned char>(rgb565 & 0xff);
+        b[1] = b[3] = static_cast<unsigned char>(rgb565 >> 8);
+        b[4] = b[5] = b[6] = b[7] = 0; // every pixel takes colour 0
+    }
+    return std::string(f.begin(), f.end());
+}
+
 constexpr std::uint32_t kDxt1 = 0x83F1; // GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
 constexpr std::uint32_t kDxt3 = 0x83F2;
 constexpr std::uint32_t kDxt5 = 0x83F3;

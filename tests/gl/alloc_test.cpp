@@ -13,6 +13,7 @@
 #include "app/player.h"
 #include "app/render.h"
 #include "scene/scene.h"
+#include "tests/test_data.h"
 
 namespace {
 
@@ -90,29 +91,11 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
     std::free(p);
 }
 
-namespace {
-
-std::string dds(char r565lo, char r565hi) {
-    std::string f(128, '\0');
-    f.replace(0, 4, "DDS ");
-    f[4] = 124;
-    f[12] = 4;
-    f[16] = 4;
-    f[20] = 8;
-    f[28] = 3;
-    f.replace(84, 4, "DXT1");
-    for (int level = 0; level < 3; ++level)
-        f += std::string{r565lo, r565hi, r565lo, r565hi, 0, 0, 0, 0};
-    return f;
-}
-
-} // namespace
-
 TEST(Frame, AllocatesNothingOnceLoaded) {
     const std::string d = KESTRINE_TEST_DATA "/player";
     const std::string dir = ::testing::TempDir();
-    std::ofstream(dir + "kestrine_a.dds", std::ios::binary) << dds('\xe0', '\x07');
-    std::ofstream(dir + "kestrine_b.dds", std::ios::binary) << dds('\x00', '\xf8');
+    std::ofstream(dir + "kestrine_a.dds", std::ios::binary) << testdata::solidDxt1(0x07E0);
+    std::ofstream(dir + "kestrine_b.dds", std::ios::binary) << testdata::solidDxt1(0xF800);
     const std::string xml = R"(<scene>
 <texture name="a" filename=")" +
                             dir + R"(kestrine_a.dds"/>

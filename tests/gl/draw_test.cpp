@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "scene/scene.h"
+#include "tests/test_data.h"
 
 namespace {
 
@@ -22,29 +23,6 @@ double testClock() {
 
 const int kSize = 64;
 
-// A 4x4 DXT1 texture of one colour with its whole mip chain (4x4, 2x2, 1x1: a block each).
-std::string solidDds(std::uint16_t rgb565) {
-    std::string f(128, '\0');
-    auto put = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            f[at + i] = static_cast<char>((v >> (8 * i)) & 0xff);
-    };
-    f.replace(0, 4, "DDS ");
-    put(4, 124);
-    put(12, 4); // height
-    put(16, 4); // width
-    put(20, 8); // linear size
-    put(28, 3); // levels
-    f.replace(84, 4, "DXT1");
-    for (int level = 0; level < 3; ++level) {
-        std::string block(8, '\0');
-        block[0] = block[2] = static_cast<char>(rgb565 & 0xff);
-        block[1] = block[3] = static_cast<char>(rgb565 >> 8);
-        f += block; // all indices 0: colour 0 everywhere
-    }
-    return f;
-}
-
 class Draw : public ::testing::Test {
 protected:
     // Loads a scene of the quad mesh, a flat and a textured program, a green texture and the
@@ -52,7 +30,7 @@ protected:
     void load(const std::string& groups) {
         const std::string d = KESTRINE_TEST_DATA "/player";
         const std::string dir = ::testing::TempDir();
-        std::ofstream(dir + "kestrine_green.dds", std::ios::binary) << solidDds(0x07E0);
+        std::ofstream(dir + "kestrine_green.dds", std::ios::binary) << testdata::solidDxt1(0x07E0);
         const std::string xml = "<scene>\n<texture name=\"green\" filename=\"" + dir +
                                 "kestrine_green.dds\"/>\n" + "<shader name=\"flat\" vertex=\"" + d +
                                 "/flat.vert\" fragment=\"" + d + "/flat.frag\"/>\n" +

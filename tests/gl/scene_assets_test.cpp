@@ -10,22 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "scene/scene.h"
+#include "tests/test_data.h"
 
 namespace {
-
-std::string dds(std::uint8_t lo, std::uint8_t hi) {
-    std::string f(128, '\0');
-    f.replace(0, 4, "DDS ");
-    f[4] = 124;
-    f[12] = 4;
-    f[16] = 4;
-    f[20] = 8;
-    f[28] = 3;
-    f.replace(84, 4, "DXT1");
-    for (int level = 0; level < 3; ++level)
-        f += std::string{char(lo), char(hi), char(lo), char(hi), 0, 0, 0, 0};
-    return f;
-}
 
 struct loaded {
     std::unique_ptr<scene> s;
@@ -34,8 +21,8 @@ struct loaded {
 
 loaded loadWithAssets(const std::string& body) {
     const std::string dir = ::testing::TempDir();
-    std::ofstream(dir + "kestrine_t1.dds", std::ios::binary) << dds(0xe0, 0x07);
-    std::ofstream(dir + "kestrine_t2.dds", std::ios::binary) << dds(0x00, 0xf8);
+    std::ofstream(dir + "kestrine_t1.dds", std::ios::binary) << testdata::solidDxt1(0x07E0);
+    std::ofstream(dir + "kestrine_t2.dds", std::ios::binary) << testdata::solidDxt1(0xF800);
     const std::string path = dir + "kestrine_assets.xml";
     std::ofstream(path, std::ios::binary) << "<scene>\n" + body + "\n</scene>\n";
     loaded r;
