@@ -22,27 +22,29 @@ struct loaded_scene {
 // Named after the running test too: ctest runs the tests of this file in parallel.
 std::string tempPath(const std::string& name) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + "kestrine_" + info->test_suite_name() + "_" + info->name() +
-           "_" + name;
+    return ::testing::TempDir() + "kestrine_" + info->test_suite_name() + "_" + info->name() + "_" +
+           name;
 }
 
-// Writes the text to a file and loads it as the player would, but without textures,
-// programs and meshes (they need a GL context and are tested elsewhere).
+// Loads a file as the player would, but without textures, programs and meshes (they need a
+// GL context and are tested elsewhere).
+loaded_scene loadPath(const std::string& path) {
+    loaded_scene r;
+    load_options options;
+    options.load_assets = false;
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    r.s = std::make_unique<scene>(path.c_str(), options);
+    std::fflush(stdout);
+    r.trace = ::testing::internal::GetCapturedStdout();
+    r.errors = ::testing::internal::GetCapturedStderr();
+    return r;
+}
+
 loaded_scene loadText(const std::string& xml, const std::string& name = "test.xml") {
     const std::string path = tempPath(name);
     std::ofstream(path, std::ios::binary) << xml;
-    return [&] {
-        loaded_scene r;
-        load_options options;
-        options.load_assets = false;
-        ::testing::internal::CaptureStdout();
-        ::testing::internal::CaptureStderr();
-        r.s = std::make_unique<scene>(path.c_str(), options);
-        std::fflush(stdout);
-        r.trace = ::testing::internal::GetCapturedStdout();
-        r.errors = ::testing::internal::GetCapturedStderr();
-        return r;
-    }();
+    return loadPath(path);
 }
 
 std::string inScene(const std::string& body) {
@@ -343,17 +345,7 @@ TEST(SceneLoad, LoadErrorsNameFileLineElementAndAttribute) {
 
 TEST(SceneLoad, UnreadableFilesStopWithAClearError) {
     const std::string missing = tempPath("does-not-exist.xml");
-    loaded_scene r;
-    {
-        load_options options;
-        options.load_assets = false;
-        ::testing::internal::CaptureStdout();
-        ::testing::internal::CaptureStderr();
-        r.s = std::make_unique<scene>(missing.c_str(), options);
-        std::fflush(stdout);
-        r.trace = ::testing::internal::GetCapturedStdout();
-        r.errors = ::testing::internal::GetCapturedStderr();
-    }
+    const loaded_scene r = loadPath(missing);
     EXPECT_FALSE(r.s->loaded());
     EXPECT_EQ(r.trace,
               missing + " : Ficheiro nao Existe\na carregar :" + missing + "\n ERROR\n nullptr\n");
