@@ -17,16 +17,14 @@
 
 #include <gtest/gtest.h>
 
+#include "e2e_files.h"
+
 namespace {
 
 using clock_type = std::chrono::steady_clock;
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using e2e::dataDir;
+using e2e::slurp;
 
 void write(const std::string& path, const std::string& text) {
     // Through a second name and a rename, as editors save: never seen half written.
@@ -46,13 +44,7 @@ std::string run(const std::string& cmd) {
 }
 
 std::string workDir(const std::string& name) {
-    const std::string dir = ::testing::TempDir() + "kestrine_preview_" + name;
-    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
-    return dir;
-}
-
-std::string dataDir() {
-    return KESTRINE_TEST_DATA "/player";
+    return e2e::workDir("preview_" + name);
 }
 
 struct rgb {
@@ -423,10 +415,7 @@ TEST(Preview, WrongCommandLinesAndScenesEndWithAMessage) {
 
 TEST(Preview, MusicPausesWithThePicture) {
     const std::string dir = workDir("music");
-    ASSERT_EQ(std::system(("mkdir -p '" + dir + "/Music' && sox -n -r 44100 -c 2 '" + dir +
-                           "/Music/evil-2005.ogg' synth 30 sine 440 vol 0.5 2>/dev/null")
-                              .c_str()),
-              0);
+    ASSERT_TRUE(e2e::makeMusic(dir, 30));
     write(dir + "/music.xml", quadScene(kRed, kTwoCameras));
     const std::string raw = dir + "/out.raw";
     preview p(dir, "music.xml --size 160x120",
