@@ -171,7 +171,9 @@ TEST(ParsePreviewArgs, RejectsWrongArgumentsNamingThem) {
         preview_options o;
         const std::string why = parsePreviewArgs(static_cast<int>(args.size()), args.data(), o);
         EXPECT_NE(why, "");
-        if (args.size() == 3) EXPECT_NE(why.find(args[2]), std::string::npos) << why;
+        if (args.size() == 3) {
+            EXPECT_NE(why.find(args[2]), std::string::npos) << why;
+        }
     }
 }
 
