@@ -60,9 +60,41 @@ bool audio_engine::play2D(const char* path) {
     Mix_HaltMusic();
     if (music) Mix_FreeMusic(music);
     music = next;
+    paused = false;
     if (Mix_PlayMusic(music, 0) != 0) {
         sayWhy(path, Mix_GetError());
         return false;
     }
     return true;
+}
+
+void audio_engine::pause() {
+    if (!opened || !music) return;
+    Mix_PauseMusic();
+    paused = true;
+}
+
+void audio_engine::resume() {
+    if (!opened || !music) return;
+    Mix_ResumeMusic();
+    paused = false;
+}
+
+bool audio_engine::seek(double seconds) {
+    if (!opened || !music) return false;
+    const double length = Mix_MusicDuration(music);
+    if (length > 0.0 && seconds >= length) {
+        // Nothing left to hear from there; a later seek back starts it again.
+        Mix_HaltMusic();
+        return true;
+    }
+    // Music that ran out has to be started before it can be moved.
+    if (!Mix_PlayingMusic() && Mix_PlayMusic(music, 0) != 0) return false;
+    if (paused) Mix_PauseMusic(); // starting it again resumed it
+    return Mix_SetMusicPosition(seconds < 0.0 ? 0.0 : seconds) == 0;
+}
+
+double audio_engine::position() const {
+    if (!opened || !music || !Mix_PlayingMusic()) return -1.0;
+    return Mix_GetMusicPosition(music);
 }

@@ -21,6 +21,16 @@ public:
     // no device it is a silent no-op that returns false.
     bool play2D(const char* path);
 
+    // Pause and resume the music where it is; no-ops without a device or music.
+    void pause();
+    void resume();
+    // Moves the music to `seconds` from its start, starting it again if it had ended and
+    // keeping it paused if it was. Past its end it stays silent. False without a device or
+    // music, or when the stream cannot seek.
+    bool seek(double seconds);
+    // Seconds from the start of the music, or -1 when nothing plays or the format can't tell.
+    double position() const;
+
     // A sound device was opened.
     bool ok() const { return opened; }
 
@@ -28,4 +38,5 @@ private:
     bool subsystem = false;      // SDL_InitSubSystem(SDL_INIT_AUDIO) succeeded
     bool opened = false;         // Mix_OpenAudio succeeded
     _Mix_Music* music = nullptr; // the file now playing, owned
+    bool paused = false;
 };

@@ -177,6 +177,42 @@ TEST_F(AudioEngine, ReplacesTheMusicAlreadyPlaying) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 } // the leak checker sees the first music freed
 
+TEST_F(AudioEngine, SeekMovesThePositionAndRestartsMusicThatEnded) {
+    audio_engine engine;
+    ASSERT_TRUE(engine.ok());
+    ASSERT_TRUE(engine.play2D(sine.c_str()));
+    EXPECT_TRUE(engine.seek(0.5));
+    EXPECT_NEAR(engine.position(), 0.5, 0.05);
+
+    // Past the end of the one-second file: silent, nothing playing.
+    EXPECT_TRUE(engine.seek(3.0));
+    EXPECT_EQ(engine.position(), -1.0);
+    // Back inside: playing again from there.
+    EXPECT_TRUE(engine.seek(0.25));
+    EXPECT_NEAR(engine.position(), 0.25, 0.05);
+}
+
+TEST_F(AudioEngine, PausedMusicStaysWhereItIsThroughSeeks) {
+    audio_engine engine;
+    ASSERT_TRUE(engine.ok());
+    ASSERT_TRUE(engine.play2D(sine.c_str()));
+    engine.pause();
+    EXPECT_TRUE(engine.seek(0.5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NEAR(engine.position(), 0.5, 0.05);
+    // Starting it again after its end keeps it paused as well.
+    EXPECT_TRUE(engine.seek(5.0));
+    EXPECT_TRUE(engine.seek(0.5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NEAR(engine.position(), 0.5, 0.05);
+
+    engine.resume();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (engine.position() < 0.6 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_GE(engine.position(), 0.6);
+}
+
 TEST_F(AudioEngine, WithoutADeviceSaysSoOnceAndStaysSilent) {
     ScopedEnv none("SDL_AUDIODRIVER", "nonexistent");
     ::testing::internal::CaptureStderr();
@@ -185,6 +221,10 @@ TEST_F(AudioEngine, WithoutADeviceSaysSoOnceAndStaysSilent) {
         EXPECT_FALSE(engine.ok());
         EXPECT_FALSE(engine.play2D(sine.c_str()));
         EXPECT_FALSE(engine.play2D((dir / "missing.ogg").c_str()));
+        engine.pause();
+        engine.resume();
+        EXPECT_FALSE(engine.seek(1.0));
+        EXPECT_EQ(engine.position(), -1.0);
     }
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(lineCount(err), 1) << err;

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "e2e_files.h"
+
 namespace {
 
 struct run_result {
@@ -22,23 +24,9 @@ struct run_result {
     std::string err;
 };
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string dataDir() {
-    return KESTRINE_TEST_DATA "/player";
-}
-
-// A fresh folder per test, holding the scene files the test writes.
-std::string workDir(const std::string& name) {
-    const std::string dir = ::testing::TempDir() + "kestrine_e2e_" + name;
-    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
-    return dir;
-}
+using e2e::dataDir;
+using e2e::slurp;
+using e2e::workDir;
 
 void write(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -181,10 +169,7 @@ TEST(Player, StartupFailureWithoutADisplay) {
 
 TEST(Player, MusicPlaysThroughTheSoundDevice) {
     const std::string dir = workDir("music");
-    ASSERT_EQ(std::system(("mkdir -p '" + dir + "/Music' && sox -n -r 44100 -c 2 '" + dir +
-                           "/Music/evil-2005.ogg' synth 3 sine 440 vol 0.5 2>/dev/null")
-                              .c_str()),
-              0);
+    ASSERT_TRUE(e2e::makeMusic(dir, 3));
     write(dir + "/scene.xml", quadScene(staticCamera(2)));
     const std::string wav = dir + "/out.raw";
     const run_result r =

@@ -1,0 +1,319 @@
+// The authoring preview: see preview.h.
+#include <GL/glew.h>
+
+#include "app/preview.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include <GLFW/glfw3.h>
+#include <glm/glm.hpp>
+
+#include "app/offline.h"
+#include "app/player.h"
+#include "app/render.h"
+#include "app/watch.h"
+#include "audio/audio.h"
+#include "scene/scene.h"
+
+namespace {
+
+constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fps capture has it
+constexpr double kPollInterval = 0.25;    // seconds between looks at the scene's files
+constexpr int kMaxSide = 16384;
+const char* const kMusic = "Music/evil-2005.ogg";
+const char* const kUsage =
+    "usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n";
+
+// Scene time of the frame being drawn: the scene's clock and its light both read it.
+double frameTime = 0.0;
+double previewClock() {
+    return frameTime;
+}
+
+bool readSeconds(const std::string& text, double& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || errno == ERANGE || !std::isfinite(v) || v < 0.0 ||
+        v > playhead::kMaxSceneTime)
+        return false;
+    out = v;
+    return true;
+}
+
+bool readSide(const std::string& text, int& out) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE || v < 1 || v > kMaxSide) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// Everything the key handler changes.
+struct session {
+    playhead head;
+    audio_engine* music = nullptr;
+    std::optional<section> given; // --loop
+};
+
+void toggleLoop(session& p, double wall) {
+    if (p.head.loop()) {
+        p.head.stopLooping();
+        return;
+    }
+    if (p.given) {
+        p.head.loopOver(*p.given, wall);
+        return;
+    }
+    const int index = filmingCamera(s->cameras, frameTime);
+    if (index < 0 || !(s->cameras[index].start < s->cameras[index].end)) {
+        std::printf("no loop: the camera that films has no time window, and --loop was not "
+                    "given\n");
+        return;
+    }
+    p.head.loopOver({s->cameras[index].start, s->cameras[index].end}, wall);
+}
+
+void onKey(GLFWwindow* w, int key, int, int action, int mods) {
+    if (action == GLFW_RELEASE) return;
+    session& p = *static_cast<session*>(glfwGetWindowUserPointer(w));
+    const double wall = glfwGetTime();
+    const double step = (mods & GLFW_MOD_SHIFT) ? 10.0 : 1.0;
+    const bool press = action == GLFW_PRESS; // held arrows repeat, toggles don't
+    switch (key) {
+    case GLFW_KEY_ESCAPE:
+        glfwSetWindowShouldClose(w, GLFW_TRUE);
+        break;
+    case GLFW_KEY_SPACE:
+        if (!press) break;
+        p.head.togglePause(wall);
+        if (p.head.paused())
+            p.music->pause();
+        else
+            p.music->resume();
+        break;
+    case GLFW_KEY_LEFT:
+        p.head.seekBy(-step, wall);
+        break;
+    case GLFW_KEY_RIGHT:
+        p.head.seekBy(step, wall);
+        break;
+    case GLFW_KEY_HOME:
+        p.head.home(wall);
+        break;
+    case GLFW_KEY_L:
+        if (press) toggleLoop(p, wall);
+        break;
+    default:
+        break;
+    }
+}
+
+// A reloaded scene replaces the old one for good; its GL objects would otherwise pile up
+// with every save.
+void releaseAssets(scene& old) {
+    for (auto& [name, t] : old.resources.textures)
+        glDeleteTextures(1, &t.texture_id);
+    for (auto& [name, p] : old.resources.shaders)
+        glDeleteProgram(p.program_id);
+    for (shader& p : old.unnamedShaders)
+        glDeleteProgram(p.program_id);
+    for (auto& [name, m] : old.resources.modelos) {
+        const GLuint buffers[] = {m.vertex_buffer, m.normal_buffer, m.uv_buffer};
+        glDeleteBuffers(3, buffers);
+        glDeleteVertexArrays(1, &m.vertex_array);
+    }
+}
+
+void adopt(scene& sc) {
+    sc.timer = previewClock;
+    int width = 0, height = 0;
+    glfwGetWindowSize(window, &width, &height);
+    sc.changeWindowSize(width, height);
+}
+
+// The kept state as a 60 fps capture has it before drawing t: after the frame at t - 1/60,
+// or as loaded when there is no frame before.
+void settleFor(scene& sc, const std::vector<camera>& loaded, double t) {
+    const double previous = t - kFrameStep;
+    if (previous < 0.0)
+        sc.cameras = loaded;
+    else
+        settleAt(sc, previous);
+}
+
+// The scene and what belongs to it, replaced together on a reload.
+struct playing {
+    std::unique_ptr<scene> current;
+    std::vector<camera> loadedCameras; // as loaded, before any frame
+    file_watch watch;
+};
+
+void play(playing& p, std::unique_ptr<scene> next, const std::string& path) {
+    adopt(*next);
+    if (p.current) releaseAssets(*p.current);
+    p.current = std::move(next);
+    s = p.current.get();
+    p.loadedCameras = s->cameras;
+    p.watch = file_watch(namedFiles(path, *s));
+}
+
+// Loads the scene file again; a file with a load error leaves the old scene playing.
+bool reload(playing& p, const std::string& path) {
+    auto next = std::make_unique<scene>(path.c_str());
+    if (!next->loaded()) {
+        releaseAssets(*next);
+        std::fprintf(stderr,
+                     "%s: not reloaded; the scene that was playing goes on until the file is "
+                     "saved again\n",
+                     path.c_str());
+        return false;
+    }
+    play(p, std::move(next), path);
+    std::printf("%s: reloaded at %.2f s\n", path.c_str(), frameTime);
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace
+
+std::string parsePreviewArgs(int argc, const char* const* argv, preview_options& out) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0) {
+            if (!out.scene.empty()) return "more than one scene file: " + quoted(arg);
+            out.scene = arg;
+            continue;
+        }
+        if (arg != "--at" && arg != "--loop" && arg != "--size")
+            return "unknown option " + quoted(arg);
+        if (i + 1 >= argc) return arg + " needs a value";
+        const std::string value = argv[++i];
+        if (arg == "--at") {
+            if (!readSeconds(value, out.at))
+                return "--at: not a time in seconds from 0 to 1000000: " + quoted(value);
+        } else if (arg == "--loop") {
+            const std::size_t colon = value.find(':');
+            section loop;
+            if (colon == std::string::npos || !readSeconds(value.substr(0, colon), loop.start) ||
+                !readSeconds(value.substr(colon + 1), loop.end) || !(loop.start < loop.end))
+                return "--loop: not A:B in seconds with A before B: " + quoted(value);
+            out.loop = loop;
+        } else {
+            const std::size_t x = value.find('x');
+            if (x == std::string::npos || !readSide(value.substr(0, x), out.width) ||
+                !readSide(value.substr(x + 1), out.height))
+                return "--size: not WIDTHxHEIGHT in pixels from 1 to 16384: " + quoted(value);
+        }
+    }
+    if (out.scene.empty()) return "no scene file given";
+    return "";
+}
+
+int runPreview(int argc, char** argv) {
+    preview_options options;
+    const std::string wrong = parsePreviewArgs(argc - 1, argv + 1, options);
+    if (!wrong.empty()) {
+        std::fprintf(stderr, "kestrine-preview: %s\n%s", wrong.c_str(), kUsage);
+        return 2;
+    }
+    // A loader that can't open a file waits for a key; a preview that reloads on every save
+    // must never stop there.
+    if (!std::freopen("/dev/null", "r", stdin)) std::fclose(stdin);
+
+    std::optional<audio_engine> engine;
+    engine.emplace();
+    engine->play2D(kMusic);
+
+    if (!glfwInit()) {
+        std::fprintf(stderr, "kestrine-preview: cannot start the window library\n");
+        return 1;
+    }
+    glfwWindowHint(GLFW_SAMPLES, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GL_TRUE);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+    window = glfwCreateWindow(options.width, options.height, "kestrine-preview", nullptr, nullptr);
+    if (!window) {
+        std::fprintf(stderr, "kestrine-preview: cannot open an OpenGL 3.3 window\n");
+        glfwTerminate();
+        return 1;
+    }
+    glfwMakeContextCurrent(window);
+    glewExperimental = true;
+    if (glewInit() != GLEW_OK) {
+        std::fprintf(stderr, "kestrine-preview: cannot load the OpenGL entry points\n");
+        glfwTerminate();
+        return 1;
+    }
+
+    playing scenePlaying;
+    {
+        auto first = std::make_unique<scene>(options.scene.c_str());
+        if (!first->loaded()) {
+            glfwTerminate();
+            return 1;
+        }
+        play(scenePlaying, std::move(first), options.scene);
+    }
+    glfwSetWindowSizeCallback(window, window_size_callback);
+    int fbWidth = 0, fbHeight = 0;
+    glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
+    glViewport(0, 0, fbWidth, fbHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+
+    session keys{playhead(options.at, glfwGetTime()), &*engine, options.loop};
+    if (options.loop) keys.head.loopOver(*options.loop, glfwGetTime());
+    glfwSetWindowUserPointer(window, &keys);
+    glfwSetKeyCallback(window, onKey);
+
+    double nextPoll = glfwGetTime() + kPollInterval;
+    std::string shownTitle;
+    while (!glfwWindowShouldClose(window)) {
+        const double wall = glfwGetTime();
+        bool reloaded = false;
+        if (wall >= nextPoll) {
+            nextPoll = wall + kPollInterval;
+            if (scenePlaying.watch.changed()) reloaded = reload(scenePlaying, options.scene);
+        }
+        const double t = keys.head.at(wall);
+        const bool jumped = keys.head.takeJump();
+        if (jumped) engine->seek(t);
+        // Paused frames are all drawn as the first frame after a seek, so they are identical.
+        if (jumped || reloaded || keys.head.paused()) settleFor(*s, scenePlaying.loadedCameras, t);
+        frameTime = t;
+
+        const std::string title = previewTitle(options.scene, t, filmingCamera(s->cameras, t),
+                                               keys.head.paused(), keys.head.loop());
+        if (title != shownTitle) {
+            glfwSetWindowTitle(window, title.c_str());
+            shownTitle = title;
+        }
+        renderScene(s, glm::mat4(1.0f), s->projection);
+
+        // No more than 60 frames a second, and fewer while paused; keys still come at once.
+        const double left =
+            (keys.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
+        if (left > 0.0) glfwWaitEventsTimeout(left);
+    }
+
+    engine.reset();
+    glfwTerminate();
+    return 0;
+}

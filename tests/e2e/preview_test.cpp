@@ -1,0 +1,457 @@
+// The real preview binary, run end to end on the test display and driven by key presses
+// through the X server; checked through its window title and the pixels of its window.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e_files.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+using e2e::dataDir;
+using e2e::slurp;
+
+void write(const std::string& path, const std::string& text) {
+    // Through a second name and a rename, as editors save: never seen half written.
+    std::ofstream(path + ".new", std::ios::binary) << text;
+    std::rename((path + ".new").c_str(), path.c_str());
+}
+
+std::string run(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+std::string workDir(const std::string& name) {
+    return e2e::workDir("preview_" + name);
+}
+
+struct rgb {
+    int r = 0, g = 0, b = 0;
+};
+
+// A binary PPM as ImageMagick and the reference drawer write it.
+struct image {
+    int width = 0, height = 0;
+    std::string pixels; // 3 bytes a pixel, top row first
+
+    rgb at(int x, int y) const {
+        const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+        return {static_cast<unsigned char>(pixels[i]), static_cast<unsigned char>(pixels[i + 1]),
+                static_cast<unsigned char>(pixels[i + 2])};
+    }
+    rgb centre() const { return at(width / 2, height / 2); }
+};
+
+image readPpm(const std::string& bytes) {
+    image im;
+    std::istringstream in(bytes);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> im.width >> im.height >> maxval;
+    in.get();
+    if (magic != "P6" || maxval != 255 || im.width <= 0 || im.height <= 0) return image{};
+    im.pixels.assign(static_cast<std::size_t>(im.width) * im.height * 3, '\0');
+    in.read(im.pixels.data(), static_cast<std::streamsize>(im.pixels.size()));
+    if (in.gcount() != static_cast<std::streamsize>(im.pixels.size())) return image{};
+    return im;
+}
+
+// One kestrine-preview process in dir, stdin from /dev/null, output in out.txt and err.txt.
+class preview {
+public:
+    preview(const std::string& dir, const std::string& args, const std::string& env = "")
+        : dir(dir) {
+        const std::string cmd = "cd '" + dir + "' && exec env " + env +
+                                " timeout -s KILL 90 '" KESTRINE_PREVIEW_BIN "' " + args +
+                                " </dev/null >out.txt 2>err.txt";
+        pid = fork();
+        if (pid == 0) {
+            execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~preview() {
+        if (pid > 0 && !done) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    preview(const preview&) = delete;
+    preview& operator=(const preview&) = delete;
+
+    // Waits for the window, whose title starts with the scene file's name.
+    bool find(const std::string& file) {
+        id = run("timeout 30 xdotool search --sync --name '^" + file + " [|]' 2>/dev/null");
+        id = id.substr(0, id.find('\n'));
+        return !id.empty();
+    }
+    std::string title() const {
+        std::string t = run("xdotool getwindowname " + id + " 2>/dev/null");
+        if (!t.empty() && t.back() == '\n') t.pop_back();
+        return t;
+    }
+    // Scene time shown in the title, or -1.
+    double time() const {
+        static const std::regex seconds(" [|] ([0-9]+\\.[0-9]{2}) s [|] ");
+        std::smatch m;
+        const std::string t = title();
+        return std::regex_search(t, m, seconds) ? std::stod(m[1]) : -1.0;
+    }
+    // Polls the title until it holds `text`, up to ten seconds.
+    bool waitTitle(const std::string& text) const {
+        const auto deadline = clock_type::now() + std::chrono::seconds(10);
+        while (clock_type::now() < deadline) {
+            if (title().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+    void keys(const std::string& names) const {
+        run("xdotool windowfocus --sync " + id + " key --delay 60 " + names + " 2>/dev/null");
+    }
+    image shot() const {
+        return readPpm(run("import -window " + id + " -depth 8 ppm:- 2>/dev/null"));
+    }
+    // Exit status once the process ends, within 30 seconds; -1 if it does not.
+    int status() {
+        for (int i = 0; i < 300; ++i) {
+            int raw = 0;
+            if (waitpid(pid, &raw, WNOHANG) == pid) {
+                done = true;
+                return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return -1;
+    }
+    std::string out() const { return slurp(dir + "/out.txt"); }
+    std::string err() const { return slurp(dir + "/err.txt"); }
+
+private:
+    std::string dir;
+    pid_t pid = -1;
+    bool done = false;
+    std::string id;
+};
+
+// A quad of the given colour filling most of the window, in front of the given cameras; the
+// shader files are named as `vertex` and `fragment`.
+std::string quadScene(const std::string& colour, const std::string& cameras,
+                      const std::string& fragment = dataDir() + "/flat.frag") {
+    return "<scene>\n<shader name=\"flat\" vertex=\"" + dataDir() + "/flat.vert\" fragment=\"" +
+           fragment + "\"/>\n<mesh name=\"quad\" filename=\"" + dataDir() + "/quad.obj\"/>\n" +
+           cameras + "\n<group><models><model name=\"quad\" shader=\"flat\" texture=\"\" " +
+           colour + "/></models></group>\n</scene>\n";
+}
+
+const char* const kRed = R"(R="1" G="0" B="0")";
+const char* const kGreen = R"(R="0" G="1" B="0")";
+const char* const kBlue = R"(R="0" G="0" B="1")";
+
+// Two static cameras close to the quad: 0 to 20 s, then 20 to 600 s.
+const char* const kTwoCameras =
+    R"(<camera start="0" end="20" eye_x="0" eye_y="0" eye_z="1" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>
+<camera start="20" end="600" eye_x="0" eye_y="0" eye_z="1.2" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>)";
+
+bool near(rgb c, int r, int g, int b) {
+    return std::abs(c.r - r) <= 8 && std::abs(c.g - g) <= 8 && std::abs(c.b - b) <= 8;
+}
+
+// Pixels that differ by more than `tolerance` in a channel.
+int differing(const image& a, const image& b, int tolerance) {
+    if (a.width != b.width || a.height != b.height) return -1;
+    int n = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const rgb p = a.at(x, y), q = b.at(x, y);
+            n += std::abs(p.r - q.r) > tolerance || std::abs(p.g - q.g) > tolerance ||
+                 std::abs(p.b - q.b) > tolerance;
+        }
+    return n;
+}
+
+const char* const kQuiet = "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null";
+
+} // namespace
+
+TEST(Preview, StartsAtTheGivenSecondAndEscapeEndsWithZero) {
+    const std::string dir = workDir("start");
+    write(dir + "/start.xml", quadScene(kRed, kTwoCameras));
+    preview p(dir, "start.xml --at 30 --size 320x240", kQuiet);
+    ASSERT_TRUE(p.find("start.xml"));
+    ASSERT_TRUE(p.waitTitle("| camera 2"));
+    const double t = p.time();
+    EXPECT_GE(t, 30.0);
+    EXPECT_LT(t, 40.0);
+    // The projection follows the window: a 320x240 window, the quad in its middle.
+    const image im = p.shot();
+    ASSERT_EQ(im.width, 320);
+    ASSERT_EQ(im.height, 240);
+    EXPECT_TRUE(near(im.centre(), 255, 0, 0));
+    EXPECT_TRUE(near(im.at(2, 2), 0, 0, 0));
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+    EXPECT_EQ(p.out().rfind("a carregar :start.xml\n", 0), 0u) << p.out();
+}
+
+TEST(Preview, PauseStopsTimeAndPictureAndSeeksAreExact) {
+    const std::string dir = workDir("pause");
+    write(dir + "/pause.xml", quadScene(kRed, kTwoCameras));
+    preview p(dir, "pause.xml --at 2 --size 160x120", kQuiet);
+    ASSERT_TRUE(p.find("pause.xml"));
+    p.keys("space");
+    ASSERT_TRUE(p.waitTitle("| paused"));
+    const double stopped = p.time();
+    const image before = p.shot();
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_EQ(p.time(), stopped);
+    const image after = p.shot();
+    ASSERT_GT(before.width, 0);
+    EXPECT_EQ(differing(before, after, 0), 0);
+
+    // Each step from a paused time is exact; the timeline starts at 0.
+    const struct {
+        const char* keys;
+        const char* title;
+    } steps[] = {{"Home", "0.00 s | camera 1 | paused"},
+                 {"Right", "1.00 s"},
+                 {"shift+Right", "11.00 s"},
+                 {"Right Right", "13.00 s"},
+                 {"Left", "12.00 s"},
+                 {"shift+Right shift+Right", "32.00 s"},
+                 {"shift+Left", "22.00 s | camera 2"},
+                 {"shift+Left shift+Left", "2.00 s"},
+                 {"Left Left Left", "0.00 s | camera 1"}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.keys);
+        p.keys(s.keys);
+        EXPECT_TRUE(p.waitTitle("| " + std::string(s.title))) << p.title();
+    }
+
+    p.keys("space");
+    ASSERT_TRUE(p.waitTitle("| camera 1"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_EQ(p.title().find("paused"), std::string::npos);
+    EXPECT_GT(p.time(), 0.3);
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
+TEST(Preview, LoopWrapsFromBToA) {
+    const std::string dir = workDir("loop");
+    write(dir + "/loop.xml", quadScene(kRed, kTwoCameras));
+    {
+        preview p(dir, "loop.xml --loop 1:2 --at 1.5 --size 160x120", kQuiet);
+        ASSERT_TRUE(p.find("loop.xml"));
+        ASSERT_TRUE(p.waitTitle("| loop 1-2"));
+        // Three seconds of titles: always inside the loop, and going back at least once.
+        double last = -1.0;
+        int wraps = 0, seen = 0;
+        for (const auto end = clock_type::now() + std::chrono::seconds(3);
+             clock_type::now() < end;) {
+            const double t = p.time();
+            if (t < 0) continue;
+            ++seen;
+            EXPECT_GE(t, 1.0);
+            EXPECT_LE(t, 2.0);
+            wraps += last >= 0 && t < last;
+            last = t;
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+        EXPECT_GT(seen, 10);
+        EXPECT_GE(wraps, 1);
+        // L stops looping: time runs on past B.
+        p.keys("l");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_EQ(p.title().find("| loop"), std::string::npos) << p.title();
+        EXPECT_GT(p.time(), 2.0);
+        p.keys("Escape");
+        EXPECT_EQ(p.status(), 0) << p.err();
+    }
+    // Without --loop, L loops over the window of the camera that films.
+    preview p(dir, "loop.xml --at 25 --size 160x120", kQuiet);
+    ASSERT_TRUE(p.find("loop.xml"));
+    p.keys("l");
+    EXPECT_TRUE(p.waitTitle("| camera 2 | loop 20-600")) << p.title();
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
+TEST(Preview, ReloadsWhenTheSceneOrAFileItNamesChanges) {
+    const std::string dir = workDir("reload");
+    const std::string file = dir + "/reload.xml";
+    write(file, quadScene(kRed, kTwoCameras));
+    preview p(dir, "reload.xml --size 160x120", kQuiet);
+    ASSERT_TRUE(p.find("reload.xml"));
+    ASSERT_TRUE(near(p.shot().centre(), 255, 0, 0));
+
+    // A new colour shows within a second of the save.
+    auto showsWithin = [&](int r, int g, int b, double seconds) {
+        const auto saved = clock_type::now();
+        while (clock_type::now() - saved < std::chrono::seconds(5)) {
+            const auto taken = clock_type::now();
+            if (near(p.shot().centre(), r, g, b))
+                return std::chrono::duration<double>(taken - saved).count() <= seconds;
+        }
+        return false;
+    };
+    write(file, quadScene(kGreen, kTwoCameras));
+    EXPECT_TRUE(showsWithin(0, 255, 0, 1.0));
+    const double before = p.time();
+
+    // A save with a load error: a message, and the old scene goes on playing.
+    write(file, "<scene>\n<group>\n<translate X=\"1\" Y=\"2\"/>\n</group>\n</scene>\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_NE(p.err().find("reload.xml:3: error: translate: attribute \"Z\" is missing\n"),
+              std::string::npos)
+        << p.err();
+    EXPECT_NE(p.err().find("reload.xml: not reloaded"), std::string::npos) << p.err();
+    EXPECT_TRUE(near(p.shot().centre(), 0, 255, 0));
+    EXPECT_GT(p.time(), before + 0.5);
+
+    // The next save is tried again.
+    write(file, quadScene(kBlue, kTwoCameras));
+    EXPECT_TRUE(showsWithin(0, 0, 255, 1.0));
+
+    // A file the scene names: a fragment shader that ignores the colour.
+    const std::string frag = dir + "/yellow.frag";
+    write(frag, slurp(dataDir() + "/flat.frag"));
+    write(file, quadScene(kBlue, kTwoCameras, frag));
+    EXPECT_TRUE(showsWithin(0, 0, 255, 1.0));
+    std::string source = slurp(frag);
+    source.replace(source.find("objectColor + "), 14, "vec3(1, 1, 0) + ");
+    write(frag, source);
+    EXPECT_TRUE(showsWithin(255, 255, 0, 1.0));
+
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+    EXPECT_NE(p.out().find("reload.xml: reloaded at "), std::string::npos);
+}
+
+TEST(Preview, AfterASeekThePictureIsThe60FpsFrameAtThatTime) {
+    const std::string dir = workDir("seek");
+    // A camera circling the quad once every 4 s from 10 to 14 s, looking at it, while the quad
+    // turns: a frame drawn from any other state than the frame 1/60 s before shows.
+    const std::string cameras =
+        R"(<camera start="0" end="10" eye_x="0" eye_y="0" eye_z="2" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>
+<camera start="10" end="14" look_x="0" look_y="0" look_z="0"><p X="0" Y="0.3" Z="2"/><p X="2" Y="0.3" Z="0"/><p X="0" Y="0.3" Z="-2"/><p X="-2" Y="0.3" Z="0"/></camera>)";
+    std::string scene = quadScene(kRed, cameras);
+    scene.replace(scene.find("<group>"), 7,
+                  R"(<group><rotate time="7" angle="0" axisX="0" axisY="1" axisZ="0"/>)");
+    write(dir + "/seek.xml", scene);
+
+    preview p(dir, "seek.xml --size 200x150", kQuiet);
+    ASSERT_TRUE(p.find("seek.xml"));
+    // Paused first, so that every step is exact: 0, then 12 s.
+    p.keys("space Home shift+Right Right Right");
+    ASSERT_TRUE(p.waitTitle("| 12.00 s | camera 2 | paused")) << p.title();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const image shown = p.shot();
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+
+    auto reference = [&](const std::string& extra) {
+        const std::string out = dir + "/ref.ppm";
+        const std::string cmd = "cd '" + dir +
+                                "' && '" KESTRINE_FRAME_AT "' seek.xml 12 200x150 '" + out + "' " +
+                                extra + " >/dev/null 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        return readPpm(slurp(out));
+    };
+    const image captured = reference("");
+    ASSERT_EQ(captured.width, 200);
+    ASSERT_EQ(shown.width, 200);
+    int red = 0;
+    for (int y = 0; y < captured.height; ++y)
+        for (int x = 0; x < captured.width; ++x)
+            red += captured.at(x, y).r > 128;
+    EXPECT_GT(red, 200) << "the quad is in view";
+    EXPECT_EQ(differing(shown, captured, 1), 0);
+    // The test can tell: the frame drawn from the state of 12 s itself is another picture.
+    EXPECT_GT(differing(shown, reference("12"), 1), 20);
+}
+
+TEST(Preview, WrongCommandLinesAndScenesEndWithAMessage) {
+    const std::string dir = workDir("wrong");
+    const struct {
+        const char* args;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"", 2, "kestrine-preview: no scene file given\nusage: kestrine-preview SCENE.xml"},
+        {"a.xml --at soon", 2, "--at: not a time in seconds from 0 to 1000000: \"soon\""},
+        {"a.xml --loop 3:1", 2, "--loop: not A:B in seconds with A before B: \"3:1\""},
+        {"missing.xml", 1, "missing.xml: error: cannot read the scene file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        preview p(dir, c.args, kQuiet);
+        EXPECT_EQ(p.status(), c.status);
+        EXPECT_NE(p.err().find(c.message), std::string::npos) << p.err();
+    }
+}
+
+TEST(Preview, MusicPausesWithThePicture) {
+    const std::string dir = workDir("music");
+    ASSERT_TRUE(e2e::makeMusic(dir, 30));
+    write(dir + "/music.xml", quadScene(kRed, kTwoCameras));
+    const std::string raw = dir + "/out.raw";
+    preview p(dir, "music.xml --size 160x120",
+              "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + raw + "'");
+    ASSERT_TRUE(p.find("music.xml"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    p.keys("space");
+    ASSERT_TRUE(p.waitTitle("| paused"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    p.keys("space");
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+
+    // Tone, then at least a second of silence, then tone again.
+    const std::string bytes = slurp(raw);
+    std::vector<bool> loud; // per 10 ms of stereo 16-bit samples
+    const std::size_t block = 441 * 4;
+    for (std::size_t at = 0; at + block <= bytes.size(); at += block) {
+        int peak = 0;
+        for (std::size_t i = at; i + 1 < at + block; i += 2)
+            peak = std::max(
+                peak,
+                std::abs(int(static_cast<short>(static_cast<unsigned char>(bytes[i]) |
+                                                static_cast<unsigned char>(bytes[i + 1]) << 8))));
+        loud.push_back(peak > 1000);
+    }
+    std::size_t first = 0;
+    while (first < loud.size() && !loud[first])
+        ++first;
+    std::size_t gap = first;
+    while (gap < loud.size() && loud[gap])
+        ++gap;
+    std::size_t again = gap;
+    while (again < loud.size() && !loud[again])
+        ++again;
+    ASSERT_LT(again, loud.size()) << "no tone after the pause";
+    EXPECT_GE(again - gap, 100u) << "the pause was not silent for a second";
+}

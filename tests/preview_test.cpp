@@ -1,0 +1,234 @@
+// The preview's clock, title, command line and file watch, without a window.
+#include "app/preview.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "app/watch.h"
+#include "scene/scene.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+camera still(unsigned start, unsigned end) {
+    return camera(glm::vec3(0, 0, 3), glm::vec3(0), glm::vec3(0, 1, 0), start, end);
+}
+
+} // namespace
+
+TEST(Playhead, PauseStopsTimeAndResumesWhereItStopped) {
+    playhead p(5.0, 100.0);
+    EXPECT_TRUE(p.takeJump()); // the start counts as a jump
+    EXPECT_FALSE(p.takeJump());
+    EXPECT_DOUBLE_EQ(p.at(101.5), 6.5);
+    p.togglePause(102.0);
+    EXPECT_TRUE(p.paused());
+    EXPECT_DOUBLE_EQ(p.at(102.0), 7.0);
+    EXPECT_DOUBLE_EQ(p.at(150.0), 7.0);
+    EXPECT_FALSE(p.takeJump());
+    p.togglePause(150.0);
+    EXPECT_DOUBLE_EQ(p.at(151.0), 8.0);
+}
+
+TEST(Playhead, SeeksStayWithinTheTimelineAndCountAsJumps) {
+    playhead p(0.0, 0.0);
+    p.takeJump();
+    p.togglePause(0.0);
+    const struct {
+        double by;
+        double expected;
+    } steps[] = {{1, 1}, {10, 11}, {-1, 10}, {-10, 0}, {-1, 0}, {2e6, playhead::kMaxSceneTime}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.by);
+        p.seekBy(s.by, 5.0);
+        EXPECT_DOUBLE_EQ(p.at(9.0), s.expected); // paused: exact, whatever the wall clock
+        EXPECT_TRUE(p.takeJump());
+    }
+    p.home(9.0);
+    EXPECT_EQ(p.at(9.0), 0.0);
+    // Playing on from the end of the timeline stays there.
+    p.togglePause(9.0);
+    p.seek(playhead::kMaxSceneTime - 1.0, 9.0);
+    EXPECT_DOUBLE_EQ(p.at(20.0), playhead::kMaxSceneTime);
+}
+
+TEST(Playhead, LoopWrapsFromBToAKeepingTheOvershoot) {
+    playhead p(1.0, 0.0);
+    p.loopOver({2.0, 4.0}, 0.0); // outside the loop: to its start
+    EXPECT_DOUBLE_EQ(p.at(0.0), 2.0);
+    p.takeJump();
+    EXPECT_DOUBLE_EQ(p.at(2.0), 4.0); // B itself is still played
+    EXPECT_FALSE(p.takeJump());
+    EXPECT_NEAR(p.at(2.25), 2.25, 1e-12);
+    EXPECT_TRUE(p.takeJump());
+    EXPECT_NEAR(p.at(3.0), 3.0, 1e-12); // goes on from the wrap
+    // A frame late by more than a loop's length still lands inside.
+    EXPECT_NEAR(p.at(8.5), 2.5, 1e-12);
+
+    p.togglePause(8.5);
+    p.seekBy(-1.0, 8.5); // from 2.5 back past A: near B
+    EXPECT_NEAR(p.at(9.0), 3.5, 1e-12);
+    p.seekBy(10.0, 9.0);
+    EXPECT_NEAR(p.at(9.0), 3.5, 1e-12);
+    p.home(9.0);
+    EXPECT_EQ(p.at(9.0), 2.0);
+    ASSERT_TRUE(p.loop());
+    EXPECT_EQ(p.loop()->end, 4.0);
+
+    p.stopLooping();
+    p.seekBy(5.0, 9.0);
+    EXPECT_EQ(p.at(9.0), 7.0);
+    // Looping a section that holds the current time does not move it.
+    p.takeJump();
+    p.loopOver({6.0, 8.0}, 9.0);
+    EXPECT_EQ(p.at(9.0), 7.0);
+    EXPECT_FALSE(p.takeJump());
+}
+
+TEST(FilmingCamera, TheLastActiveCameraFilms) {
+    const std::vector<camera> cams{still(0, 10), still(5, 8), still(20, 30)};
+    const struct {
+        double t;
+        int expected;
+    } cases[] = {{0, 0}, {5, 1}, {8, 1}, {8.5, 0}, {15, -1}, {30, 2}, {31, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.t);
+        EXPECT_EQ(filmingCamera(cams, c.t), c.expected);
+    }
+    EXPECT_EQ(filmingCamera({}, 1.0), -1);
+}
+
+TEST(PreviewTitle, ShowsTimeCameraPauseAndLoop) {
+    EXPECT_EQ(previewTitle("demo.xml", 12.345678, 1, false, std::nullopt),
+              "demo.xml | 12.35 s | camera 2");
+    EXPECT_EQ(previewTitle("a.xml", 0.0, -1, true, std::nullopt),
+              "a.xml | 0.00 s | no camera | paused");
+    EXPECT_EQ(previewTitle("a.xml", 9.999, 0, true, section{8.0, 20.0}),
+              "a.xml | 10.00 s | camera 1 | paused | loop 8-20");
+    EXPECT_EQ(previewTitle("a.xml", 1.5, 0, false, section{1.5, 2.25}),
+              "a.xml | 1.50 s | camera 1 | loop 1.5-2.25");
+}
+
+TEST(ParsePreviewArgs, ReadsEveryOptionInAnyOrder) {
+    const char* args[] = {"--size", "640x360", "scene.xml", "--loop", "8:20.5", "--at", "12.25"};
+    preview_options o;
+    EXPECT_EQ(parsePreviewArgs(7, args, o), "");
+    EXPECT_EQ(o.scene, "scene.xml");
+    EXPECT_EQ(o.at, 12.25);
+    ASSERT_TRUE(o.loop);
+    EXPECT_EQ(o.loop->start, 8.0);
+    EXPECT_EQ(o.loop->end, 20.5);
+    EXPECT_EQ(o.width, 640);
+    EXPECT_EQ(o.height, 360);
+
+    preview_options defaults;
+    const char* just[] = {"demo.xml"};
+    EXPECT_EQ(parsePreviewArgs(1, just, defaults), "");
+    EXPECT_EQ(defaults.at, 0.0);
+    EXPECT_FALSE(defaults.loop);
+    EXPECT_EQ(defaults.width, 1280);
+    EXPECT_EQ(defaults.height, 720);
+}
+
+TEST(ParsePreviewArgs, RejectsWrongArgumentsNamingThem) {
+    const std::vector<std::vector<const char*>> bad = {
+        {},
+        {"a.xml", "b.xml"},
+        {"a.xml", "--fast"},
+        {"a.xml", "--at"},
+        {"a.xml", "--at", "-1"},
+        {"a.xml", "--at", "ten"},
+        {"a.xml", "--at", "nan"},
+        {"a.xml", "--at", "inf"},
+        {"a.xml", "--at", "1e300"},
+        {"a.xml", "--at", "3s"},
+        {"a.xml", "--loop", "5"},
+        {"a.xml", "--loop", "5:5"},
+        {"a.xml", "--loop", "8:4"},
+        {"a.xml", "--loop", ":4"},
+        {"a.xml", "--size", "640"},
+        {"a.xml", "--size", "0x480"},
+        {"a.xml", "--size", "640x-480"},
+        {"a.xml", "--size", "99999x480"},
+        {"a.xml", "--size", "640x480x2"},
+    };
+    for (const auto& args : bad) {
+        std::string line;
+        for (const char* a : args)
+            line += std::string(a) + " ";
+        SCOPED_TRACE(line);
+        preview_options o;
+        const std::string why = parsePreviewArgs(static_cast<int>(args.size()), args.data(), o);
+        EXPECT_NE(why, "");
+        if (args.size() == 3) {
+            EXPECT_NE(why.find(args[2]), std::string::npos) << why;
+        }
+    }
+}
+
+TEST(NamedFiles, TheSceneFileAndEachAssetFileOnce) {
+    const char text[] = R"(<scene>
+        <texture name="a" filename="t/a.dds"/>
+        <shader name="lit" vertex="s/lit.vert" fragment="s/lit.frag"/>
+        <shader name="plain" vertex="s/lit.vert" fragment="s/plain.frag"/>
+        <mesh name="m" filename="m/cube.obj"/>
+        <mesh name="broken"/>
+        <group><models><model name="m" shader="lit" texture="a"/></models></group>
+    </scene>)";
+    load_options options;
+    options.load_assets = false;
+    options.text = text;
+    options.text_size = sizeof text - 1;
+    options.trace = nullptr;
+    const scene s("dir/scene.xml", options);
+    ASSERT_TRUE(s.loaded());
+    const std::vector<std::string> expected = {"dir/scene.xml", "t/a.dds",      "s/lit.vert",
+                                               "s/lit.frag",    "s/plain.frag", "m/cube.obj"};
+    EXPECT_EQ(namedFiles("dir/scene.xml", s), expected);
+
+    options.text = "<scene";
+    options.text_size = 6;
+    options.print_diagnostics = false;
+    const scene broken("b.xml", options);
+    EXPECT_EQ(namedFiles("b.xml", broken), std::vector<std::string>{"b.xml"});
+}
+
+TEST(FileWatch, SeesRewritesReplacementsRemovalsAndReturns) {
+    const fs::path dir = fs::temp_directory_path() / ("kestrine-watch-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string a = (dir / "a.xml").string(), b = (dir / "b.obj").string();
+    std::ofstream(a) << "one";
+    file_watch w({a, b}); // b does not exist yet
+    EXPECT_FALSE(w.changed());
+
+    const std::vector<std::pair<const char*, std::function<void()>>> edits = {
+        {"rewritten, same size", [&] { std::ofstream(a) << "two"; }},
+        {"appeared", [&] { std::ofstream(b) << "v 0 0 0\n"; }},
+        {"replaced by a rename",
+         [&] {
+             std::ofstream(a + ".tmp") << "two";
+             fs::rename(a + ".tmp", a);
+         }},
+        {"removed", [&] { fs::remove(b); }},
+    };
+    for (const auto& [what, edit] : edits) {
+        SCOPED_TRACE(what);
+        // Times in nanoseconds (ext4, tmpfs) tell apart writes 20 ms apart.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        edit();
+        EXPECT_TRUE(w.changed());
+        EXPECT_FALSE(w.changed()); // reported once
+    }
+    fs::remove_all(dir);
+}
