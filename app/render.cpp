@@ -45,7 +45,7 @@ int scheduleCameras(std::vector<camera>& cameras, double now, camera& frame) {
     return active;
 }
 
-bool renderScene(scene* s, glm::mat4 model, glm::mat4 projection) {
+bool drawScene(scene* s, const glm::mat4& model, const glm::mat4& projection) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     s->updateElapsedTime();
     camera frame;
@@ -53,8 +53,12 @@ bool renderScene(scene* s, glm::mat4 model, glm::mat4 projection) {
 
     for (group& g : s->groups)
         s->drawGroup(&g, model, projection, &frame);
+    return active != 0;
+}
 
+bool renderScene(scene* s, glm::mat4 model, glm::mat4 projection) {
+    const bool active = drawScene(s, model, projection);
     glfwSwapBuffers(window);
     glfwPollEvents();
-    return active != 0;
+    return active;
 }
