@@ -16,8 +16,10 @@ namespace {
 
 const std::string kData = KESTRINE_TEST_DATA;
 
+// Per test: ctest runs the tests of this file as processes side by side.
 std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "kestrine_check_" + name;
+    return ::testing::TempDir() + "kestrine_check_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
 void write(const std::string& path, const std::string& text) {

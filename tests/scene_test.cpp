@@ -19,8 +19,10 @@ struct loaded_scene {
     std::string errors; // standard error while loading
 };
 
+// Per test: ctest runs the tests of this file as processes side by side.
 std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "kestrine_scene_" + name;
+    return ::testing::TempDir() + "kestrine_scene_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
 }
 
 // Writes the text to a file and loads it as the player would, but without textures,

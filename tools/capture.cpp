@@ -17,6 +17,7 @@
 #include "app/render.h"
 #include "gpu/offscreen.h"
 #include "scene/scene.h"
+#include "tools/context.h"
 #include "tools/timeline.h"
 #include "tools/video.h"
 
@@ -95,31 +96,6 @@ private:
     clock::time_point begun = clock::now();
     bool shown = false;
 };
-
-// A hidden window with a 3.3 core context; the frames go to an offscreen framebuffer.
-bool openContext(std::string& why) {
-    if (!glfwInit()) {
-        why = "no display for an OpenGL context (run under xvfb-run -a)";
-        return false;
-    }
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* w = glfwCreateWindow(64, 64, "kestrine-capture", nullptr, nullptr);
-    if (!w) {
-        why = "no OpenGL 3.3 core context";
-        return false;
-    }
-    glfwMakeContextCurrent(w);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) {
-        why = "cannot load the OpenGL entry points";
-        return false;
-    }
-    return true;
-}
 
 int fail(const std::string& what) {
     std::fprintf(stderr, "kestrine-capture: %s\n", what.c_str());
@@ -256,7 +232,7 @@ int runCapture(int argc, char** argv) {
     // A video encoder that dies must not kill the capture before it can say so.
     std::signal(SIGPIPE, SIG_IGN);
 
-    if (!openContext(why)) return fail(why);
+    if (!openHiddenContext("kestrine-capture", why)) return fail(why);
     load_options quiet;
     quiet.trace = nullptr;
     scene s(o.scene_path.c_str(), quiet);

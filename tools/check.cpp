@@ -8,13 +8,13 @@
 #include <map>
 #include <memory>
 
-#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
 #include "gpu/dds.h"
 #include "gpu/obj.h"
 #include "gpu/program_check.h"
 #include "scene/convert.h"
+#include "tools/context.h"
 #include "tools/timeline.h"
 
 using tinyxml2::XMLElement;
@@ -71,11 +71,15 @@ public:
 private:
     void add(diagnostic::kind severity, int line, const std::string& element,
              const std::string& what);
-    // Declared names of one asset kind; duplicates and incomplete elements are reported.
-    void declare(const char* kind, const char* file_attribute,
-                 std::map<std::string, asset_decl>& table);
-    void checkTextures();
-    void checkMeshes();
+    // Enters a declared name; a name already taken is reported.
+    void declare(std::map<std::string, asset_decl>& table, const std::string& label,
+                 const char* name, int line);
+    // Each element of this kind with "name" and "filename": declared, then its file checked.
+    void checkFileAssets(const char* kind, std::map<std::string, asset_decl>& table,
+                         void (checker::*checkFile)(int line, const std::string& label,
+                                                    const char* file));
+    void checkTexture(int line, const std::string& label, const char* file);
+    void checkMesh(int line, const std::string& label, const char* file);
     void checkShaders();
     void checkProgramFiles(XMLElement* e, const std::string& label);
     void checkCameras(const timeline& tl);
@@ -114,9 +118,9 @@ check_result checker::run() {
 
     // Assets are read before the group tree, so a group error still leaves them checkable.
     if (s->loadResult == tinyxml2::XML_SUCCESS && s->sceneElement) {
-        checkTextures();
+        checkFileAssets("texture", textures, &checker::checkTexture);
         checkShaders();
-        checkMeshes();
+        checkFileAssets("mesh", meshes, &checker::checkMesh);
     }
     timeline tl;
     if (s->loaded()) {
@@ -139,104 +143,91 @@ check_result checker::run() {
     return std::move(result);
 }
 
-void checker::declare(const char* kind, const char* file_attribute,
-                      std::map<std::string, asset_decl>& table) {
+void checker::declare(std::map<std::string, asset_decl>& table, const std::string& label,
+                      const char* name, int line) {
+    const auto [at, inserted] = table.emplace(name, asset_decl{name, line, false});
+    if (!inserted)
+        add(diagnostic::warning, line, label,
+            "the name is taken at line " + std::to_string(at->second.line) +
+                "; this one is loaded and never drawn");
+}
+
+void checker::checkFileAssets(const char* kind, std::map<std::string, asset_decl>& table,
+                              void (checker::*checkFile)(int, const std::string&, const char*)) {
     for (XMLElement* e = s->sceneElement->FirstChildElement(kind); e;
          e = e->NextSiblingElement(kind)) {
         const char* name = e->Attribute("name");
-        if (!name || !e->Attribute(file_attribute)) continue; // reported by the asset checks
-        const auto [at, inserted] = table.emplace(name, asset_decl{name, e->GetLineNum(), false});
-        if (!inserted)
-            add(diagnostic::warning, e->GetLineNum(), std::string(kind) + " " + quoted(name),
-                "the name is taken at line " + std::to_string(at->second.line) +
-                    "; this one is loaded and never drawn");
-    }
-}
-
-void checker::checkTextures() {
-    declare("texture", "filename", textures);
-    for (XMLElement* e = s->sceneElement->FirstChildElement("texture"); e;
-         e = e->NextSiblingElement("texture")) {
-        const char* name = e->Attribute("name");
         const char* file = e->Attribute("filename");
         const int line = e->GetLineNum();
         if (!name || !file) {
-            add(diagnostic::warning, line, "texture",
+            add(diagnostic::warning, line, kind,
                 std::string("no ") + (name ? "\"filename\"" : "\"name\"") + "; skipped");
             continue;
         }
-        const std::string label = "texture " + quoted(name);
-        std::FILE* in = std::fopen(file, "rb");
-        if (!in) {
-            add(diagnostic::error, line, label,
-                "cannot read " + quoted(file) + " (" + std::strerror(errno) + ")");
-            continue;
-        }
-        const std::vector<unsigned char> bytes = readDdsFile(in);
-        std::fclose(in);
-        const DdsImage img = readDDS(bytes.data(), bytes.size());
-        if (!ddsUsable(img.status)) {
-            add(diagnostic::error, line, label,
-                quoted(file) + " loads as texture 0: " + ddsStatusText(img.status));
-            continue;
-        }
-        unsigned chain = 1; // levels of a full chain, down to 1x1
-        for (std::uint32_t w = img.width, h = img.height; w > 1 || h > 1; w /= 2, h /= 2)
-            ++chain;
-        const bool complete =
-            !img.levels.empty() && img.levels.back().width == 1 && img.levels.back().height == 1;
-        const std::string why =
-            img.status == DdsStatus::Ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
-        if (!complete) {
-            std::string what = quoted(file) + " has " + std::to_string(img.levels.size()) + " of " +
-                               std::to_string(chain) + " mip-map levels";
-            if (!img.levels.empty())
-                what += ", down to " + std::to_string(img.levels.back().width) + "x" +
-                        std::to_string(img.levels.back().height);
-            add(diagnostic::warning, line, label,
-                what + why + "; an incomplete chain samples black under default filtering");
-        } else if (img.status != DdsStatus::Ok) {
-            add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
-        }
+        const std::string label = std::string(kind) + " " + quoted(name);
+        declare(table, label, name, line);
+        (this->*checkFile)(line, label, file);
     }
 }
 
-void checker::checkMeshes() {
-    declare("mesh", "filename", meshes);
-    for (XMLElement* e = s->sceneElement->FirstChildElement("mesh"); e;
-         e = e->NextSiblingElement("mesh")) {
-        const char* name = e->Attribute("name");
-        const char* file = e->Attribute("filename");
-        const int line = e->GetLineNum();
-        if (!name || !file) {
-            add(diagnostic::warning, line, "mesh",
-                std::string("no ") + (name ? "\"filename\"" : "\"name\"") + "; skipped");
-            continue;
-        }
-        const std::string label = "mesh " + quoted(name);
-        std::string text, why;
-        if (!readFile(file, text, why)) {
-            add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
-            continue;
-        }
-        std::vector<glm::vec3> positions, normals;
-        std::vector<glm::vec2> uvs;
-        obj_status status;
-        if (!parseOBJ(text.data(), text.size(), positions, uvs, normals, &status)) {
-            const std::string where = quoted(file) + " line " + std::to_string(status.line) + ": ";
-            add(diagnostic::error, line, label,
-                where +
-                    (status.failure == obj_failure::face_index
-                         ? "a face index is 0, negative or past its list"
-                         : "a face is not in the form v/vt/vn v/vt/vn v/vt/vn") +
-                    "; the mesh is left empty");
-            continue;
-        }
-        if (status.faces_truncated > 0)
-            add(diagnostic::warning, line, label,
-                quoted(file) + " has " + std::to_string(status.faces_truncated) +
-                    " face(s) with more than three corners; only their first triangle is drawn");
+void checker::checkTexture(int line, const std::string& label, const char* file) {
+    std::FILE* in = std::fopen(file, "rb");
+    if (!in) {
+        add(diagnostic::error, line, label,
+            "cannot read " + quoted(file) + " (" + std::strerror(errno) + ")");
+        return;
     }
+    const std::vector<unsigned char> bytes = readDdsFile(in);
+    std::fclose(in);
+    const DdsImage img = readDDS(bytes.data(), bytes.size());
+    if (!ddsUsable(img.status)) {
+        add(diagnostic::error, line, label,
+            quoted(file) + " loads as texture 0: " + ddsStatusText(img.status));
+        return;
+    }
+    unsigned chain = 1; // levels of a full chain, down to 1x1
+    for (std::uint32_t w = img.width, h = img.height; w > 1 || h > 1; w /= 2, h /= 2)
+        ++chain;
+    const bool complete =
+        !img.levels.empty() && img.levels.back().width == 1 && img.levels.back().height == 1;
+    const std::string why =
+        img.status == DdsStatus::Ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
+    if (!complete) {
+        std::string what = quoted(file) + " has " + std::to_string(img.levels.size()) + " of " +
+                           std::to_string(chain) + " mip-map levels";
+        if (!img.levels.empty())
+            what += ", down to " + std::to_string(img.levels.back().width) + "x" +
+                    std::to_string(img.levels.back().height);
+        add(diagnostic::warning, line, label,
+            what + why + "; an incomplete chain samples black under default filtering");
+    } else if (img.status != DdsStatus::Ok) {
+        add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
+    }
+}
+
+void checker::checkMesh(int line, const std::string& label, const char* file) {
+    std::string text, why;
+    if (!readFile(file, text, why)) {
+        add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
+        return;
+    }
+    std::vector<glm::vec3> positions, normals;
+    std::vector<glm::vec2> uvs;
+    obj_status status;
+    if (!parseOBJ(text.data(), text.size(), positions, uvs, normals, &status)) {
+        const std::string where = quoted(file) + " line " + std::to_string(status.line) + ": ";
+        add(diagnostic::error, line, label,
+            where +
+                (status.failure == obj_failure::face_index
+                     ? "a face index is 0, negative or past its list"
+                     : "a face is not in the form v/vt/vn v/vt/vn v/vt/vn") +
+                "; the mesh is left empty");
+        return;
+    }
+    if (status.faces_truncated > 0)
+        add(diagnostic::warning, line, label,
+            quoted(file) + " has " + std::to_string(status.faces_truncated) +
+                " face(s) with more than three corners; only their first triangle is drawn");
 }
 
 void checker::checkShaders() {
@@ -251,11 +242,7 @@ void checker::checkShaders() {
             continue;
         }
         if (name) {
-            const auto [at, inserted] = shaders.emplace(name, asset_decl{name, line, false});
-            if (!inserted)
-                add(diagnostic::warning, line, "shader " + quoted(name),
-                    "the name is taken at line " + std::to_string(at->second.line) +
-                        "; this one is loaded and never drawn");
+            declare(shaders, "shader " + quoted(name), name, line);
         } else {
             ++unnamed_shaders;
             add(diagnostic::warning, line, "shader",
@@ -498,28 +485,6 @@ std::vector<std::string> checker::summary(const timeline& tl) const {
     return lines;
 }
 
-// A hidden window for a 3.3 core context; false without a display.
-bool openContext() {
-    if (!glfwInit()) return false;
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* w = glfwCreateWindow(64, 64, "kestrine-check", nullptr, nullptr);
-    if (!w) {
-        glfwTerminate();
-        return false;
-    }
-    glfwMakeContextCurrent(w);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) {
-        glfwTerminate();
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 check_result checkScene(const char* path, const check_options& options) {
@@ -548,7 +513,8 @@ int runCheck(int argc, char** argv) {
         return 2;
     }
     check_options options;
-    options.compile_shaders = openContext();
+    std::string no_display;
+    options.compile_shaders = openHiddenContext("kestrine-check", no_display);
     const check_result r = checkScene(argv[1], options);
     for (const diagnostic& d : r.diagnostics)
         std::printf("%s\n", d.text.c_str());

@@ -10,22 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/e2e/process.h"
 #include "tools/png.h"
 
 namespace {
 
-struct run_result {
-    int status = -1; // exit status, or 128 + signal
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using e2e::run_result;
+using e2e::slurp;
+using e2e::write;
 
 // A fresh folder per test in which "demo" leads to the bundled demo and "Music" to its music,
 // so that scenes and captures find what the player would find there.
@@ -38,22 +30,13 @@ std::string workDir(const std::string& name) {
     return dir;
 }
 
-void write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // Runs `env bin args` in dir.
 run_result run(const std::string& dir, const std::string& bin, const std::string& args,
                const std::string& env = "") {
     const std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
     const std::string cmd = "cd '" + dir + "' && " + env + " timeout -s KILL 300 '" + bin + "' " +
                             args + " </dev/null >'" + out + "' 2>'" + err + "'";
-    const int raw = std::system(cmd.c_str());
-    run_result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
+    return e2e::runShell(cmd, out, err);
 }
 
 run_result check(const std::string& dir, const std::string& args, const std::string& env = "") {
@@ -77,7 +60,7 @@ std::string frame(const std::string& dir, long k) {
 
 // Names of the files in a folder, sorted.
 std::vector<std::string> listing(const std::string& dir) {
-    const std::string list = ::testing::TempDir() + "kestrine_tools_listing.txt";
+    const std::string list = dir + ".listing.txt";
     std::system(("ls '" + dir + "' > '" + list + "'").c_str());
     std::vector<std::string> names;
     std::istringstream in(slurp(list));
