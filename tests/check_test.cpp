@@ -87,6 +87,10 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
         {"mesh file missing", "<mesh name=\"m\" filename=\"/nonexistent/m.obj\"/>",
          "2: error: mesh \"m\": cannot read \"/nonexistent/m.obj\" (No such file or "
          "directory)"},
+        {"device as a mesh", "<mesh name=\"m\" filename=\"/dev/zero\"/>",
+         "2: error: mesh \"m\": cannot read \"/dev/zero\" (not a regular file)"},
+        {"folder as a texture", "<texture name=\"t\" filename=\"/tmp\"/>",
+         "2: error: texture \"t\": cannot read \"/tmp\" (not a regular file)"},
         {"vertex file missing",
          "<shader name=\"s\" vertex=\"/nonexistent/v.vert\" fragment=\"x.frag\"/>",
          "2: error: shader \"s\": cannot read vertex file \"/nonexistent/v.vert\" (No such file "

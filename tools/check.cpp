@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include <GLFW/glfw3.h>
 
 #include "gpu/dds.h"
@@ -31,13 +33,27 @@ std::string seconds(double t) {
     return buf;
 }
 
-// The whole file, or false with the system's reason.
-bool readFile(const std::string& path, std::string& out, std::string& why) {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) {
+// Only regular files: a scene naming /dev/zero or a pipe must not make the check read forever
+// or wait for a writer.
+std::FILE* openRegular(const std::string& path, std::string& why) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
         why = std::strerror(errno);
-        return false;
+        return nullptr;
     }
+    if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+        return nullptr;
+    }
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) why = std::strerror(errno);
+    return in;
+}
+
+// The whole file, or false with the reason.
+bool readFile(const std::string& path, std::string& out, std::string& why) {
+    std::FILE* in = openRegular(path, why);
+    if (!in) return false;
     out.clear();
     char chunk[64 * 1024];
     for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
@@ -171,10 +187,10 @@ void checker::checkFileAssets(const char* kind, std::map<std::string, asset_decl
 }
 
 void checker::checkTexture(int line, const std::string& label, const char* file) {
-    std::FILE* in = std::fopen(file, "rb");
+    std::string why;
+    std::FILE* in = openRegular(file, why);
     if (!in) {
-        add(diagnostic::error, line, label,
-            "cannot read " + quoted(file) + " (" + std::strerror(errno) + ")");
+        add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
         return;
     }
     const std::vector<unsigned char> bytes = readDdsFile(in);
@@ -190,8 +206,7 @@ void checker::checkTexture(int line, const std::string& label, const char* file)
         ++chain;
     const bool complete =
         !img.levels.empty() && img.levels.back().width == 1 && img.levels.back().height == 1;
-    const std::string why =
-        img.status == DdsStatus::Ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
+    why = img.status == DdsStatus::Ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
     if (!complete) {
         std::string what = quoted(file) + " has " + std::to_string(img.levels.size()) + " of " +
                            std::to_string(chain) + " mip-map levels";

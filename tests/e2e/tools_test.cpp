@@ -33,7 +33,10 @@ std::string workDir(const std::string& name) {
 // Runs `env bin args` in dir.
 run_result run(const std::string& dir, const std::string& bin, const std::string& args,
                const std::string& env = "") {
-    const std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
+    // Beside the folder, not in it: the folder may be the bundled demo itself.
+    const std::string scratch = ::testing::TempDir() + "kestrine_tools_" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string out = scratch + ".stdout", err = scratch + ".stderr";
     const std::string cmd = "cd '" + dir + "' && " + env + " timeout -s KILL 300 '" + bin + "' " +
                             args + " </dev/null >'" + out + "' 2>'" + err + "'";
     return e2e::runShell(cmd, out, err);
