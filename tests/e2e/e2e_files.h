@@ -6,15 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "process.h"
+
 // Files of the end-to-end tests: scratch folders, whole-file reads, and a music file.
 namespace e2e {
-
-inline std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 inline std::string dataDir() {
     return KESTRINE_TEST_DATA "/player";

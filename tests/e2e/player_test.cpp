@@ -18,19 +18,12 @@
 
 namespace {
 
-struct run_result {
-    int status = -1; // exit status, or 128 + signal
-    std::string out;
-    std::string err;
-};
+using e2e::run_result;
+using e2e::slurp;
+using e2e::write;
 
 using e2e::dataDir;
-using e2e::slurp;
 using e2e::workDir;
-
-void write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // Runs the player in dir with the given arguments; `env` is prefixed to the command
 // (e.g. "SDL_AUDIODRIVER=disk"), `during` runs while the player does.
@@ -40,12 +33,7 @@ run_result play(const std::string& dir, const std::string& args, int seconds = 6
     std::string cmd = "cd '" + dir + "' && " + env + " timeout -s KILL " + std::to_string(seconds) +
                       " '" KESTRINE_BIN "' " + args + " </dev/null >'" + out + "' 2>'" + err + "'";
     if (!during.empty()) cmd = "(" + cmd + ") & pid=$!; " + during + "; wait $pid";
-    const int raw = std::system(cmd.c_str());
-    run_result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
+    return e2e::runShell(cmd, out, err);
 }
 
 // A scene of one red quad in front of the given cameras.

@@ -1,0 +1,87 @@
+// Offscreen framebuffers: see offscreen.h.
+#include "gpu/offscreen.h"
+
+#include <cstring>
+
+namespace {
+
+GLuint storage(int samples, GLenum format, int width, int height) {
+    GLuint rb = 0;
+    glGenRenderbuffers(1, &rb);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb);
+    if (samples > 0)
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, format, width, height);
+    else
+        glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
+    return rb;
+}
+
+} // namespace
+
+offscreen::offscreen(int width, int height, int samples) : width(width), height(height) {
+    GLint largest = 0, most_samples = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+    glGetIntegerv(GL_MAX_SAMPLES, &most_samples);
+    if (width <= 0 || height <= 0 || width > largest || height > largest) {
+        why = "a frame of " + std::to_string(width) + "x" + std::to_string(height) +
+              " is beyond the driver's " + std::to_string(largest) + "x" + std::to_string(largest);
+        return;
+    }
+    if (samples > most_samples) samples = most_samples;
+
+    glGenFramebuffers(1, &read_fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, read_fbo);
+    renderbuffers[2] = storage(0, GL_RGBA8, width, height);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                              renderbuffers[2]);
+    draw_fbo = read_fbo;
+    if (samples > 0) {
+        glGenFramebuffers(1, &draw_fbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, draw_fbo);
+        renderbuffers[0] = storage(samples, GL_RGBA8, width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  renderbuffers[0]);
+    }
+    renderbuffers[1] = storage(samples, GL_DEPTH_COMPONENT24, width, height);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                              renderbuffers[1]);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        why = "the driver cannot draw into a framebuffer of this size";
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+}
+
+offscreen::~offscreen() {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (draw_fbo != read_fbo) glDeleteFramebuffers(1, &draw_fbo);
+    glDeleteFramebuffers(1, &read_fbo);
+    glDeleteRenderbuffers(3, renderbuffers);
+}
+
+void offscreen::bind() const {
+    glBindFramebuffer(GL_FRAMEBUFFER, draw_fbo);
+    glViewport(0, 0, width, height);
+}
+
+void offscreen::readRgb(std::vector<unsigned char>& out) const {
+    if (draw_fbo != read_fbo) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, draw_fbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, read_fbo);
+        glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read_fbo);
+    const std::size_t row = std::size_t(width) * 3;
+    out.resize(row * std::size_t(height));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, out.data());
+    // GL's rows run bottom up; images run top down.
+    std::vector<unsigned char> swap(row);
+    for (int y = 0; y < height / 2; ++y) {
+        unsigned char* a = out.data() + std::size_t(y) * row;
+        unsigned char* b = out.data() + std::size_t(height - 1 - y) * row;
+        std::memcpy(swap.data(), a, row);
+        std::memcpy(a, b, row);
+        std::memcpy(b, swap.data(), row);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, draw_fbo);
+}

@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include <GL/glew.h>
+
+// An offscreen framebuffer of a chosen size, colour and depth, multisampled where the driver
+// allows, read back as 8-bit RGB rows.
+class offscreen {
+public:
+    // Needs a current 3.3 context. `samples` of 0 draws without multisampling.
+    offscreen(int width, int height, int samples);
+    ~offscreen();
+    offscreen(const offscreen&) = delete;
+    offscreen& operator=(const offscreen&) = delete;
+
+    // Empty when the framebuffer is usable, else why not.
+    const std::string& problem() const { return why; }
+    // Makes it the draw target, with a viewport of its whole size.
+    void bind() const;
+    // The last frame drawn, 3 bytes per pixel, top row first.
+    void readRgb(std::vector<unsigned char>& out) const;
+
+private:
+    int width = 0;
+    int height = 0;
+    GLuint draw_fbo = 0; // multisampled when samples > 0, else the same as read_fbo
+    GLuint read_fbo = 0;
+    GLuint renderbuffers[3] = {0, 0, 0}; // colour and depth to draw, colour to read
+    std::string why;
+};

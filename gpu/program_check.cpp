@@ -1,0 +1,79 @@
+// Program checks on the driver: see program_check.h.
+#include "gpu/program_check.h"
+
+#include <GL/glew.h>
+
+namespace {
+
+template <typename Query, typename Fetch>
+std::string fetchLog(GLuint object, Query query, Fetch fetch) {
+    GLint length = 0;
+    query(object, GL_INFO_LOG_LENGTH, &length);
+    if (length <= 0) return {};
+    std::string log(std::size_t(length), '\0');
+    fetch(object, length, nullptr, log.data());
+    // Drivers count the terminator and often end the text with a line break.
+    while (!log.empty() && (log.back() == '\0' || log.back() == '\n'))
+        log.pop_back();
+    return log;
+}
+
+bool compile(GLuint object, const std::string& source, std::string& log) {
+    const char* text = source.c_str();
+    glShaderSource(object, 1, &text, nullptr);
+    glCompileShader(object);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(object, GL_COMPILE_STATUS, &ok);
+    log = fetchLog(object, glGetShaderiv, glGetShaderInfoLog);
+    return ok == GL_TRUE;
+}
+
+void inspect(GLuint program, program_report& r) {
+    for (const char* name : {"model", "view", "projection"})
+        if (glGetUniformLocation(program, name) < 0) r.missing_uniforms.push_back(name);
+
+    GLint count = 0, longest = 0;
+    glGetProgramiv(program, GL_ACTIVE_ATTRIBUTES, &count);
+    glGetProgramiv(program, GL_ACTIVE_ATTRIBUTE_MAX_LENGTH, &longest);
+    std::string name(std::size_t(longest > 0 ? longest : 1), '\0');
+    for (GLint i = 0; i < count; ++i) {
+        GLsizei length = 0;
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveAttrib(program, GLuint(i), GLsizei(name.size()), &length, &size, &type,
+                          name.data());
+        const std::string input(name.data(), std::size_t(length));
+        // Built-ins such as gl_VertexID are active inputs without a location.
+        if (input.rfind("gl_", 0) == 0) continue;
+        const GLint location = glGetAttribLocation(program, input.c_str());
+        if (location != 0 && location != 1 && location != 3)
+            r.misplaced_inputs.push_back(input + " at location " + std::to_string(location));
+    }
+}
+
+} // namespace
+
+program_report checkProgram(const std::string& vertex_source, const std::string& fragment_source) {
+    program_report r;
+    const GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
+    const GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
+    r.vertex_compiled = compile(vertex, vertex_source, r.vertex_log);
+    r.fragment_compiled = compile(fragment, fragment_source, r.fragment_log);
+
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    GLint ok = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    r.linked = ok == GL_TRUE;
+    r.link_log = fetchLog(program, glGetProgramiv, glGetProgramInfoLog);
+    if (r.linked) inspect(program, r);
+
+    glDetachShader(program, vertex);
+    glDetachShader(program, fragment);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    glDeleteProgram(program);
+    return r;
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Compiling and linking a vertex and a fragment source on the current context, to tell a scene's
+// author what the player's program loading would only print: whether each step worked, the
+// driver's logs, and whether the program meets the drawing's conventions.
+
+// What the driver made of one program. Prints nothing and never blocks.
+struct program_report {
+    bool vertex_compiled = false;
+    bool fragment_compiled = false;
+    bool linked = false;
+    std::string vertex_log; // the driver's logs, as written (may be empty)
+    std::string fragment_log;
+    std::string link_log;
+    std::vector<std::string> missing_uniforms; // of "model", "view", "projection", when linked
+    // Active vertex inputs at a location other than 0, 1 or 3: "name at location n".
+    std::vector<std::string> misplaced_inputs;
+};
+
+// Compiles and links the two sources (the texts, not paths) on the current context and deletes
+// everything it created. Needs a current 3.3 context.
+program_report checkProgram(const std::string& vertex_source, const std::string& fragment_source);

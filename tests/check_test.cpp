@@ -1,0 +1,316 @@
+// The scene checker without a GL context: each error and warning with its file, line and
+// wording, the timeline, and the PNG files the capture writes.
+#include "tools/check.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tools/png.h"
+#include "tools/timeline.h"
+
+namespace {
+
+const std::string kData = KESTRINE_TEST_DATA;
+
+// Per test: ctest runs the tests of this file as processes side by side.
+std::string tempPath(const std::string& name) {
+    return ::testing::TempDir() + "kestrine_check_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + name;
+}
+
+void write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// The scene file "scene.xml" (in the temporary folder) with this body, checked.
+check_result checkBody(const std::string& body, std::string& path) {
+    path = tempPath("scene.xml");
+    write(path, "<scene>\n" + body + "\n</scene>\n");
+    return checkScene(path.c_str(), check_options());
+}
+
+// Assets every case may draw with, so that only the case's own problem shows.
+std::string usableAssets() {
+    return "<shader name=\"flat\" vertex=\"" + kData + "/player/flat.vert\" fragment=\"" + kData +
+           "/player/flat.frag\"/>\n<mesh name=\"quad\" filename=\"" + kData +
+           "/player/quad.obj\"/>\n";
+}
+const char* const kCamera = "<camera start=\"0\" end=\"10\" eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" "
+                            "up_x=\"0\" up_y=\"1\" up_z=\"0\" look_x=\"0\" look_y=\"0\" "
+                            "look_z=\"0\"/>\n";
+const char* const kModel =
+    "<group><models><model name=\"quad\" shader=\"flat\" texture=\"\"/></models></group>\n";
+
+std::vector<std::string> texts(const check_result& r) {
+    std::vector<std::string> t;
+    for (const diagnostic& d : r.diagnostics)
+        t.push_back(d.text);
+    return t;
+}
+
+} // namespace
+
+TEST(Check, ReportsEachProblemWithFileLineAndWording) {
+    const std::string bad = tempPath("bad.obj"), quads = tempPath("quads.obj"),
+                      notDds = tempPath("not.dds");
+    write(bad, "v 0 0 0\nvt 0 0\nf 1 1 1\n");
+    write(quads, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n"
+                 "f 1/1/1 2/1/1 3/1/1 4/1/1\n");
+    write(notDds, "PNG?");
+    struct {
+        const char* name;
+        std::string body;     // from line 2 of the file
+        std::string expected; // one diagnostic, after "<path>:"
+    } cases[] = {
+        {"texture file missing", "<texture name=\"t\" filename=\"/nonexistent/t.dds\"/>",
+         "2: error: texture \"t\": cannot read \"/nonexistent/t.dds\" (No such file or "
+         "directory)"},
+        {"not a DDS file", "<texture name=\"t\" filename=\"" + notDds + "\"/>",
+         "2: error: texture \"t\": \"" + notDds + "\" loads as texture 0: not a DDS file"},
+        {"mip chain incomplete",
+         "<texture name=\"t\" filename=\"" + kData + "/dds/dxt1_64x64_partial.dds\"/>",
+         "2: warning: texture \"t\": \"" + kData +
+             "/dds/dxt1_64x64_partial.dds\" has 3 of 7 mip-map levels, down to 16x16; an "
+             "incomplete chain samples black under default filtering"},
+        {"OBJ face rejected", "<mesh name=\"m\" filename=\"" + bad + "\"/>",
+         "2: error: mesh \"m\": \"" + bad +
+             "\" line 3: a face is not in the form v/vt/vn v/vt/vn v/vt/vn; the mesh is left "
+             "empty"},
+        {"quad faces", "<mesh name=\"m\" filename=\"" + quads + "\"/>",
+         "2: warning: mesh \"m\": \"" + quads +
+             "\" has 1 face(s) with more than three corners; only their first triangle is "
+             "drawn"},
+        {"mesh file missing", "<mesh name=\"m\" filename=\"/nonexistent/m.obj\"/>",
+         "2: error: mesh \"m\": cannot read \"/nonexistent/m.obj\" (No such file or "
+         "directory)"},
+        {"device as a mesh", "<mesh name=\"m\" filename=\"/dev/zero\"/>",
+         "2: error: mesh \"m\": cannot read \"/dev/zero\" (not a regular file)"},
+        {"folder as a texture", "<texture name=\"t\" filename=\"/tmp\"/>",
+         "2: error: texture \"t\": cannot read \"/tmp\" (not a regular file)"},
+        {"vertex file missing",
+         "<shader name=\"s\" vertex=\"/nonexistent/v.vert\" fragment=\"x.frag\"/>",
+         "2: error: shader \"s\": cannot read vertex file \"/nonexistent/v.vert\" (No such file "
+         "or directory); the program is 0"},
+        {"fragment file missing",
+         "<shader name=\"s\" vertex=\"" + kData +
+             "/player/flat.vert\" fragment=\"/nonexistent/f.frag\"/>",
+         "2: error: shader \"s\": cannot read fragment file \"/nonexistent/f.frag\" (No such "
+         "file or directory); it compiles as an empty source"},
+        {"unnamed shader",
+         "<shader vertex=\"" + kData + "/player/flat.vert\" fragment=\"" + kData +
+             "/player/flat.frag\"/>",
+         "2: warning: shader: a program without \"name\" is compiled but never drawn with"},
+        {"unused mesh", "<mesh name=\"m\" filename=\"" + kData + "/player/quad.obj\"/>",
+         "2: warning: mesh \"m\": never used by a model"},
+        {"duplicate name",
+         "<mesh name=\"m\" filename=\"" + kData +
+             "/player/quad.obj\"/>\n<mesh name=\"m\" "
+             "filename=\"" +
+             kData + "/player/quad.obj\"/>",
+         "3: warning: mesh \"m\": the name is taken at line 2; this one is loaded and never "
+         "drawn"},
+        {"period of 0 on a curve",
+         "<group>\n<translate time=\"0\"><p X=\"1\" Y=\"0\" Z=\"0\"/>"
+         "</translate></group>",
+         "3: warning: translate: a period (\"time\") of 0; the translation never moves along "
+         "its curve"},
+        {"period of 0 on a rotation",
+         "<group>\n<rotate time=\"0\" angle=\"1\" axisX=\"0\" axisY=\"1\" axisZ=\"0\"/></group>",
+         "3: warning: rotate: a period (\"time\") of 0; the rotation never turns"},
+        {"zero axis",
+         "<group>\n<group>\n<rotate angle=\"1\" axisX=\"0\" axisY=\"0\" "
+         "axisZ=\"0\"/></group></group>",
+         "4: warning: rotate: the axis is (0, 0, 0); the rotation is left out"},
+        {"moving camera, one point",
+         "<camera start=\"0\" end=\"5\" look_x=\"0\" look_y=\"0\" look_z=\"0\">\n<p X=\"1\" "
+         "Y=\"0\" Z=\"0\"/></camera>",
+         "2: warning: camera: a moving camera with 1 path point(s) stands still; it needs at "
+         "least two"},
+        {"moving camera, start equals end",
+         "<camera start=\"4\" end=\"4\"><p X=\"1\" Y=\"0\" Z=\"0\"/><p X=\"0\" Y=\"1\" "
+         "Z=\"0\"/></camera>",
+         "2: warning: camera: a moving camera whose \"start\" equals its \"end\" films at every "
+         "time and stays at the first point of its path"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path;
+        const check_result r = checkBody(c.body, path);
+        // An asset that a case declares is also unused; that has a case of its own.
+        std::vector<std::string> got;
+        for (const std::string& t : texts(r))
+            if (t.find("never used by a model") == std::string::npos ||
+                c.expected.find("never used") != std::string::npos)
+                got.push_back(t);
+        ASSERT_EQ(got.size(), 1u) << ::testing::PrintToString(got);
+        EXPECT_EQ(got[0], path + ":" + c.expected);
+        EXPECT_EQ(r.errors, c.expected.find(": error: ") != std::string::npos ? 1 : 0);
+    }
+}
+
+TEST(Check, LoadErrorsAreThePlayersOwn) {
+    std::string path;
+    const check_result r = checkBody("<group>\n<translate X=\"1\" Z=\"2\"/>\n</group>", path);
+    ASSERT_EQ(r.errors, 1);
+    EXPECT_EQ(r.diagnostics[0].line, 3);
+    EXPECT_EQ(r.diagnostics[0].text, path + ":3: error: translate: attribute \"Y\" is missing");
+    EXPECT_EQ(r.summary.back(), "the player would not play this scene");
+
+    // Assets come before the groups, so a group error still leaves them checked.
+    const check_result both = checkBody(
+        "<texture name=\"t\" filename=\"/nonexistent.dds\"/>\n<group><scale X=\"1\"/></group>",
+        path);
+    EXPECT_EQ(both.errors, 2) << ::testing::PrintToString(texts(both));
+}
+
+TEST(Check, NamesWithoutAnAssetGetACloseSuggestion) {
+    std::string path;
+    const check_result r =
+        checkBody(usableAssets() + kCamera +
+                      "<group><models>\n<model name=\"qaud\" shader=\"flat\" texture=\"\"/>\n"
+                      "<model name=\"quad\" shader=\"Flat\" texture=\"wood\"/>\n</models></group>",
+                  path);
+    const std::vector<std::string> want = {
+        path + ":6: warning: model: no mesh named \"qaud\" (did you mean \"quad\"?); the model "
+               "is not drawn",
+        path + ":7: warning: model: no shader named \"Flat\" (did you mean \"flat\"?); the model "
+               "is not drawn",
+        path + ":7: warning: model: no texture named \"wood\"; the model is not drawn",
+    };
+    EXPECT_EQ(texts(r), want);
+}
+
+TEST(Check, CameraGapsEndTheDemoAndHideLaterModels) {
+    std::string path;
+    const check_result r = checkBody(
+        usableAssets() +
+            "<camera start=\"0\" end=\"8\" eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" up_x=\"0\" "
+            "up_y=\"1\" up_z=\"0\" look_x=\"0\" look_y=\"0\" look_z=\"0\"/>\n"
+            "<camera start=\"9\" end=\"12\" eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" up_x=\"0\" "
+            "up_y=\"1\" up_z=\"0\" look_x=\"0\" look_y=\"0\" look_z=\"0\"/>\n"
+            "<group><models>\n"
+            "<model name=\"quad\" shader=\"flat\" texture=\"\" start=\"10\" end=\"11\"/>\n"
+            "<model name=\"quad\" shader=\"flat\" texture=\"\" start=\"3\" end=\"2\"/>\n"
+            "<model name=\"quad\" shader=\"flat\" texture=\"\" start=\"7\" end=\"20\"/>\n"
+            "</models></group>",
+        path);
+    const std::vector<std::string> want = {
+        path + ":5: warning: camera: no camera films between 8 s and 9 s; the demo ends there, "
+               "just after 8 s",
+        path + ":7: warning: model: visible from 10 s to 11 s, but no camera films then (the "
+               "demo ends at 8 s)",
+        path + ":8: warning: model: \"start\" is after \"end\"; the model is never visible",
+    };
+    EXPECT_EQ(texts(r), want);
+    EXPECT_EQ(r.summary[1], "timeline: 8 s (from 0 s to 8 s), 2 camera(s), 0 camera cut(s)");
+
+    const check_result late = checkBody(
+        usableAssets() +
+            "<camera start=\"2\" end=\"5\" eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" up_x=\"0\" "
+            "up_y=\"1\" up_z=\"0\" look_x=\"0\" look_y=\"0\" look_z=\"0\"/>\n" +
+            kModel,
+        path);
+    ASSERT_EQ(late.warnings, 1);
+    EXPECT_EQ(late.diagnostics[0].text, path + ":4: warning: camera: no camera films from 0 s to "
+                                               "2 s; the demo ends at its first frame");
+}
+
+TEST(Check, SummarySaysWhatTheSceneHolds) {
+    std::string path;
+    const check_result r = checkBody(usableAssets() + kCamera + kModel + kModel, path);
+    EXPECT_EQ(r.errors + r.warnings, 0) << ::testing::PrintToString(texts(r));
+    const std::vector<std::string> want = {
+        path + ": 0 error(s), 0 warning(s)",
+        "timeline: 10 s (from 0 s to 10 s), 1 camera(s), 0 camera cut(s)",
+        "assets: 0 texture(s), 1 shader(s), 1 mesh(es); 2 group(s) (2 root), 2 model(s)",
+        "shaders: not compiled (no display; run under xvfb-run -a to compile and link them)",
+    };
+    EXPECT_EQ(r.summary, want);
+}
+
+TEST(Check, EditDistanceCountsSingleEdits) {
+    const struct {
+        const char* a;
+        const char* b;
+        std::size_t d;
+    } cases[] = {
+        {"", "", 0},         {"quad", "quad", 0}, {"qaud", "quad", 2},     {"quad", "quads", 1},
+        {"Flat", "flat", 1}, {"", "abc", 3},      {"kitten", "sitting", 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        EXPECT_EQ(editDistance(c.a, c.b), c.d);
+        EXPECT_EQ(editDistance(c.b, c.a), c.d);
+    }
+}
+
+TEST(Timeline, FollowsTheWindowsAsThePlayerDoes) {
+    auto still = [](unsigned start, unsigned end) {
+        return camera(glm::vec3(0, 0, 3), glm::vec3(0.0f), glm::vec3(0, 1, 0), start, end);
+    };
+    // Touching windows leave no gap; the later camera wins the shared second.
+    timeline tl = cameraTimeline({still(0, 8), still(8, 20), still(15, 30)});
+    EXPECT_TRUE(tl.filmed);
+    EXPECT_FALSE(tl.endless);
+    EXPECT_EQ(tl.end, 30.0);
+    EXPECT_TRUE(tl.gaps.empty());
+    EXPECT_EQ(tl.cuts, 2);
+    EXPECT_TRUE(tl.plays(30.0));
+    EXPECT_FALSE(tl.plays(30.001));
+
+    tl = cameraTimeline({still(0, 5), still(7, 9), still(12, 14)});
+    ASSERT_EQ(tl.gaps.size(), 2u);
+    EXPECT_EQ(tl.end, 5.0);
+    EXPECT_EQ(tl.gaps[1].from, 9.0);
+    EXPECT_EQ(tl.gaps[1].to, 12.0);
+
+    // A window of equal ends films always; one ending before it starts never does.
+    tl = cameraTimeline({still(4, 4), still(10, 2)});
+    EXPECT_TRUE(tl.endless);
+    EXPECT_TRUE(tl.plays(1e9));
+
+    tl = cameraTimeline({still(10, 2)});
+    EXPECT_FALSE(tl.filmed);
+    EXPECT_FALSE(tl.plays(0.0));
+
+    // The longest window a file can give is looked at window by window, not second by second.
+    tl = cameraTimeline({still(0, 4294967295u), still(5, 6)});
+    EXPECT_EQ(tl.end, 4294967295.0);
+    EXPECT_EQ(tl.cuts, 2);
+}
+
+TEST(Png, WritesAndReadsBackAndRejectsOtherFiles) {
+    rgb_image image;
+    image.width = 3;
+    image.height = 2;
+    for (int i = 0; i < 18; ++i)
+        image.pixels.push_back(static_cast<unsigned char>(i * 14));
+    const std::string path = tempPath("image.png");
+    std::string why;
+    ASSERT_TRUE(writePng(path, image, why)) << why;
+    EXPECT_FALSE(std::ifstream(path + ".part").good()); // renamed into place
+    rgb_image back;
+    ASSERT_TRUE(readPng(path, back, why)) << why;
+    EXPECT_EQ(back.width, 3);
+    EXPECT_EQ(back.height, 2);
+    EXPECT_EQ(back.pixels, image.pixels);
+
+    // Cut short, not a PNG at all, missing, or an unwritable place: each a message, no crash.
+    std::ifstream in(path, std::ios::binary);
+    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    write(tempPath("cut.png"), whole.substr(0, whole.size() / 2));
+    write(tempPath("text.png"), "not a picture");
+    for (const std::string& name :
+         {tempPath("cut.png"), tempPath("text.png"), tempPath("missing.png")}) {
+        SCOPED_TRACE(name);
+        why.clear();
+        EXPECT_FALSE(readPng(name, back, why));
+        EXPECT_FALSE(why.empty());
+    }
+    why.clear();
+    EXPECT_FALSE(writePng("/nonexistent/dir/x.png", image, why));
+    EXPECT_FALSE(why.empty());
+}

@@ -1,0 +1,242 @@
+// kestrine-check and kestrine-capture run end to end on the test display, stdin from /dev/null.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/process.h"
+#include "tools/png.h"
+
+namespace {
+
+using e2e::run_result;
+using e2e::slurp;
+using e2e::write;
+
+// A fresh folder per test in which "demo" leads to the bundled demo and "Music" to its music,
+// so that scenes and captures find what the player would find there.
+std::string workDir(const std::string& name) {
+    const std::string dir = ::testing::TempDir() + "kestrine_tools_" + name;
+    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir +
+                 "' && ln -s '" KESTRINE_DEMO_DIR "' '" + dir +
+                 "/demo' && ln -s '" KESTRINE_DEMO_DIR "/Music' '" + dir + "/Music'")
+                    .c_str());
+    return dir;
+}
+
+// Runs `env bin args` in dir.
+run_result run(const std::string& dir, const std::string& bin, const std::string& args,
+               const std::string& env = "") {
+    // Beside the folder, not in it: the folder may be the bundled demo itself.
+    const std::string scratch = ::testing::TempDir() + "kestrine_tools_" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string out = scratch + ".stdout", err = scratch + ".stderr";
+    const std::string cmd = "cd '" + dir + "' && " + env + " timeout -s KILL 300 '" + bin + "' " +
+                            args + " </dev/null >'" + out + "' 2>'" + err + "'";
+    return e2e::runShell(cmd, out, err);
+}
+
+run_result check(const std::string& dir, const std::string& args, const std::string& env = "") {
+    return run(dir, KESTRINE_CHECK_BIN, args, env);
+}
+
+run_result capture(const std::string& dir, const std::string& args) {
+    return run(dir, KESTRINE_CAPTURE_BIN, args);
+}
+
+// The capture test scene, copied into dir.
+void captureScene(const std::string& dir) {
+    write(dir + "/scene.xml", slurp(KESTRINE_TEST_DATA "/capture/scene.xml"));
+}
+
+std::string frame(const std::string& dir, long k) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame_%06ld.png", k);
+    return dir + name;
+}
+
+// Names of the files in a folder, sorted.
+std::vector<std::string> listing(const std::string& dir) {
+    const std::string list = dir + ".listing.txt";
+    std::system(("ls '" + dir + "' > '" + list + "'").c_str());
+    std::vector<std::string> names;
+    std::istringstream in(slurp(list));
+    for (std::string l; std::getline(in, l);)
+        names.push_back(l);
+    return names;
+}
+
+} // namespace
+
+TEST(CheckTool, PassesTheBundledDemoAndCompilesItsShaders) {
+    const std::string dir = workDir("check_demo");
+    const run_result r = check(dir + "/demo", "demo.xml");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.rfind("demo.xml: 0 error(s), 0 warning(s)\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("timeline: 62 s (from 0 s to 62 s), 7 camera(s), 6 camera cut(s)\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("not compiled"), std::string::npos) << r.out;
+}
+
+TEST(CheckTool, ReportsErrorsWithStatusOneAndWarningsWithZero) {
+    const std::string dir = workDir("check_status");
+    write(dir + "/error.xml",
+          "<scene>\n<group>\n<translate X=\"1\" Z=\"2\"/>\n</group>\n</scene>\n");
+    run_result r = check(dir, "error.xml");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.out.rfind("error.xml:3: error: translate: attribute \"Y\" is missing\n", 0), 0u)
+        << r.out;
+    EXPECT_NE(r.out.find("the player would not play this scene"), std::string::npos);
+
+    write(dir + "/warning.xml", "<scene>\n<camera start=\"2\" end=\"4\"/>\n</scene>\n");
+    r = check(dir, "warning.xml");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("warning.xml:2: warning: camera: a moving camera with 0 path point(s)"),
+              std::string::npos)
+        << r.out;
+
+    r = check(dir, "missing.xml");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("missing.xml: error: cannot read the scene file", 0), 0u) << r.out;
+
+    r = check(dir, "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("usage: kestrine-check SCENE.xml"), std::string::npos);
+}
+
+TEST(CheckTool, WithoutADisplaySaysTheShadersWereNotCompiled) {
+    const std::string dir = workDir("check_nodisplay");
+    write(dir + "/broken.xml", "<scene>\n<shader name=\"s\" vertex=\"" KESTRINE_TEST_DATA
+                               "/shaders/basic.vert\" fragment=\"" KESTRINE_TEST_DATA
+                               "/shaders/broken.frag\"/>\n</scene>\n");
+    run_result r = check(dir, "broken.xml", "env -u DISPLAY");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("shaders: not compiled (no display"), std::string::npos) << r.out;
+    // With the display the broken fragment shader is an error with the driver's log.
+    r = check(dir, "broken.xml");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("broken.xml:2: error: shader \"s\": \"" KESTRINE_TEST_DATA
+                         "/shaders/broken.frag\" does not compile:\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(CaptureTool, MatchesTheReferenceFramesAndEndsWithTheLastCamera) {
+    const std::string dir = workDir("capture_reference");
+    captureScene(dir);
+    const run_result r = capture(dir, "scene.xml --out out --size 64x48 --fps 10");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("frame 30/30 ["), std::string::npos) << r.err; // the progress bar
+    // The last camera ends at 3 s: frames 0 to 30, and the player's end frame is not kept.
+    const std::vector<std::string> files = listing(dir + "/out");
+    ASSERT_EQ(files.size(), 31u);
+    EXPECT_EQ(files.back(), "frame_000030.png");
+
+    for (long k : {5L, 16L, 25L}) {
+        SCOPED_TRACE(k);
+        rgb_image got, want;
+        std::string why;
+        ASSERT_TRUE(readPng(frame(dir + "/out", k), got, why)) << why;
+        ASSERT_TRUE(readPng(frame(KESTRINE_TEST_DATA "/capture", k), want, why)) << why;
+        ASSERT_EQ(got.width, 64);
+        ASSERT_EQ(got.height, 48);
+        ASSERT_EQ(got.pixels.size(), want.pixels.size());
+        int worst = 0, lit = 0;
+        for (std::size_t i = 0; i < got.pixels.size(); ++i) {
+            worst = std::max(worst, std::abs(int(got.pixels[i]) - int(want.pixels[i])));
+            lit += want.pixels[i] > 16;
+        }
+        EXPECT_LE(worst, 6);
+        EXPECT_GT(lit, 20); // the reference shows something
+    }
+}
+
+TEST(CaptureTool, RepeatsByteForByteAndASplitCaptureEqualsTheWhole) {
+    const std::string dir = workDir("capture_split");
+    captureScene(dir);
+    // Frames 0-14 cross the start of the second moving camera (frame 10).
+    const std::string common = " --size 64x48 --fps 10";
+    ASSERT_EQ(capture(dir, "scene.xml --out whole --frames 0:14" + common).status, 0);
+    ASSERT_EQ(capture(dir, "scene.xml --out again --frames 0:14" + common).status, 0);
+    for (const char* part : {"0:6", "7:10", "11:14"})
+        ASSERT_EQ(
+            capture(dir, std::string("scene.xml --out split --frames ") + part + common).status, 0);
+    for (long k = 0; k <= 14; ++k) {
+        SCOPED_TRACE(k);
+        const std::string whole = slurp(frame(dir + "/whole", k));
+        ASSERT_FALSE(whole.empty());
+        EXPECT_TRUE(whole == slurp(frame(dir + "/again", k)));
+        EXPECT_TRUE(whole == slurp(frame(dir + "/split", k)));
+    }
+    EXPECT_EQ(listing(dir + "/split").size(), 15u);
+}
+
+TEST(CaptureTool, VideoHasEveryFrameAndTheMusic) {
+    const std::string dir = workDir("capture_video");
+    captureScene(dir);
+    const run_result r = capture(dir, "scene.xml --video clip.mp4 --frames 3:14 --size 64x48 "
+                                      "--fps 10");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const run_result probe =
+        run(dir, "ffprobe",
+            "-v error -count_frames -show_entries stream=codec_type,codec_name,nb_read_frames "
+            "-of compact=p=0 clip.mp4");
+    ASSERT_EQ(probe.status, 0) << probe.err;
+    EXPECT_NE(probe.out.find("codec_name=h264|codec_type=video|nb_read_frames=12"),
+              std::string::npos)
+        << probe.out;
+    EXPECT_NE(probe.out.find("codec_name=aac|codec_type=audio"), std::string::npos) << probe.out;
+}
+
+TEST(CaptureTool, RefusesBadCommandLinesAndEndlessScenes) {
+    const std::string dir = workDir("capture_refuse");
+    captureScene(dir);
+    const char* const bad[] = {
+        "",
+        "scene.xml",
+        "scene.xml --out",
+        "scene.xml --out o --fps 0",
+        "scene.xml --out o --fps 12.5",
+        "scene.xml --out o --size 64",
+        "scene.xml --out o --size 0x48",
+        "scene.xml --out o --frames 9:3",
+        "scene.xml --out o --frames -1:3",
+        "scene.xml --video v.mp4 --size 65x48",
+        "scene.xml other.xml --out o",
+    };
+    for (const char* args : bad) {
+        SCOPED_TRACE(args);
+        const run_result r = capture(dir, args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("usage: kestrine-capture"), std::string::npos) << r.err;
+    }
+
+    write(dir + "/endless.xml", "<scene>\n<camera start=\"3\" end=\"3\" eye_x=\"0\" eye_y=\"0\" "
+                                "eye_z=\"3\" up_x=\"0\" up_y=\"1\" up_z=\"0\" look_x=\"0\" "
+                                "look_y=\"0\" look_z=\"0\"/>\n</scene>\n");
+    run_result r = capture(dir, "endless.xml --out o --size 64x48");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("give --frames A:B"), std::string::npos) << r.err;
+    r = capture(dir, "endless.xml --out o --size 64x48 --frames 0:2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(listing(dir + "/o").size(), 3u);
+
+    write(dir + "/error.xml", "<scene>\n<group>\n<scale X=\"1\"/>\n</group>\n</scene>\n");
+    r = capture(dir, "error.xml --out o --size 64x48");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error.xml:3: error: scale: attribute \"Y\" is missing"),
+              std::string::npos)
+        << r.err;
+
+    // Past the last camera nothing is drawn, and that is no failure.
+    r = capture(dir, "scene.xml --out late --size 64x48 --fps 10 --frames 40:50");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("nothing captured"), std::string::npos) << r.err;
+}

@@ -1,0 +1,92 @@
+// The tools' GL parts on the real driver: program checks and the offscreen framebuffer.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "gpu/offscreen.h"
+#include "gpu/program_check.h"
+#include "tests/gl/gl_context.h"
+
+namespace {
+
+const char* const kVertex = R"(#version 330 core
+layout(location = 0) in vec3 position;
+layout(location = 1) in vec3 normal;
+layout(location = 3) in vec2 uv;
+uniform mat4 model;
+uniform mat4 view;
+uniform mat4 projection;
+out vec3 n;
+void main() {
+    n = normal + vec3(uv, 0.0);
+    gl_Position = projection * view * model * vec4(position, 1.0);
+})";
+const char* const kFragment = R"(#version 330 core
+in vec3 n;
+out vec4 color;
+void main() { color = vec4(n, 1.0); })";
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+} // namespace
+
+TEST(ProgramCheck, TellsCompileLinkAndConventionProblemsApart) {
+    program_report r = checkProgram(kVertex, kFragment);
+    EXPECT_TRUE(r.vertex_compiled && r.fragment_compiled && r.linked) << r.link_log;
+    EXPECT_TRUE(r.missing_uniforms.empty());
+    EXPECT_TRUE(r.misplaced_inputs.empty());
+
+    r = checkProgram(kVertex, replaced(kFragment, "vec4(n, 1.0);", "vec4(n, 1.0)"));
+    EXPECT_TRUE(r.vertex_compiled);
+    EXPECT_FALSE(r.fragment_compiled);
+    EXPECT_FALSE(r.fragment_log.empty());
+    EXPECT_FALSE(r.linked);
+
+    // Both stages compile, but a stage without main() cannot link.
+    r = checkProgram(kVertex, replaced(kFragment, "void main()", "void shade()"));
+    EXPECT_TRUE(r.vertex_compiled && r.fragment_compiled);
+    EXPECT_FALSE(r.linked);
+    EXPECT_FALSE(r.link_log.empty());
+
+    r = checkProgram(replaced(kVertex, "view * model", "model"), kFragment);
+    EXPECT_EQ(r.missing_uniforms, std::vector<std::string>{"view"});
+
+    r = checkProgram(replaced(kVertex, "location = 3", "location = 2"), kFragment);
+    EXPECT_EQ(r.misplaced_inputs, std::vector<std::string>{"uv at location 2"});
+    EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
+}
+
+TEST(Offscreen, ReadsRowsTopFirstAndRefusesImpossibleSizes) {
+    for (int samples : {0, 4}) {
+        SCOPED_TRACE(samples);
+        const offscreen target(5, 4, samples);
+        ASSERT_EQ(target.problem(), "");
+        target.bind();
+        glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        // The top row red: GL counts rows from the bottom.
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 3, 5, 1);
+        glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        std::vector<unsigned char> rgb;
+        target.readRgb(rgb);
+        ASSERT_EQ(rgb.size(), 5u * 4u * 3u);
+        EXPECT_EQ(rgb[0], 255);
+        EXPECT_EQ(rgb[2], 0);
+        EXPECT_EQ(rgb[rgb.size() - 3], 0);
+        EXPECT_EQ(rgb[rgb.size() - 1], 255);
+        EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    EXPECT_NE(offscreen(1 << 20, 16, 0).problem(), "");
+    EXPECT_NE(offscreen(0, 16, 0).problem(), "");
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
+}

@@ -1,0 +1,298 @@
+// Offline capture: see capture.h.
+#include "tools/capture.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include "app/offline.h"
+#include "app/render.h"
+#include "gpu/offscreen.h"
+#include "scene/scene.h"
+#include "tools/context.h"
+#include "tools/timeline.h"
+#include "tools/video.h"
+
+namespace {
+
+const char* const kUsage = "usage: kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] "
+                           "[--frames A:B] [--video FILE.mp4]\n";
+const char* const kMusic = "Music/evil-2005.ogg"; // relative to the working directory, as played
+
+// The time of the frame being drawn: the scene's clock and its light both read it.
+double g_frame_time = 0.0;
+double frameClock() {
+    return g_frame_time;
+}
+
+// The whole text as a number within [low, high].
+template <class T> bool number(const std::string& text, T low, T high, T& out) {
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, out);
+    return ec == std::errc() && p == end && out >= low && out <= high;
+}
+
+// "A:B" or "A:" (to the end).
+bool frameRange(const std::string& text, long& first, long& last) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    const long most = 1000L * 1000 * 1000;
+    if (!number(text.substr(0, colon), 0L, most, first)) return false;
+    const std::string b = text.substr(colon + 1);
+    if (b.empty()) {
+        last = -1;
+        return true;
+    }
+    return number(b, first, most, last);
+}
+
+// The last frame with an active camera, or -1 when there is none; the capture checks each frame
+// again as it draws it, this only sizes the progress bar.
+long lastFilmedFrame(const timeline& tl, int fps) {
+    if (!tl.filmed || tl.endless) return -1;
+    long k = long(std::floor(tl.end * fps));
+    while (frameTime(k + 1, fps) <= tl.end)
+        ++k;
+    while (k >= 0 && frameTime(k, fps) > tl.end)
+        --k;
+    return k;
+}
+
+// "frame 120/600 [#####.....]  31.5 fps  0:15 left" on standard error, rewritten in place.
+class progress_bar {
+public:
+    progress_bar(long first, long last) : first(first), last(last) {}
+    void frame(long k) {
+        const double elapsed = std::chrono::duration<double>(clock::now() - begun).count();
+        const long done = k - first + 1, total = last - first + 1;
+        const double rate = elapsed > 0.0 ? double(done) / elapsed : 0.0;
+        constexpr int kWidth = 30;
+        const int filled = total > 0 ? int(kWidth * std::min(1.0, double(done) / total)) : 0;
+        char bar[kWidth + 1];
+        for (int i = 0; i < kWidth; ++i)
+            bar[i] = i < filled ? '#' : '.';
+        bar[kWidth] = '\0';
+        const long left = rate > 0.0 ? long(double(total - done) / rate + 0.5) : 0;
+        std::fprintf(stderr, "\rframe %ld/%ld [%s] %6.1f fps  %ld:%02ld left ", k, last, bar, rate,
+                     left / 60, left % 60);
+        std::fflush(stderr);
+        shown = true;
+    }
+    void end() {
+        if (shown) std::fputc('\n', stderr);
+    }
+
+private:
+    using clock = std::chrono::steady_clock;
+    long first, last;
+    clock::time_point begun = clock::now();
+    bool shown = false;
+};
+
+int fail(const std::string& what) {
+    std::fprintf(stderr, "kestrine-capture: %s\n", what.c_str());
+    return 1;
+}
+
+} // namespace
+
+bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& why) {
+    out = capture_options();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool takesValue = arg == "--out" || arg == "--fps" || arg == "--size" ||
+                                arg == "--frames" || arg == "--video";
+        if (takesValue && i + 1 == argc) {
+            why = arg + " needs a value";
+            return false;
+        }
+        if (arg == "--out") {
+            out.out_dir = argv[++i];
+        } else if (arg == "--video") {
+            out.video_path = argv[++i];
+        } else if (arg == "--fps") {
+            if (!number(std::string(argv[++i]), 1, 1000, out.fps)) {
+                why = "--fps takes a whole number of frames a second from 1 to 1000";
+                return false;
+            }
+        } else if (arg == "--size") {
+            const std::string v = argv[++i];
+            const std::size_t x = v.find('x');
+            if (x == std::string::npos || !number(v.substr(0, x), 1, 16384, out.width) ||
+                !number(v.substr(x + 1), 1, 16384, out.height)) {
+                why = "--size takes WIDTHxHEIGHT, each from 1 to 16384";
+                return false;
+            }
+        } else if (arg == "--frames") {
+            if (!frameRange(argv[++i], out.first, out.last)) {
+                why = "--frames takes A:B or A:, whole frame numbers with A <= B";
+                return false;
+            }
+        } else if (arg.rfind("--", 0) == 0 || !out.scene_path.empty()) {
+            why = "unexpected argument " + arg;
+            return false;
+        } else {
+            out.scene_path = arg;
+        }
+    }
+    if (out.scene_path.empty())
+        why = "no scene file";
+    else if (out.out_dir.empty() && out.video_path.empty())
+        why = "give --out DIR or --video FILE";
+    else if (!out.video_path.empty() && (out.width % 2 != 0 || out.height % 2 != 0))
+        why = "--video needs an even width and height";
+    return why.empty();
+}
+
+double frameTime(long k, int fps) {
+    return double(k) / double(fps);
+}
+
+std::string framePath(const std::string& dir, long k) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06ld.png", k);
+    return dir + "/" + name;
+}
+
+std::vector<std::string> ffmpegArguments(const capture_options& o, const std::string& music) {
+    std::vector<std::string> a = {"ffmpeg",
+                                  "-hide_banner",
+                                  "-loglevel",
+                                  "error",
+                                  "-y",
+                                  "-f",
+                                  "rawvideo",
+                                  "-pixel_format",
+                                  "rgb24",
+                                  "-video_size",
+                                  std::to_string(o.width) + "x" + std::to_string(o.height),
+                                  "-framerate",
+                                  std::to_string(o.fps),
+                                  "-i",
+                                  "pipe:0"};
+    if (!music.empty()) {
+        char start[32];
+        std::snprintf(start, sizeof start, "%.6f", frameTime(o.first, o.fps));
+        a.insert(a.end(), {"-ss", start, "-i", music, "-map", "0:v", "-map", "1:a", "-c:a", "aac",
+                           "-b:a", "192k",
+                           // Silence after the music ends, and the video's length decides.
+                           "-af", "apad", "-shortest"});
+    }
+    a.insert(a.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
+                       "-movflags", "+faststart", o.video_path});
+    return a;
+}
+
+long captureFrames(scene& s, const capture_options& o, const offscreen& target,
+                   const frame_sink& sink) {
+    s.timer = frameClock;
+    s.changeWindowSize(o.width, o.height);
+    target.bind();
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+
+    // Moving cameras show the state of the frame before: put it where uninterrupted playback
+    // from frame 0 would have left it.
+    if (o.first > 0) settleAt(s, frameTime(o.first - 1, o.fps));
+
+    const glm::mat4 model(1.0f);
+    rgb_image frame;
+    frame.width = o.width;
+    frame.height = o.height;
+    long delivered = 0;
+    for (long k = o.first; o.last < 0 || k <= o.last; ++k) {
+        g_frame_time = frameTime(k, o.fps);
+        // The player ends at the first frame without a camera, so that frame is not captured.
+        if (!drawFrame(&s, model, s.projection)) break;
+        target.readRgb(frame.pixels);
+        if (!sink(k, frame)) return -1;
+        ++delivered;
+    }
+    return delivered;
+}
+
+int runCapture(int argc, char** argv) {
+    capture_options o;
+    std::string why;
+    if (!parseCaptureArgs(argc, argv, o, why)) {
+        std::fprintf(stderr, "kestrine-capture: %s\n%s", why.c_str(), kUsage);
+        return 2;
+    }
+    // A capture runs unattended: a missing asset must not wait for a key as the player does.
+    if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot detach standard input");
+    // A video encoder that dies must not kill the capture before it can say so.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    if (!openHiddenContext("kestrine-capture", why)) return fail(why);
+    load_options quiet;
+    quiet.trace = nullptr;
+    scene s(o.scene_path.c_str(), quiet);
+    if (!s.loaded()) return fail(o.scene_path + " has errors; nothing captured");
+
+    const timeline tl = cameraTimeline(s.cameras);
+    if (tl.endless && o.last < 0)
+        return fail(o.scene_path + ": a camera films at every time, so the demo never ends; "
+                                   "give --frames A:B");
+    const long last = o.last >= 0 ? o.last : lastFilmedFrame(tl, o.fps);
+
+    if (!o.out_dir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(o.out_dir, ec);
+        if (ec) return fail("cannot create " + o.out_dir + " (" + ec.message() + ")");
+    }
+    const offscreen target(o.width, o.height, 4);
+    if (!target.problem().empty()) return fail(target.problem());
+
+    std::string music;
+    if (!o.video_path.empty()) {
+        if (std::FILE* f = std::fopen(kMusic, "rb")) {
+            std::fclose(f);
+            music = kMusic;
+        } else {
+            std::fprintf(stderr, "kestrine-capture: cannot read %s (%s); the video has no sound\n",
+                         kMusic, std::strerror(errno));
+        }
+    }
+
+    video_pipe video;
+    progress_bar progress(o.first, last);
+    const long frames = captureFrames(s, o, target, [&](long k, const rgb_image& frame) {
+        if (!o.out_dir.empty() && !writePng(framePath(o.out_dir, k), frame, why)) {
+            why = "cannot write " + framePath(o.out_dir, k) + " (" + why + ")";
+            return false;
+        }
+        if (!o.video_path.empty()) {
+            // Started with the first frame, so that a range without a camera leaves no file.
+            if (!video.running() && !video.start(ffmpegArguments(o, music), why)) return false;
+            if (!video.write(frame.pixels.data(), frame.pixels.size(), why)) {
+                why = "ffmpeg stopped taking frames (" + why + ")";
+                return false;
+            }
+        }
+        progress.frame(k);
+        return true;
+    });
+    progress.end();
+    if (frames < 0) return fail(why);
+    if (video.running() && !video.finish(why)) return fail("ffmpeg failed: " + why);
+
+    if (frames == 0) {
+        std::fprintf(stderr,
+                     "kestrine-capture: no camera films frame %ld (%g s); nothing captured\n",
+                     o.first, frameTime(o.first, o.fps));
+        return 0;
+    }
+    std::fprintf(stderr, "kestrine-capture: frames %ld to %ld (%g s to %g s) captured\n", o.first,
+                 o.first + frames - 1, frameTime(o.first, o.fps),
+                 frameTime(o.first + frames - 1, o.fps));
+    return 0;
+}

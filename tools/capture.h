@@ -1,0 +1,50 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tools/png.h"
+
+class scene;
+class offscreen;
+
+// kestrine-capture: renders a scene offline at a fixed frame rate, frame k at scene time k/fps
+// exactly, into numbered PNG files and/or an H.264/AAC video with the music.
+
+struct capture_options {
+    std::string scene_path;
+    std::string out_dir;    // empty: no PNG files
+    std::string video_path; // empty: no video
+    int fps = 60;
+    int width = 1920;
+    int height = 1080;
+    long first = 0; // A of --frames A:B
+    long last = -1; // B, included; -1 until the cameras run out
+};
+
+// Reads `kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B]
+// [--video FILE.mp4]`. False with the reason.
+bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& why);
+
+// Scene time of frame k: k / fps, computed the same way for every frame so that a capture split
+// at any frame meets the whole one exactly.
+double frameTime(long k, int fps);
+
+// dir/frame_000042.png: numbered by the frame's number in the whole demo.
+std::string framePath(const std::string& dir, long k);
+
+// The ffmpeg command that encodes raw RGB frames from its standard input into options'
+// video, with the music from the first frame's time when `music` is not empty.
+std::vector<std::string> ffmpegArguments(const capture_options& options, const std::string& music);
+
+// Receives each frame drawn; false stops the capture as failed.
+using frame_sink = std::function<bool(long k, const rgb_image& frame)>;
+
+// Draws frames options.first to options.last (or to the last frame with an active camera) of a
+// scene loaded with its assets into target, as the player would show them at those times.
+// The scene's clock is replaced. Returns the frames delivered, or -1 when the sink failed.
+long captureFrames(scene& s, const capture_options& options, const offscreen& target,
+                   const frame_sink& sink);
+
+// The tool. Returns 0 on success, 1 on a failure, 2 for a wrong command line.
+int runCapture(int argc, char** argv);

@@ -1,0 +1,540 @@
+// The scene checker: see check.h.
+#include "tools/check.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include <sys/stat.h>
+
+#include <GLFW/glfw3.h>
+
+#include "gpu/dds.h"
+#include "gpu/obj.h"
+#include "gpu/program_check.h"
+#include "scene/convert.h"
+#include "tools/context.h"
+#include "tools/timeline.h"
+
+using tinyxml2::XMLElement;
+
+namespace {
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string seconds(double t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g s", t);
+    return buf;
+}
+
+// Only regular files: a scene naming /dev/zero or a pipe must not make the check read forever
+// or wait for a writer.
+std::FILE* openRegular(const std::string& path, std::string& why) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        why = std::strerror(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+        return nullptr;
+    }
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) why = std::strerror(errno);
+    return in;
+}
+
+// The whole file, or false with the reason.
+bool readFile(const std::string& path, std::string& out, std::string& why) {
+    std::FILE* in = openRegular(path, why);
+    if (!in) return false;
+    out.clear();
+    char chunk[64 * 1024];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
+        out.append(chunk, got);
+    const bool failed = std::ferror(in) != 0;
+    if (failed) why = std::strerror(errno);
+    std::fclose(in);
+    return !failed;
+}
+
+// A named asset as declared in the scene file.
+struct asset_decl {
+    std::string name;
+    int line = 0;
+    bool used = false;
+};
+
+// The model descriptors of the group tree, with the line of their element.
+struct model_decl {
+    int line = 0;
+    std::string mesh, shader, texture;
+    double start = -1.0, end = -1.0;
+};
+
+class checker {
+public:
+    checker(const char* path, const check_options& options) : path(path), options(options) {}
+
+    check_result run();
+
+private:
+    void add(diagnostic::kind severity, int line, const std::string& element,
+             const std::string& what);
+    // Enters a declared name; a name already taken is reported.
+    void declare(std::map<std::string, asset_decl>& table, const std::string& label,
+                 const char* name, int line);
+    // Each element of this kind with "name" and "filename": declared, then its file checked.
+    void checkFileAssets(const char* kind, std::map<std::string, asset_decl>& table,
+                         void (checker::*checkFile)(int line, const std::string& label,
+                                                    const char* file));
+    void checkTexture(int line, const std::string& label, const char* file);
+    void checkMesh(int line, const std::string& label, const char* file);
+    void checkShaders();
+    void checkProgramFiles(XMLElement* e, const std::string& label);
+    void checkCameras(const timeline& tl);
+    void walkGroup(XMLElement* e);
+    void checkTransform(XMLElement* c);
+    void checkModels(const timeline& tl);
+    void use(std::map<std::string, asset_decl>& table, const char* kind, const std::string& name,
+             int line);
+    void checkUnused(const std::map<std::string, asset_decl>& table, const char* kind);
+    std::vector<std::string> summary(const timeline& tl) const;
+
+    std::string path;
+    check_options options;
+    std::unique_ptr<scene> s;
+    check_result result;
+    std::map<std::string, asset_decl> textures, shaders, meshes;
+    int unnamed_shaders = 0;
+    std::vector<model_decl> models;
+};
+
+void checker::add(diagnostic::kind severity, int line, const std::string& element,
+                  const std::string& what) {
+    std::string text = path + ":" + std::to_string(line) + ": ";
+    text += severity == diagnostic::error ? "error: " : "warning: ";
+    text += element + ": " + what;
+    result.diagnostics.push_back({severity, line, std::move(text)});
+}
+
+check_result checker::run() {
+    load_options quiet;
+    quiet.load_assets = false;
+    quiet.trace = nullptr;
+    quiet.print_diagnostics = false;
+    s = std::make_unique<scene>(path.c_str(), quiet);
+    result.diagnostics = s->diagnostics();
+
+    // Assets are read before the group tree, so a group error still leaves them checkable.
+    if (s->loadResult == tinyxml2::XML_SUCCESS && s->sceneElement) {
+        checkFileAssets("texture", textures, &checker::checkTexture);
+        checkShaders();
+        checkFileAssets("mesh", meshes, &checker::checkMesh);
+    }
+    timeline tl;
+    if (s->loaded()) {
+        tl = cameraTimeline(s->cameras);
+        checkCameras(tl);
+        for (XMLElement* g = s->sceneElement->FirstChildElement("group"); g;
+             g = g->NextSiblingElement("group"))
+            walkGroup(g);
+        checkModels(tl);
+        checkUnused(textures, "texture");
+        checkUnused(shaders, "shader");
+        checkUnused(meshes, "mesh");
+    }
+
+    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
+                     [](const diagnostic& a, const diagnostic& b) { return a.line < b.line; });
+    for (const diagnostic& d : result.diagnostics)
+        ++(d.severity == diagnostic::error ? result.errors : result.warnings);
+    result.summary = summary(tl);
+    return std::move(result);
+}
+
+void checker::declare(std::map<std::string, asset_decl>& table, const std::string& label,
+                      const char* name, int line) {
+    const auto [at, inserted] = table.emplace(name, asset_decl{name, line, false});
+    if (!inserted)
+        add(diagnostic::warning, line, label,
+            "the name is taken at line " + std::to_string(at->second.line) +
+                "; this one is loaded and never drawn");
+}
+
+void checker::checkFileAssets(const char* kind, std::map<std::string, asset_decl>& table,
+                              void (checker::*checkFile)(int, const std::string&, const char*)) {
+    for (XMLElement* e = s->sceneElement->FirstChildElement(kind); e;
+         e = e->NextSiblingElement(kind)) {
+        const char* name = e->Attribute("name");
+        const char* file = e->Attribute("filename");
+        const int line = e->GetLineNum();
+        if (!name || !file) {
+            add(diagnostic::warning, line, kind,
+                std::string("no ") + (name ? "\"filename\"" : "\"name\"") + "; skipped");
+            continue;
+        }
+        const std::string label = std::string(kind) + " " + quoted(name);
+        declare(table, label, name, line);
+        (this->*checkFile)(line, label, file);
+    }
+}
+
+void checker::checkTexture(int line, const std::string& label, const char* file) {
+    std::string why;
+    std::FILE* in = openRegular(file, why);
+    if (!in) {
+        add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
+        return;
+    }
+    const std::vector<unsigned char> bytes = readDdsFile(in);
+    std::fclose(in);
+    const DdsImage img = readDDS(bytes.data(), bytes.size());
+    if (!ddsUsable(img.status)) {
+        add(diagnostic::error, line, label,
+            quoted(file) + " loads as texture 0: " + ddsStatusText(img.status));
+        return;
+    }
+    unsigned chain = 1; // levels of a full chain, down to 1x1
+    for (std::uint32_t w = img.width, h = img.height; w > 1 || h > 1; w /= 2, h /= 2)
+        ++chain;
+    const bool complete =
+        !img.levels.empty() && img.levels.back().width == 1 && img.levels.back().height == 1;
+    why = img.status == DdsStatus::Ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
+    if (!complete) {
+        std::string what = quoted(file) + " has " + std::to_string(img.levels.size()) + " of " +
+                           std::to_string(chain) + " mip-map levels";
+        if (!img.levels.empty())
+            what += ", down to " + std::to_string(img.levels.back().width) + "x" +
+                    std::to_string(img.levels.back().height);
+        add(diagnostic::warning, line, label,
+            what + why + "; an incomplete chain samples black under default filtering");
+    } else if (img.status != DdsStatus::Ok) {
+        add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
+    }
+}
+
+void checker::checkMesh(int line, const std::string& label, const char* file) {
+    std::string text, why;
+    if (!readFile(file, text, why)) {
+        add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
+        return;
+    }
+    std::vector<glm::vec3> positions, normals;
+    std::vector<glm::vec2> uvs;
+    obj_status status;
+    if (!parseOBJ(text.data(), text.size(), positions, uvs, normals, &status)) {
+        const std::string where = quoted(file) + " line " + std::to_string(status.line) + ": ";
+        add(diagnostic::error, line, label,
+            where +
+                (status.failure == obj_failure::face_index
+                     ? "a face index is 0, negative or past its list"
+                     : "a face is not in the form v/vt/vn v/vt/vn v/vt/vn") +
+                "; the mesh is left empty");
+        return;
+    }
+    if (status.faces_truncated > 0)
+        add(diagnostic::warning, line, label,
+            quoted(file) + " has " + std::to_string(status.faces_truncated) +
+                " face(s) with more than three corners; only their first triangle is drawn");
+}
+
+void checker::checkShaders() {
+    for (XMLElement* e = s->sceneElement->FirstChildElement("shader"); e;
+         e = e->NextSiblingElement("shader")) {
+        const char* name = e->Attribute("name");
+        const int line = e->GetLineNum();
+        if (!e->Attribute("vertex") || !e->Attribute("fragment")) {
+            add(diagnostic::warning, line, name ? "shader " + quoted(name) : "shader",
+                std::string("no ") + (e->Attribute("vertex") ? "\"fragment\"" : "\"vertex\"") +
+                    "; skipped");
+            continue;
+        }
+        if (name) {
+            declare(shaders, "shader " + quoted(name), name, line);
+        } else {
+            ++unnamed_shaders;
+            add(diagnostic::warning, line, "shader",
+                "a program without \"name\" is compiled but never drawn with");
+        }
+        checkProgramFiles(e, name ? "shader " + quoted(name) : "shader");
+    }
+}
+
+void checker::checkProgramFiles(XMLElement* e, const std::string& label) {
+    const int line = e->GetLineNum();
+    const std::string vertex = e->Attribute("vertex"), fragment = e->Attribute("fragment");
+    std::string vertex_source, fragment_source, why;
+    if (!readFile(vertex, vertex_source, why)) {
+        add(diagnostic::error, line, label,
+            "cannot read vertex file " + quoted(vertex) + " (" + why + "); the program is 0");
+        return;
+    }
+    if (!readFile(fragment, fragment_source, why)) {
+        add(diagnostic::error, line, label,
+            "cannot read fragment file " + quoted(fragment) + " (" + why +
+                "); it compiles as an empty source");
+        return;
+    }
+    if (!options.compile_shaders) return;
+
+    const program_report r = checkProgram(vertex_source, fragment_source);
+    if (!r.vertex_compiled)
+        add(diagnostic::error, line, label, quoted(vertex) + " does not compile:\n" + r.vertex_log);
+    if (!r.fragment_compiled)
+        add(diagnostic::error, line, label,
+            quoted(fragment) + " does not compile:\n" + r.fragment_log);
+    if (r.vertex_compiled && r.fragment_compiled && !r.linked)
+        add(diagnostic::error, line, label, "the program does not link:\n" + r.link_log);
+    for (const std::string& u : r.missing_uniforms)
+        add(diagnostic::warning, line, label,
+            "the program has no active uniform " + quoted(u) + "; the drawing's matrix is lost");
+    for (const std::string& input : r.misplaced_inputs)
+        add(diagnostic::warning, line, label,
+            "vertex input " + input + "; meshes feed only locations 0, 1 and 3");
+}
+
+void checker::checkCameras(const timeline& tl) {
+    // The loader keeps the cameras it could read, in file order, and says which it skipped.
+    std::vector<int> lines;
+    for (XMLElement* e = s->sceneElement->FirstChildElement("camera"); e;
+         e = e->NextSiblingElement("camera")) {
+        const int line = e->GetLineNum();
+        const bool skipped = std::any_of(
+            s->diagnostics().begin(), s->diagnostics().end(), [line](const diagnostic& d) {
+                return d.line == line && d.text.size() >= 15 &&
+                       d.text.compare(d.text.size() - 15, 15, "camera skipped") == 0;
+            });
+        if (!skipped) lines.push_back(line);
+    }
+    if (lines.size() != s->cameras.size()) lines.assign(s->cameras.size(), 0); // the default one
+
+    for (std::size_t i = 0; i < s->cameras.size(); ++i) {
+        const camera& c = s->cameras[i];
+        const bool moving = c.mode == 1 || c.mode == 3;
+        if (moving && c.path.pointCount() < 2)
+            add(diagnostic::warning, lines[i], "camera",
+                "a moving camera with " + std::to_string(c.path.pointCount()) +
+                    " path point(s) stands still; it needs at least two");
+        if (moving && c.start == c.end)
+            add(diagnostic::warning, lines[i], "camera",
+                "a moving camera whose \"start\" equals its \"end\" films at every time and "
+                "stays at the first point of its path");
+        if (c.start > c.end)
+            add(diagnostic::warning, lines[i], "camera",
+                "\"end\" is before \"start\"; the camera never films");
+    }
+
+    bool first = true;
+    for (const camera_gap& g : tl.gaps) {
+        int line = 0;
+        for (std::size_t i = 0; i < s->cameras.size() && line == 0; ++i)
+            if (s->cameras[i].start == g.to) line = lines[i];
+        if (!tl.filmed && first)
+            add(diagnostic::warning, line, "camera",
+                "no camera films from 0 s to " + seconds(g.to) +
+                    "; the demo ends at its first frame");
+        else if (first)
+            add(diagnostic::warning, line, "camera",
+                "no camera films between " + seconds(g.from) + " and " + seconds(g.to) +
+                    "; the demo ends there, just after " + seconds(g.from));
+        else
+            add(diagnostic::warning, line, "camera",
+                "no camera films between " + seconds(g.from) + " and " + seconds(g.to) +
+                    " (the demo has ended before)");
+        first = false;
+    }
+}
+
+void checker::walkGroup(XMLElement* e) {
+    for (XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
+        const char* name = c->Value();
+        if (std::strcmp(name, "group") == 0) {
+            walkGroup(c);
+        } else if (std::strcmp(name, "translate") == 0 || std::strcmp(name, "rotate") == 0) {
+            checkTransform(c);
+        } else if (std::strcmp(name, "models") == 0) {
+            for (XMLElement* m = c->FirstChildElement("model"); m;
+                 m = m->NextSiblingElement("model")) {
+                // The loader's rules: a model without a name, or with only one end of its
+                // window, makes no descriptor. The scene loaded, so the rest converts.
+                if (!m->Attribute("name") || !m->Attribute("start") != !m->Attribute("end"))
+                    continue;
+                model_decl d;
+                d.line = m->GetLineNum();
+                d.mesh = m->Attribute("name");
+                d.shader = m->Attribute("shader");
+                d.texture = m->Attribute("texture");
+                if (m->Attribute("start")) {
+                    toDouble(m->Attribute("start"), d.start);
+                    toDouble(m->Attribute("end"), d.end);
+                }
+                models.push_back(std::move(d));
+            }
+        }
+    }
+}
+
+void checker::checkTransform(XMLElement* c) {
+    const int line = c->GetLineNum();
+    const bool rotate = std::strcmp(c->Value(), "rotate") == 0;
+    if (const char* time = c->Attribute("time")) {
+        double period = 0.0;
+        if (rotate) {
+            float f = 0.0f;
+            toFloat(time, f);
+            period = f;
+        } else {
+            int n = 0;
+            toInt(time, n); // "2.9" is 2 and "0.5" is 0, as the loader reads it
+            period = n;
+        }
+        if (period == 0.0)
+            add(diagnostic::warning, line, c->Value(),
+                std::string("a period (\"time\") of 0; the ") +
+                    (rotate ? "rotation never turns" : "translation never moves along its curve"));
+    }
+    if (rotate) {
+        float axis[3] = {0, 0, 0};
+        toFloat(c->Attribute("axisX"), axis[0]);
+        toFloat(c->Attribute("axisY"), axis[1]);
+        toFloat(c->Attribute("axisZ"), axis[2]);
+        if (axis[0] == 0.0f && axis[1] == 0.0f && axis[2] == 0.0f)
+            add(diagnostic::warning, line, "rotate",
+                "the axis is (0, 0, 0); the rotation is left out");
+    }
+}
+
+void checker::use(std::map<std::string, asset_decl>& table, const char* kind,
+                  const std::string& name, int line) {
+    const auto found = table.find(name);
+    if (found != table.end()) {
+        found->second.used = true;
+        return;
+    }
+    std::string best;
+    std::size_t best_distance = std::max<std::size_t>(2, name.size() / 3) + 1;
+    for (const auto& [other, decl] : table) {
+        const std::size_t d = editDistance(name, other);
+        if (d < best_distance) {
+            best = other;
+            best_distance = d;
+        }
+    }
+    std::string what = std::string("no ") + kind + " named " + quoted(name);
+    if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
+    add(diagnostic::warning, line, "model", what + "; the model is not drawn");
+}
+
+void checker::checkModels(const timeline& tl) {
+    for (const model_decl& m : models) {
+        use(meshes, "mesh", m.mesh, m.line);
+        use(shaders, "shader", m.shader, m.line);
+        if (!m.texture.empty()) use(textures, "texture", m.texture, m.line);
+
+        if (m.start == m.end) continue; // visible at every time
+        const std::string window = "visible from " + seconds(m.start) + " to " + seconds(m.end);
+        if (m.start > m.end) {
+            add(diagnostic::warning, m.line, "model",
+                "\"start\" is after \"end\"; the model is never visible");
+        } else if (!tl.endless && (!tl.filmed || m.start > tl.end || m.end < 0.0)) {
+            add(diagnostic::warning, m.line, "model",
+                window + ", but no camera films then (the demo ends " +
+                    (tl.filmed ? "at " + seconds(tl.end) : std::string("at its first frame")) +
+                    ")");
+        } else if (tl.endless && m.end < 0.0) {
+            add(diagnostic::warning, m.line, "model", window + ", before the demo starts");
+        }
+    }
+}
+
+void checker::checkUnused(const std::map<std::string, asset_decl>& table, const char* kind) {
+    for (const auto& [name, decl] : table)
+        if (!decl.used)
+            add(diagnostic::warning, decl.line, std::string(kind) + " " + quoted(name),
+                "never used by a model");
+}
+
+std::size_t countGroups(const std::vector<group>& groups, std::size_t& descriptors) {
+    std::size_t n = groups.size();
+    for (const group& g : groups) {
+        descriptors += g.descriptors.size();
+        n += countGroups(g.children, descriptors);
+    }
+    return n;
+}
+
+std::vector<std::string> checker::summary(const timeline& tl) const {
+    std::vector<std::string> lines;
+    lines.push_back(path + ": " + std::to_string(result.errors) + " error(s), " +
+                    std::to_string(result.warnings) + " warning(s)");
+    if (!s->loaded()) {
+        lines.push_back("the player would not play this scene");
+        return lines;
+    }
+    std::string when;
+    if (tl.endless)
+        when = "endless (a camera films at every time)";
+    else if (!tl.filmed)
+        when = "ends at its first frame (no camera films second 0)";
+    else
+        when = seconds(tl.end) + " (from 0 s to " + seconds(tl.end) + ")";
+    lines.push_back("timeline: " + when + ", " + std::to_string(s->cameras.size()) +
+                    " camera(s), " + std::to_string(tl.cuts) + " camera cut(s)");
+    std::size_t descriptors = 0;
+    const std::size_t groups = countGroups(s->groups, descriptors);
+    lines.push_back("assets: " + std::to_string(textures.size()) + " texture(s), " +
+                    std::to_string(shaders.size() + std::size_t(unnamed_shaders)) + " shader(s), " +
+                    std::to_string(meshes.size()) + " mesh(es); " + std::to_string(groups) +
+                    " group(s) (" + std::to_string(s->groups.size()) + " root), " +
+                    std::to_string(descriptors) + " model(s)");
+    if (!options.compile_shaders)
+        lines.push_back("shaders: not compiled (no display; run under xvfb-run -a to "
+                        "compile and link them)");
+    return lines;
+}
+
+} // namespace
+
+check_result checkScene(const char* path, const check_options& options) {
+    return checker(path, options).run();
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+int runCheck(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kestrine-check SCENE.xml\n");
+        return 2;
+    }
+    check_options options;
+    std::string no_display;
+    options.compile_shaders = openHiddenContext("kestrine-check", no_display);
+    const check_result r = checkScene(argv[1], options);
+    for (const diagnostic& d : r.diagnostics)
+        std::printf("%s\n", d.text.c_str());
+    for (const std::string& line : r.summary)
+        std::printf("%s\n", line.c_str());
+    if (options.compile_shaders) glfwTerminate();
+    return r.errors > 0 ? 1 : 0;
+}

@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// 8-bit RGB images in PNG files, through libpng.
+
+struct rgb_image {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels; // 3 bytes per pixel, top row first
+};
+
+// Writes the image to path through a temporary file renamed into place, so that a capture cut
+// short never leaves a half-written frame under the frame's name. False with the reason.
+bool writePng(const std::string& path, const rgb_image& image, std::string& why);
+
+// Reads any PNG file as 8-bit RGB. False with the reason.
+bool readPng(const std::string& path, rgb_image& image, std::string& why);
