@@ -18,6 +18,7 @@
 #include "app/render.h"
 #include "app/watch.h"
 #include "audio/audio.h"
+#include "gpu/offscreen.h"
 #include "scene/scene.h"
 
 namespace {
@@ -241,7 +242,9 @@ int runPreview(int argc, char** argv) {
         std::fprintf(stderr, "kestrine-preview: cannot start the window library\n");
         return 1;
     }
-    glfwWindowHint(GLFW_SAMPLES, 4);
+    // Frames are drawn offscreen exactly as kestrine-capture draws them and copied in, so the
+    // window itself takes no samples.
+    glfwWindowHint(GLFW_SAMPLES, 0);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GL_TRUE);
@@ -283,6 +286,7 @@ int runPreview(int argc, char** argv) {
     glfwSetWindowUserPointer(window, &keys);
     glfwSetKeyCallback(window, onKey);
 
+    std::unique_ptr<offscreen> frame;
     double nextPoll = glfwGetTime() + kPollInterval;
     std::string shownTitle;
     while (!glfwWindowShouldClose(window)) {
@@ -305,7 +309,16 @@ int runPreview(int argc, char** argv) {
             glfwSetWindowTitle(window, title.c_str());
             shownTitle = title;
         }
-        renderScene(s, glm::mat4(1.0f), s->projection);
+        glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
+        if (fbWidth > 0 && fbHeight > 0) {
+            if (!frame || frame->frameWidth() != fbWidth || frame->frameHeight() != fbHeight)
+                frame = std::make_unique<offscreen>(fbWidth, fbHeight, kFrameSamples);
+            frame->bind();
+            drawFrame(s, glm::mat4(1.0f), s->projection);
+            frame->present();
+        }
+        glfwSwapBuffers(window);
+        glfwPollEvents();
 
         // No more than 60 frames a second, and fewer while paused; keys still come at once.
         const double left =
@@ -313,6 +326,7 @@ int runPreview(int argc, char** argv) {
         if (left > 0.0) glfwWaitEventsTimeout(left);
     }
 
+    frame.reset();
     engine.reset();
     glfwTerminate();
     return 0;

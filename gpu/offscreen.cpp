@@ -62,13 +62,23 @@ void offscreen::bind() const {
     glViewport(0, 0, width, height);
 }
 
+void offscreen::resolve() const {
+    if (draw_fbo == read_fbo) return;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, draw_fbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, read_fbo);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+}
+
+void offscreen::present() const {
+    resolve();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read_fbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
 void offscreen::readRgb(std::vector<unsigned char>& out) const {
-    if (draw_fbo != read_fbo) {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, draw_fbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, read_fbo);
-        glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT,
-                          GL_NEAREST);
-    }
+    resolve();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, read_fbo);
     const std::size_t row = std::size_t(width) * 3;
     out.resize(row * std::size_t(height));

@@ -4,6 +4,10 @@
 
 #include <GL/glew.h>
 
+// Samples per pixel of the frames that the capture writes and the preview shows: one value,
+// so that both give the same picture.
+constexpr int kFrameSamples = 4;
+
 // An offscreen framebuffer of a chosen size, colour and depth, multisampled where the driver
 // allows, read back as 8-bit RGB rows.
 class offscreen {
@@ -18,10 +22,17 @@ public:
     const std::string& problem() const { return why; }
     // Makes it the draw target, with a viewport of its whole size.
     void bind() const;
+    // Copies the last frame drawn to the window's single-sampled framebuffer, at the same size.
+    void present() const;
     // The last frame drawn, 3 bytes per pixel, top row first.
     void readRgb(std::vector<unsigned char>& out) const;
 
+    int frameWidth() const { return width; }
+    int frameHeight() const { return height; }
+
 private:
+    void resolve() const;
+
     int width = 0;
     int height = 0;
     GLuint draw_fbo = 0; // multisampled when samples > 0, else the same as read_fbo

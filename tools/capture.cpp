@@ -249,7 +249,7 @@ int runCapture(int argc, char** argv) {
         std::filesystem::create_directories(o.out_dir, ec);
         if (ec) return fail("cannot create " + o.out_dir + " (" + ec.message() + ")");
     }
-    const offscreen target(o.width, o.height, 4);
+    const offscreen target(o.width, o.height, kFrameSamples);
     if (!target.problem().empty()) return fail(target.problem());
 
     std::string music;
