@@ -116,7 +116,8 @@ TEST(LoadObj, MatchesFscanfReadingOnTrickyInputs) {
         "v 1.2.3 .5 5.\nv . - +\nv e5 1 2\n",
         std::string("v\0junk 1 2 3\nvt\0 4 5\n", 21) + "f\0 1/1/1 1/1/1 1/1/1\n",
         std::string(127, 'w') + " v 1 2 3\n" + std::string(128, 'v') + " v 4 5 6\nv 7 8 9\n",
-        "x" + std::string(1500, ' ') + "v 1 2 3\n" + "#" + std::string(998, '-') + "v 4 5 6\n",
+        std::string("x") + std::string(1500, ' ') + "v 1 2 3\n" + "#" + std::string(998, '-') +
+            "v 4 5 6\n",
         "f 1/1/1 2/2/2 3/3/3\n" + kTriangle, // faces before their vertices
         kTriangle + "f 1/1/1 2/2/2 3/3/\n",
         kTriangle + "f 1/1/1 2/ 2/2 3/3/3\nf 1 /1/1 2/2/2 3/3/3\n",

@@ -75,7 +75,9 @@ TEST(DemoScene, LoadsWithEveryAssetUsableAndEveryNameResolved) {
             SCOPED_TRACE(d.mesh_name);
             EXPECT_TRUE(s.resources.modelos.count(d.mesh_name));
             EXPECT_TRUE(s.resources.shaders.count(d.shader_name));
-            if (!d.texture_name.empty()) EXPECT_TRUE(s.resources.textures.count(d.texture_name));
+            if (!d.texture_name.empty()) {
+                EXPECT_TRUE(s.resources.textures.count(d.texture_name));
+            }
         });
     EXPECT_GT(descriptors, 10);
 
