@@ -5,6 +5,16 @@
 
 namespace {
 
+double g_frame_time = 0.0;
+
+// As the (start, end) constructor leaves a moving camera; a fixed look-at point stays.
+void unsettleCamera(camera& c) {
+    if (c.mode != 1 && c.mode != 3) return;
+    c.view = glm::mat4(1.0f);
+    c.eye = glm::vec3(0.0f);
+    if (c.mode == 3) c.look = glm::vec3(0.0f);
+}
+
 void settleGroup(group& g, double t) {
     for (transform& tr : g.transforms)
         tr.update(t);
@@ -16,15 +26,24 @@ void settleGroup(group& g, double t) {
 
 void settleAt(scene& s, double previous) {
     for (camera& c : s.cameras) {
-        if (c.is_on_time(previous)) {
+        if (c.is_on_time(previous))
             c.position_update(previous);
-        } else if (c.mode == 1 || c.mode == 3) {
-            // As the (start, end) constructor leaves it; a fixed look-at point stays.
-            c.view = glm::mat4(1.0f);
-            c.eye = glm::vec3(0.0f);
-            if (c.mode == 3) c.look = glm::vec3(0.0f);
-        }
+        else
+            unsettleCamera(c);
     }
     for (group& g : s.groups)
         settleGroup(g, previous);
+}
+
+void unsettle(scene& s) {
+    for (camera& c : s.cameras)
+        unsettleCamera(c);
+}
+
+void setFrameTime(double t) {
+    g_frame_time = t;
+}
+
+double frameClock() {
+    return g_frame_time;
 }

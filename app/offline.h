@@ -9,3 +9,12 @@ class scene;
 // camera's window is one stretch of time, so the next frame is then its first, or it is never
 // seen again. Capture and preview use this; the player never jumps.
 void settleAt(scene& s, double previous);
+
+// Puts moving cameras back in the state their constructor leaves, as before any frame: what a
+// jump to the very start needs, when there is no frame before.
+void unsettle(scene& s);
+
+// A scene clock that stands at the time set last, for frames drawn at exact times (the
+// light reads it too): set `scene::timer` to frameClock.
+void setFrameTime(double t);
+double frameClock();

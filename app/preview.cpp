@@ -3,8 +3,6 @@
 
 #include "app/preview.h"
 
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -13,6 +11,7 @@
 #include <GLFW/glfw3.h>
 #include <glm/glm.hpp>
 
+#include "app/args.h"
 #include "app/offline.h"
 #include "app/player.h"
 #include "app/render.h"
@@ -25,37 +24,12 @@ namespace {
 
 constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fps capture has it
 constexpr double kPollInterval = 0.25;    // seconds between looks at the scene's files
-constexpr int kMaxSide = 16384;
 const char* const kMusic = "Music/evil-2005.ogg";
 const char* const kUsage =
     "usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n";
 
-// Scene time of the frame being drawn: the scene's clock and its light both read it.
-double frameTime = 0.0;
-double previewClock() {
-    return frameTime;
-}
-
 bool readSeconds(const std::string& text, double& out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || errno == ERANGE || !std::isfinite(v) || v < 0.0 ||
-        v > playhead::kMaxSceneTime)
-        return false;
-    out = v;
-    return true;
-}
-
-bool readSide(const std::string& text, int& out) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || errno == ERANGE || v < 1 || v > kMaxSide) return false;
-    out = static_cast<int>(v);
-    return true;
+    return parseNumber(std::string_view(text), 0.0, playhead::kMaxSceneTime, out);
 }
 
 std::string quoted(const std::string& text) {
@@ -78,7 +52,7 @@ void toggleLoop(session& p, double wall) {
         p.head.loopOver(*p.given, wall);
         return;
     }
-    const int index = filmingCamera(s->cameras, frameTime);
+    const int index = filmingCamera(s->cameras, frameClock());
     if (index < 0 || !(s->cameras[index].start < s->cameras[index].end)) {
         std::printf("no loop: the camera that films has no time window, and --loop was not "
                     "given\n");
@@ -139,7 +113,7 @@ void releaseAssets(scene& old) {
 }
 
 void adopt(scene& sc) {
-    sc.timer = previewClock;
+    sc.timer = frameClock;
     int width = 0, height = 0;
     glfwGetWindowSize(window, &width, &height);
     sc.changeWindowSize(width, height);
@@ -147,10 +121,10 @@ void adopt(scene& sc) {
 
 // The kept state as a 60 fps capture has it before drawing t: after the frame at t - 1/60,
 // or as loaded when there is no frame before.
-void settleFor(scene& sc, const std::vector<camera>& loaded, double t) {
+void settleFor(scene& sc, double t) {
     const double previous = t - kFrameStep;
     if (previous < 0.0)
-        sc.cameras = loaded;
+        unsettle(sc);
     else
         settleAt(sc, previous);
 }
@@ -158,7 +132,6 @@ void settleFor(scene& sc, const std::vector<camera>& loaded, double t) {
 // The scene and what belongs to it, replaced together on a reload.
 struct playing {
     std::unique_ptr<scene> current;
-    std::vector<camera> loadedCameras; // as loaded, before any frame
     file_watch watch;
 };
 
@@ -167,7 +140,6 @@ void play(playing& p, std::unique_ptr<scene> next, const std::string& path) {
     if (p.current) releaseAssets(*p.current);
     p.current = std::move(next);
     s = p.current.get();
-    p.loadedCameras = s->cameras;
     p.watch = file_watch(namedFiles(path, *s));
 }
 
@@ -183,7 +155,7 @@ bool reload(playing& p, const std::string& path) {
         return false;
     }
     play(p, std::move(next), path);
-    std::printf("%s: reloaded at %.2f s\n", path.c_str(), frameTime);
+    std::printf("%s: reloaded at %.2f s\n", path.c_str(), frameClock());
     std::fflush(stdout);
     return true;
 }
@@ -213,9 +185,7 @@ std::string parsePreviewArgs(int argc, const char* const* argv, preview_options&
                 return "--loop: not A:B in seconds with A before B: " + quoted(value);
             out.loop = loop;
         } else {
-            const std::size_t x = value.find('x');
-            if (x == std::string::npos || !readSide(value.substr(0, x), out.width) ||
-                !readSide(value.substr(x + 1), out.height))
+            if (!parseSize(value, out.width, out.height))
                 return "--size: not WIDTHxHEIGHT in pixels from 1 to 16384: " + quoted(value);
         }
     }
@@ -300,8 +270,8 @@ int runPreview(int argc, char** argv) {
         const bool jumped = keys.head.takeJump();
         if (jumped) engine->seek(t);
         // Paused frames are all drawn as the first frame after a seek, so they are identical.
-        if (jumped || reloaded || keys.head.paused()) settleFor(*s, scenePlaying.loadedCameras, t);
-        frameTime = t;
+        if (jumped || reloaded || keys.head.paused()) settleFor(*s, t);
+        setFrameTime(t);
 
         const std::string title = previewTitle(options.scene, t, filmingCamera(s->cameras, t),
                                                keys.head.paused(), keys.head.loop());

@@ -12,6 +12,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "scene/scene.h"
+#include "tools/context.h"
 
 namespace {
 
@@ -47,20 +48,11 @@ BENCHMARK(BM_DrawWalk1000Groups)->Unit(benchmark::kMillisecond)->MeasureProcessC
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!glfwInit()) {
-        std::fprintf(stderr, "no display: run under xvfb-run -a\n");
+    std::string why;
+    if (!openHiddenContext("bench", why, 256, 256)) {
+        std::fprintf(stderr, "%s\n", why.c_str());
         return 1;
     }
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* w = glfwCreateWindow(256, 256, "bench", nullptr, nullptr);
-    if (!w) return 1;
-    glfwMakeContextCurrent(w);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) return 1;
     glViewport(0, 0, 256, 256);
     glEnable(GL_DEPTH_TEST);
 

@@ -61,7 +61,10 @@ scene::scene(const char* path, const load_options& options)
     }
     if (failed) return;
     // Without any camera the scene plays until the user quits.
-    if (cameras.empty()) cameras.push_back(camera());
+    if (cameras.empty()) {
+        cameras.push_back(camera());
+        cameraLines.push_back(0);
+    }
 }
 
 void scene::load(const load_options& options) {
@@ -177,9 +180,7 @@ void scene::readShaders() {
             }
         }
     } catch (const std::exception& ex) {
-        trace("!? \n");
-        trace(ex.what());
-        trace("\n");
+        traceStepFailure(ex);
     }
 }
 
@@ -195,9 +196,7 @@ void scene::readMeshes() {
             resources.modelos.emplace(name, std::move(m));
         }
     } catch (const std::exception& ex) {
-        trace("!? \n");
-        trace(ex.what());
-        trace("\n");
+        traceStepFailure(ex);
     }
 }
 
@@ -207,7 +206,9 @@ void scene::readCameras() {
         cursor = e;
         trace("nova camara \n");
         camera cam;
-        if (readCamera(e, cam)) cameras.push_back(std::move(cam));
+        if (!readCamera(e, cam)) continue;
+        cameras.push_back(std::move(cam));
+        cameraLines.push_back(e->GetLineNum());
     }
 }
 
@@ -473,6 +474,12 @@ const char* scene::needText(const XMLElement* e, const char* name) {
 
 void scene::check(const XMLElement* e, const char* name, conversion c) {
     if (c != conversion::ok) fail(e, attributeProblem(name, c, e->Attribute(name)));
+}
+
+void scene::traceStepFailure(const std::exception& ex) {
+    trace("!? \n");
+    trace(ex.what());
+    trace("\n");
 }
 
 void scene::trace(const char* text) {

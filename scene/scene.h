@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -74,6 +75,7 @@ public:
     assets resources;
     std::vector<group> groups;          // root groups, in document order
     std::vector<camera> cameras;        // in document order; never empty once built
+    std::vector<int> cameraLines;       // the line of each camera's element; 0 for the default
     std::vector<shader> unnamedShaders; // programs without a name; nothing draws with them
     glm::mat4 projection = glm::mat4(1.0f);
     tinyxml2::XMLDocument doc{true, tinyxml2::PRESERVE_WHITESPACE};
@@ -116,6 +118,8 @@ private:
     void check(const tinyxml2::XMLElement* e, const char* name, conversion c);
 
     void trace(const char* text);
+    // What the guarded shader and mesh steps print when one of their builds throws.
+    void traceStepFailure(const std::exception& ex);
     void report(diagnostic::kind severity, int line, const std::string& text);
     [[noreturn]] void fail(const tinyxml2::XMLElement* e, const std::string& what);
 

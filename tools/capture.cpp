@@ -1,7 +1,6 @@
 // Offline capture: see capture.h.
 #include "tools/capture.h"
 
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -13,6 +12,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include "app/args.h"
 #include "app/offline.h"
 #include "app/render.h"
 #include "gpu/offscreen.h"
@@ -27,31 +27,18 @@ const char* const kUsage = "usage: kestrine-capture SCENE.xml --out DIR [--fps N
                            "[--frames A:B] [--video FILE.mp4]\n";
 const char* const kMusic = "Music/evil-2005.ogg"; // relative to the working directory, as played
 
-// The time of the frame being drawn: the scene's clock and its light both read it.
-double g_frame_time = 0.0;
-double frameClock() {
-    return g_frame_time;
-}
-
-// The whole text as a number within [low, high].
-template <class T> bool number(const std::string& text, T low, T high, T& out) {
-    const char* end = text.data() + text.size();
-    const auto [p, ec] = std::from_chars(text.data(), end, out);
-    return ec == std::errc() && p == end && out >= low && out <= high;
-}
-
 // "A:B" or "A:" (to the end).
 bool frameRange(const std::string& text, long& first, long& last) {
     const std::size_t colon = text.find(':');
     if (colon == std::string::npos) return false;
     const long most = 1000L * 1000 * 1000;
-    if (!number(text.substr(0, colon), 0L, most, first)) return false;
+    if (!parseNumber(text.substr(0, colon), 0L, most, first)) return false;
     const std::string b = text.substr(colon + 1);
     if (b.empty()) {
         last = -1;
         return true;
     }
-    return number(b, first, most, last);
+    return parseNumber(b, first, most, last);
 }
 
 // The last frame with an active camera, or -1 when there is none; the capture checks each frame
@@ -119,15 +106,12 @@ bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& 
         } else if (arg == "--video") {
             out.video_path = argv[++i];
         } else if (arg == "--fps") {
-            if (!number(std::string(argv[++i]), 1, 1000, out.fps)) {
+            if (!parseNumber(std::string_view(argv[++i]), 1, 1000, out.fps)) {
                 why = "--fps takes a whole number of frames a second from 1 to 1000";
                 return false;
             }
         } else if (arg == "--size") {
-            const std::string v = argv[++i];
-            const std::size_t x = v.find('x');
-            if (x == std::string::npos || !number(v.substr(0, x), 1, 16384, out.width) ||
-                !number(v.substr(x + 1), 1, 16384, out.height)) {
+            if (!parseSize(argv[++i], out.width, out.height)) {
                 why = "--size takes WIDTHxHEIGHT, each from 1 to 16384";
                 return false;
             }
@@ -210,7 +194,7 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     frame.height = o.height;
     long delivered = 0;
     for (long k = o.first; o.last < 0 || k <= o.last; ++k) {
-        g_frame_time = frameTime(k, o.fps);
+        setFrameTime(frameTime(k, o.fps));
         // The player ends at the first frame without a camera, so that frame is not captured.
         if (!drawFrame(&s, model, s.projection)) break;
         target.readRgb(frame.pixels);

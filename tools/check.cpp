@@ -301,19 +301,7 @@ void checker::checkProgramFiles(XMLElement* e, const std::string& label) {
 }
 
 void checker::checkCameras(const timeline& tl) {
-    // The loader keeps the cameras it could read, in file order, and says which it skipped.
-    std::vector<int> lines;
-    for (XMLElement* e = s->sceneElement->FirstChildElement("camera"); e;
-         e = e->NextSiblingElement("camera")) {
-        const int line = e->GetLineNum();
-        const bool skipped = std::any_of(
-            s->diagnostics().begin(), s->diagnostics().end(), [line](const diagnostic& d) {
-                return d.line == line && d.text.size() >= 15 &&
-                       d.text.compare(d.text.size() - 15, 15, "camera skipped") == 0;
-            });
-        if (!skipped) lines.push_back(line);
-    }
-    if (lines.size() != s->cameras.size()) lines.assign(s->cameras.size(), 0); // the default one
+    const std::vector<int>& lines = s->cameraLines;
 
     for (std::size_t i = 0; i < s->cameras.size(); ++i) {
         const camera& c = s->cameras[i];

@@ -4,7 +4,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
-bool openHiddenContext(const char* title, std::string& why) {
+bool openHiddenContext(const char* title, std::string& why, int width, int height) {
     if (!glfwInit()) {
         why = "no display for an OpenGL context (run under xvfb-run -a)";
         return false;
@@ -14,7 +14,7 @@ bool openHiddenContext(const char* title, std::string& why) {
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* w = glfwCreateWindow(64, 64, title, nullptr, nullptr);
+    GLFWwindow* w = glfwCreateWindow(width, height, title, nullptr, nullptr);
     if (!w) {
         why = "no OpenGL 3.3 core context";
         glfwTerminate();

@@ -8,34 +8,7 @@
 
 #include "tests/gl/gl_context.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KESTRINE_LSAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KESTRINE_LSAN 1
-#endif
-#endif
-#ifdef KESTRINE_LSAN
-#include <sanitizer/lsan_interface.h>
-#endif
-
 namespace {
-
-// llvmpipe's vertex code, compiled at the first draw, leaks two small blocks; the stack ends
-// in that generated code, which has no module name that tests/lsan.supp could match.
-class driver_leaks_ignored {
-public:
-#ifdef KESTRINE_LSAN
-    driver_leaks_ignored() {
-        __lsan_disable();
-    }
-    ~driver_leaks_ignored() {
-        __lsan_enable();
-    }
-#else
-    driver_leaks_ignored() {} // user-provided, so that an unused instance draws no warning
-#endif
-};
 
 // Two triangles; the first covers the whole viewport.
 const char* const kTwoTriangles = "v -1 -1 0\nv 3 -1 0\nv -1 3 0\nv 0 0 0.5\n"
@@ -110,13 +83,10 @@ GLuint trianglesDrawn(const modelo& m) {
     GLuint query = 0;
     glGenQueries(1, &query);
     GLuint count = 0;
-    {
-        const driver_leaks_ignored ignored;
-        glBeginQuery(GL_PRIMITIVES_GENERATED, query);
-        m.draw(glm::mat4(1.0f), glm::mat4(1.0f), glm::mat4(1.0f));
-        glEndQuery(GL_PRIMITIVES_GENERATED);
-        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
-    }
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    m.draw(glm::mat4(1.0f), glm::mat4(1.0f), glm::mat4(1.0f));
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
     glDeleteQueries(1, &query);
     glUseProgram(0);
     glDeleteProgram(program);

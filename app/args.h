@@ -1,0 +1,26 @@
+#pragma once
+#include <charconv>
+#include <string_view>
+#include <system_error>
+
+// Command-line values of the authoring tools.
+
+// The largest side of a frame or window the tools accept, in pixels.
+constexpr int kMaxFrameSide = 16384;
+
+// The whole text as a number within [low, high]: no sign, space or other text around it.
+template <class T> bool parseNumber(std::string_view text, T low, T high, T& out) {
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || p != end || !(value >= low && value <= high)) return false;
+    out = value;
+    return true;
+}
+
+// "WIDTHxHEIGHT", each side from 1 to kMaxFrameSide.
+inline bool parseSize(std::string_view text, int& width, int& height) {
+    const std::size_t x = text.find('x');
+    return x != std::string_view::npos && parseNumber(text.substr(0, x), 1, kMaxFrameSide, width) &&
+           parseNumber(text.substr(x + 1), 1, kMaxFrameSide, height);
+}
