@@ -4,11 +4,13 @@
 #include "app/player.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include <glm/glm.hpp>
 
 #include "app/render.h"
+#include "app/stop.h"
 #include "audio/audio.h"
 #include "scene/scene.h"
 
@@ -20,7 +22,7 @@ namespace {
 // Start-up failures leave the message on screen until a key is pressed.
 int startupFailure(const char* message, bool terminate) {
     std::fputs(message, stderr);
-    std::getchar();
+    waitForKey();
     if (terminate) glfwTerminate();
     return -1;
 }
@@ -28,6 +30,14 @@ int startupFailure(const char* message, bool terminate) {
 const char* const kWindowFailure = "Failed to open GLFW window. If you have an Intel GPU, they "
                                    "are not 3.3 compatible. Try the 2.1 version of the "
                                    "tutorials.\n";
+
+// KESTRINE_FRAME_LOG=1 has the player say on standard error when its first frame is on screen
+// and how its loop ended, for tests and scripts that must wait for it; standard output stays
+// as it is.
+bool frameLog() {
+    const char* v = std::getenv("KESTRINE_FRAME_LOG");
+    return v && *v && *v != '0';
+}
 
 } // namespace
 
@@ -40,6 +50,7 @@ void window_size_callback(GLFWwindow* w, int width, int height) {
 
 int runPlayer(int argc, char** argv) {
     const char* path = argc == 2 ? argv[1] : "demo.xml";
+    watchStopSignals();
 
     // The music starts before the clock does, so both run from practically the same instant.
     std::optional<audio_engine> engine;
@@ -71,20 +82,28 @@ int runPlayer(int argc, char** argv) {
     if (!s->loaded()) {
         // The message is out already; a scene with errors is never played.
         glfwTerminate();
+        endByStopSignal();
         return 1;
     }
-    s->changeWindowSize(1024, 768);
+    // A full-screen window gets no size event, so the first projection takes the real aspect.
+    int fbWidth = 0, fbHeight = 0;
+    glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
+    s->changeWindowSize(fbWidth, fbHeight);
     glfwSetWindowSizeCallback(window, window_size_callback);
     glfwSetInputMode(window, GLFW_STICKY_KEYS, GL_TRUE);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
 
+    const bool log = frameLog();
     double lastTime = glfwGetTime();
+    const double loopStart = lastTime;
+    double frameStart = lastTime;
+    long frames = 0;
     int nbFrames = 0;
     const glm::mat4 model(1.0f);
-    bool running = true;
-    do {
+    bool running = !stopRequested();
+    while (running) {
         const double currentTime = glfwGetTime();
         ++nbFrames;
         if (currentTime - lastTime >= 1.0) {
@@ -93,10 +112,20 @@ int runPlayer(int argc, char** argv) {
             lastTime += 1.0;
         }
         running = renderScene(s, model, s->projection);
-    } while (glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_PRESS && !glfwWindowShouldClose(window) &&
-             running);
+        frameStart = currentTime;
+        if (log && ++frames == 1)
+            std::fprintf(stderr, "kestrine: first frame presented at %.6f s\n", currentTime);
+        running = running && glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_PRESS &&
+                  !glfwWindowShouldClose(window) && !stopRequested();
+    }
+    if (log)
+        std::fprintf(stderr,
+                     "kestrine: %ld frames; the loop started at %.6f s, the last frame at "
+                     "%.6f s\n",
+                     frames, loopStart, frameStart);
 
     engine.reset();
     glfwTerminate();
+    endByStopSignal();
     return 0;
 }

@@ -3,10 +3,15 @@
 
 #include "app/preview.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <GLFW/glfw3.h>
 #include <glm/glm.hpp>
@@ -15,6 +20,7 @@
 #include "app/offline.h"
 #include "app/player.h"
 #include "app/render.h"
+#include "app/stop.h"
 #include "app/watch.h"
 #include "audio/audio.h"
 #include "gpu/offscreen.h"
@@ -133,28 +139,62 @@ void settleFor(scene& sc, double t) {
 struct playing {
     std::unique_ptr<scene> current;
     file_watch watch;
+    // Meshes draw through whatever vertex array is bound, which is the last one a load made;
+    // releasing a scene may delete it, so this one is bound first and stays bound.
+    GLuint vertex_array = 0;
 };
 
-void play(playing& p, std::unique_ptr<scene> next, const std::string& path) {
+// Releases a scene's GL objects without leaving the drawing without a vertex array.
+void release(playing& p, scene& old) {
+    glBindVertexArray(p.vertex_array);
+    releaseAssets(old);
+}
+
+// Milliseconds to pause before each asset file a load opens, from KESTRINE_PREVIEW_LOAD_PAUSE:
+// lets a test save a file while a reload is under way. 0 when unset.
+int loadPause() {
+    const char* v = std::getenv("KESTRINE_PREVIEW_LOAD_PAUSE");
+    return v ? std::atoi(v) : 0;
+}
+
+// Reads the scene file and its assets, each file's state taken just before it is read, so that
+// a save landing during the load is seen by the next look.
+std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
+    static const int pause = loadPause();
+    read.add(path);
+    load_options options;
+    options.opening = [&read](const char* file) {
+        read.add(file);
+        if (pause <= 0) return;
+        std::printf("kestrine-preview: opening %s\n", file);
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+    };
+    return std::make_unique<scene>(path.c_str(), options);
+}
+
+void play(playing& p, std::unique_ptr<scene> next, file_watch read) {
     adopt(*next);
-    if (p.current) releaseAssets(*p.current);
+    if (p.current) release(p, *p.current);
     p.current = std::move(next);
     s = p.current.get();
-    p.watch = file_watch(namedFiles(path, *s));
+    p.watch = std::move(read);
 }
 
 // Loads the scene file again; a file with a load error leaves the old scene playing.
 bool reload(playing& p, const std::string& path) {
-    auto next = std::make_unique<scene>(path.c_str());
+    file_watch read;
+    auto next = load(path, read);
     if (!next->loaded()) {
-        releaseAssets(*next);
+        release(p, *next);
+        p.watch.update(read);
         std::fprintf(stderr,
                      "%s: not reloaded; the scene that was playing goes on until the file is "
                      "saved again\n",
                      path.c_str());
         return false;
     }
-    play(p, std::move(next), path);
+    play(p, std::move(next), std::move(read));
     std::printf("%s: reloaded at %.2f s\n", path.c_str(), frameClock());
     std::fflush(stdout);
     return true;
@@ -200,9 +240,13 @@ int runPreview(int argc, char** argv) {
         std::fprintf(stderr, "kestrine-preview: %s\n%s", wrong.c_str(), kUsage);
         return 2;
     }
-    // A loader that can't open a file waits for a key; a preview that reloads on every save
-    // must never stop there.
-    if (!std::freopen("/dev/null", "r", stdin)) std::fclose(stdin);
+    watchStopSignals();
+    // Nothing of the preview reads the terminal; a key typed there must not reach a loader.
+    const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (nothing >= 0) {
+        dup2(nothing, STDIN_FILENO);
+        close(nothing);
+    }
 
     std::optional<audio_engine> engine;
     engine.emplace();
@@ -235,13 +279,16 @@ int runPreview(int argc, char** argv) {
     }
 
     playing scenePlaying;
+    glGenVertexArrays(1, &scenePlaying.vertex_array);
     {
-        auto first = std::make_unique<scene>(options.scene.c_str());
+        file_watch read;
+        auto first = load(options.scene, read);
         if (!first->loaded()) {
             glfwTerminate();
+            endByStopSignal();
             return 1;
         }
-        play(scenePlaying, std::move(first), options.scene);
+        play(scenePlaying, std::move(first), std::move(read));
     }
     glfwSetWindowSizeCallback(window, window_size_callback);
     int fbWidth = 0, fbHeight = 0;
@@ -259,7 +306,7 @@ int runPreview(int argc, char** argv) {
     std::unique_ptr<offscreen> frame;
     double nextPoll = glfwGetTime() + kPollInterval;
     std::string shownTitle;
-    while (!glfwWindowShouldClose(window)) {
+    while (!glfwWindowShouldClose(window) && !stopRequested()) {
         const double wall = glfwGetTime();
         bool reloaded = false;
         if (wall >= nextPoll) {
@@ -273,12 +320,6 @@ int runPreview(int argc, char** argv) {
         if (jumped || reloaded || keys.head.paused()) settleFor(*s, t);
         setFrameTime(t);
 
-        const std::string title = previewTitle(options.scene, t, filmingCamera(s->cameras, t),
-                                               keys.head.paused(), keys.head.loop());
-        if (title != shownTitle) {
-            glfwSetWindowTitle(window, title.c_str());
-            shownTitle = title;
-        }
         glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
         if (fbWidth > 0 && fbHeight > 0) {
             if (!frame || frame->frameWidth() != fbWidth || frame->frameHeight() != fbHeight)
@@ -288,6 +329,14 @@ int runPreview(int argc, char** argv) {
             frame->present();
         }
         glfwSwapBuffers(window);
+        // The title names the frame on screen: set once it is presented, so that whoever waits
+        // for a title sees that frame.
+        const std::string title = previewTitle(options.scene, t, filmingCamera(s->cameras, t),
+                                               keys.head.paused(), keys.head.loop());
+        if (title != shownTitle) {
+            glfwSetWindowTitle(window, title.c_str());
+            shownTitle = title;
+        }
         glfwPollEvents();
 
         // No more than 60 frames a second, and fewer while paused; keys still come at once.
@@ -299,5 +348,6 @@ int runPreview(int argc, char** argv) {
     frame.reset();
     engine.reset();
     glfwTerminate();
+    endByStopSignal();
     return 0;
 }

@@ -1,4 +1,4 @@
-// Files of a scene and watching them: see watch.h.
+// Watching files: see watch.h.
 #include "app/watch.h"
 
 #include <algorithm>
@@ -6,33 +6,27 @@
 
 #include <sys/stat.h>
 
-#include "scene/scene.h"
-
-std::vector<std::string> namedFiles(const std::string& scenePath, const scene& s) {
-    std::vector<std::string> files{scenePath};
-    if (!s.sceneElement) return files;
-    const struct {
-        const char* element;
-        const char* attribute;
-    } kinds[] = {{"texture", "filename"},
-                 {"shader", "vertex"},
-                 {"shader", "fragment"},
-                 {"mesh", "filename"}};
-    for (const tinyxml2::XMLElement* e = s.sceneElement->FirstChildElement(); e;
-         e = e->NextSiblingElement()) {
-        for (const auto& k : kinds) {
-            if (std::string(e->Value()) != k.element) continue;
-            const char* path = e->Attribute(k.attribute);
-            if (path && std::find(files.begin(), files.end(), path) == files.end())
-                files.emplace_back(path);
-        }
-    }
-    return files;
-}
-
 file_watch::file_watch(std::vector<std::string> watched) : paths(std::move(watched)) {
     for (const std::string& p : paths)
         stamps.push_back(take(p));
+}
+
+void file_watch::add(const std::string& path) {
+    if (std::find(paths.begin(), paths.end(), path) != paths.end()) return;
+    paths.push_back(path);
+    stamps.push_back(take(path));
+}
+
+void file_watch::update(const file_watch& newer) {
+    for (std::size_t i = 0; i < newer.paths.size(); ++i) {
+        const auto at = std::find(paths.begin(), paths.end(), newer.paths[i]);
+        if (at == paths.end()) {
+            paths.push_back(newer.paths[i]);
+            stamps.push_back(newer.stamps[i]);
+        } else {
+            stamps[std::size_t(at - paths.begin())] = newer.stamps[i];
+        }
+    }
 }
 
 bool file_watch::changed() {

@@ -2,18 +2,18 @@
 #include <string>
 #include <vector>
 
-class scene;
-
-// The scene file's path followed by every file the scene names (textures, shader sources,
-// meshes), each once, in document order; paths as written, relative to the working folder.
-std::vector<std::string> namedFiles(const std::string& scenePath, const scene& s);
-
 // Notices changes to a set of files by polling: a new modification time, size or file
 // (as an editor that saves by renaming leaves), a file appearing or going away.
 class file_watch {
 public:
     file_watch() = default;
     explicit file_watch(std::vector<std::string> paths);
+
+    // Watches path from the state it is in now, unless it is watched already. Called just
+    // before a file is read, so that a save landing while it is read is still seen.
+    void add(const std::string& path);
+    // Takes over newer's files as newer last saw them, keeping the others.
+    void update(const file_watch& newer);
 
     // True when any file changed since construction or the last call that returned true.
     bool changed();

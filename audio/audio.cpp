@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include <dlfcn.h>
+
 #include <SDL.h>
 #include <SDL_mixer.h>
 
@@ -20,9 +22,26 @@ void sayWhy(const char* path, const char* why) {
         std::fprintf(stderr, "No sound device (%s): playing without music\n", why);
 }
 
+extern "C" void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA prints its own lines for every device it fails to open before SDL gets to say why;
+// a user without a sound card should read only our one line. SDL loads the same library by
+// name, so the handler set here is the one it uses.
+void quietAlsa() {
+    using handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa) return;
+    auto set = reinterpret_cast<int (*)(handler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+    if (set) set(ignoreAlsaError);
+}
+
 } // namespace
 
 audio_engine::audio_engine() {
+    // Left to itself SDL turns SIGINT and SIGTERM into events that nothing reads, and Ctrl+C
+    // would do nothing; the programs handle them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    quietAlsa();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         sayWhy(nullptr, SDL_GetError());
         return;

@@ -9,8 +9,11 @@
 #include <cstring>
 #include <string>
 
+#include <cerrno>
+
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -302,22 +305,36 @@ struct lists {
 
 enum class scan_end { done, bad_face, found };
 
-// Hands back the pages of a mapped file behind the reading, so that a large file does not stay
-// resident on top of the lists built from it.
+// Hands back the pages of the file's bytes behind the reading, so that a large file does not
+// stay resident on top of the lists built from it. What was handed back reads as zeros until
+// restore() reads it from the file again, which the failure paths do before they look back.
 class page_release {
 public:
-    page_release(const char* begin, std::size_t size) : begin(begin), size(size) {}
+    page_release(char* begin, std::size_t size, int fd) : begin(begin), size(size), fd(fd) {}
     void upTo(const char* p) {
         if (p < next) return;
-        const auto done = static_cast<std::size_t>(p - begin) & ~(kStep - 1);
-        madvise(const_cast<char*>(begin), std::min(done, size), MADV_DONTNEED);
+        const auto done = std::min(static_cast<std::size_t>(p - begin) & ~(kStep - 1), size);
+        madvise(begin, done, MADV_DONTNEED);
+        released = std::max(released, done);
         next = begin + done + kStep;
+    }
+    void restore() {
+        std::size_t at = 0;
+        while (at < released) {
+            const ssize_t n = pread(fd, begin + at, released - at, static_cast<off_t>(at));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break; // cut short since: the rest stays zeros, so no line is miscounted
+            at += static_cast<std::size_t>(n);
+        }
+        released = 0;
     }
 
 private:
     static constexpr std::size_t kStep = std::size_t(1) << 22; // a multiple of the page size
-    const char* begin;
+    char* begin;
     std::size_t size;
+    int fd;
+    std::size_t released = 0;
     const char* next = begin + kStep;
 };
 
@@ -428,20 +445,31 @@ std::size_t lineOf(const char* begin, const char* at) {
     return 1 + static_cast<std::size_t>(std::count(begin, at, '\n'));
 }
 
-// The whole file's bytes, mapped when it is a regular file, read otherwise.
+// The whole file's bytes, read into pages of our own. A mapping of the file itself would save
+// the copy, but a file cut short while it is read (an exporter saving over it as the preview
+// reloads) would kill the process with SIGBUS; a read just comes back short.
 class file_bytes {
 public:
     explicit file_bytes(std::FILE* in) {
         struct stat st {};
-        if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            void* m = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE,
-                           fileno(in), 0);
+        const int fd = fileno(in);
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            const auto want = static_cast<std::size_t>(st.st_size);
+            void* m =
+                mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (m != MAP_FAILED) {
-                map = m;
-                mapped = true;
-                size = static_cast<std::size_t>(st.st_size);
-                madvise(map, size, MADV_SEQUENTIAL);
-                data = static_cast<const char*>(map);
+                map = static_cast<char*>(m);
+                capacity = want;
+                std::size_t got = 0;
+                while (got < want) {
+                    const ssize_t n = pread(fd, map + got, want - got, static_cast<off_t>(got));
+                    if (n < 0 && errno == EINTR) continue;
+                    if (n < 0) ok = false;
+                    if (n <= 0) break;
+                    got += static_cast<std::size_t>(n);
+                }
+                size = got;
+                data = map;
                 return;
             }
         }
@@ -454,18 +482,21 @@ public:
         size = copy.size();
     }
     ~file_bytes() {
-        if (map) munmap(map, size);
+        if (map) munmap(map, capacity);
     }
     file_bytes(const file_bytes&) = delete;
     file_bytes& operator=(const file_bytes&) = delete;
 
+    // The pages that may be handed back while reading; null when the bytes are in `copy`.
+    char* pages() const { return map; }
+
     const char* data = nullptr;
     std::size_t size = 0;
-    bool ok = true;      // false after a read error (a directory, for instance)
-    bool mapped = false; // data is a read-only private mapping of the file
+    bool ok = true; // false after a read error (a directory, for instance)
 
 private:
-    void* map = nullptr;
+    char* map = nullptr;
+    std::size_t capacity = 0;
     std::string copy;
 };
 
@@ -489,12 +520,14 @@ bool parseBytes(const char* data, std::size_t size, std::vector<glm::vec3>& out_
     reserveFor(begin, end, l);
     const char* at = nullptr;
     if (scan(begin, end, l, true, SIZE_MAX, at, st, release) == scan_end::bad_face) {
+        if (release) release->restore();
         st.failure = obj_failure::face_form;
         st.line = lineOf(begin, at);
         return false;
     }
     std::size_t bad = 0;
     if (!l.fillLater(bad)) {
+        if (release) release->restore();
         obj_status again;
         lists none;
         scan(begin, end, none, false, bad / 3, at, again, nullptr);
@@ -530,9 +563,9 @@ bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
         const file_bytes bytes(in);
         if (bytes.ok) {
             obj_status status;
-            page_release release(bytes.data, bytes.mapped ? bytes.size : 0);
+            page_release release(bytes.pages(), bytes.size, fileno(in));
             ok = parseBytes(bytes.data, bytes.size, out_vertices, out_uvs, out_normals, &status,
-                            bytes.mapped ? &release : nullptr);
+                            bytes.pages() ? &release : nullptr);
             if (!ok)
                 std::printf("File can't be read by our simple parser :-( Try exporting with "
                             "other options\n");
@@ -543,7 +576,6 @@ bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
     }
     printOpenFailure();
     std::fflush(stdout);
-    std::getchar(); // the player waits here; tests run with stdin from /dev/null
     return false;
 }
 

@@ -33,7 +33,9 @@ struct obj_status {
 
 // Prints "Loading OBJ file <path>..." and reads the file. On success appends one entry per
 // triangle corner to each list and returns true; on failure prints the reason, leaves the lists
-// unchanged and returns false. After an open failure it waits for one character on stdin.
+// unchanged and returns false. It never waits for input: the player reads meshes only once its
+// full-screen window covers the terminal. A file that shrinks while it is read is read as far as
+// it goes.
 bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
              std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals);
 

@@ -48,7 +48,6 @@ GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path)
         std::printf("Impossible to open %s. Are you in the right directory ? Don't forget to read "
                     "the FAQ !\n",
                     vertex_file_path);
-        std::getchar(); // the player waits here; tests run with stdin from /dev/null
         // Nothing will ever use them, and the context outlives every scene load.
         glDeleteShader(vertex);
         glDeleteShader(fragment);

@@ -9,8 +9,8 @@
 // Reads both files whole, compiles and links them, printing "Compiling shader : <path>" for each
 // stage, "Linking program", and every log the driver writes, as it comes. Failed compiles or
 // links show only in those logs; the program name is returned all the same. A missing fragment
-// file compiles as an empty source. A missing vertex file is reported, waits for one character on
-// standard input and gives 0.
+// file compiles as an empty source. A missing vertex file is reported and gives 0, without
+// waiting for input (the player's full-screen window covers the terminal by then).
 GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path);
 
 // A linked program and its uniform locations (-1 where the program has no such active uniform).

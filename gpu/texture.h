@@ -8,7 +8,7 @@
 // Reads the DDS file at `path` and uploads its levels into a new texture, left bound to
 // GL_TEXTURE_2D with an unpack alignment of 1. Returns the texture name, or 0 when the file is
 // not a DDS file, its header is cut short, or its compression is none of the three. A file that
-// cannot be opened is reported and waits for one character on standard input. Only levels lying
+// cannot be opened is reported, without waiting for input. Only levels lying
 // wholly in the file are uploaded; a file cut short is reported and keeps the levels before the
 // cut. Needs a current context with S3TC.
 GLuint loadDDS(const char* path);

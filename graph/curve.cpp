@@ -63,8 +63,13 @@ bool curve::segment(float gt, float& t, int* indices) {
     if (!std::isfinite(gt)) gt = 0.0f;
 
     const float s = static_cast<float>(point_count) * gt;
-    const double k = std::floor(static_cast<double>(s));
+    double k = std::floor(static_cast<double>(s));
     t = s - static_cast<float>(k);
+    if (!std::isfinite(s)) {
+        // The product overflowed a float; in double it is a whole number of segments.
+        k = std::floor(static_cast<double>(point_count) * static_cast<double>(gt));
+        t = 0.0f;
+    }
 
     // A non-negative modulo taken in double keeps huge or negative parameters on the loop
     // without overflowing the 32-bit segment index.

@@ -48,12 +48,22 @@ std::string attributeProblem(const char* name, conversion c, const char* text) {
     return s;
 }
 
+// A mesh refused because its name is taken: its GL objects go at once. Its vertex array was
+// left bound, and drawing goes through the bound one, so the kept mesh's is bound instead.
+void dropDuplicate(modelo& refused, const modelo& kept) {
+    const GLuint buffers[] = {refused.vertex_buffer, refused.normal_buffer, refused.uv_buffer};
+    glDeleteBuffers(3, buffers);
+    glDeleteVertexArrays(1, &refused.vertex_array);
+    glBindVertexArray(kept.vertex_array);
+}
+
 } // namespace
 
 scene::scene(const char* path) : scene(path, load_options()) {}
 
 scene::scene(const char* path, const load_options& options)
-    : file(path), out(options.trace), print_diagnostics(options.print_diagnostics) {
+    : file(path), opened(options.opening), out(options.trace),
+      print_diagnostics(options.print_diagnostics) {
     try {
         load(options);
     } catch (const load_stop&) {
@@ -156,8 +166,11 @@ void scene::readTextures() {
         const char* filename = e->Attribute("filename");
         const char* name = e->Attribute("name");
         if (!filename || !name) continue;
+        opening(filename);
         texture t(filename);
-        resources.textures.emplace(name, std::move(t));
+        // A name already taken keeps its first texture; nothing would ever delete this one.
+        if (!resources.textures.try_emplace(name, std::move(t)).second)
+            glDeleteTextures(1, &t.texture_id);
     }
 }
 
@@ -170,9 +183,12 @@ void scene::readShaders() {
             const char* vertex = e->Attribute("vertex");
             const char* fragment = e->Attribute("fragment");
             if (!vertex || !fragment) continue;
+            opening(vertex);
+            opening(fragment);
             if (name) {
                 shader s(vertex, fragment);
-                resources.shaders.emplace(name, std::move(s));
+                if (!resources.shaders.try_emplace(name, std::move(s)).second)
+                    glDeleteProgram(s.program_id);
                 trace("shader carregado - new path \n");
             } else {
                 unnamedShaders.emplace_back(vertex, fragment);
@@ -192,8 +208,10 @@ void scene::readMeshes() {
             const char* filename = e->Attribute("filename");
             const char* name = e->Attribute("name");
             if (!filename || !name) continue;
+            opening(filename);
             modelo m(filename, "", glm::vec3(0.5f, 0.5f, 0.5f));
-            resources.modelos.emplace(name, std::move(m));
+            const auto [kept, added] = resources.modelos.try_emplace(name, std::move(m));
+            if (!added) dropDuplicate(m, kept->second);
         }
     } catch (const std::exception& ex) {
         traceStepFailure(ex);

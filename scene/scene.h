@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -41,6 +42,8 @@ struct load_options {
     std::size_t text_size = 0;
     std::FILE* trace = stdout;     // the loading trace
     bool print_diagnostics = true; // warnings and the load error to standard error
+    // Called with each asset file's path just before the file is opened.
+    std::function<void(const char* path)> opening;
 };
 
 // Everything the player shows: assets, cameras and the group tree, read from an XML scene file.
@@ -123,7 +126,12 @@ private:
     void report(diagnostic::kind severity, int line, const std::string& text);
     [[noreturn]] void fail(const tinyxml2::XMLElement* e, const std::string& what);
 
-    std::string file;        // the path, for messages
+    void opening(const char* path) const {
+        if (opened) opened(path);
+    }
+
+    std::string file; // the path, for messages
+    std::function<void(const char*)> opened;
     std::FILE* out = stdout; // trace stream
     bool print_diagnostics = true;
     bool failed = false;

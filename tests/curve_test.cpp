@@ -167,3 +167,31 @@ TEST(Curve, CopiesAreIndependent) {
     EXPECT_EQ(b.pointCount(), 5u);
     EXPECT_EQ(b.getMatrixVal(4, 2), 5.0f);
 }
+
+TEST(Curve, ParametersWhoseSegmentCountOverflowsAFloatGiveAPointOfTheLoop) {
+    const float big = std::numeric_limits<float>::max();
+    const float inf = std::numeric_limits<float>::infinity();
+    curve two;
+    two.addControlPoint(-1, 2, 0);
+    two.addControlPoint(3, -4, 5);
+    curve square = unitSquare();
+    for (curve* c : {&square, &two}) {
+        const unsigned n = c->pointCount();
+        for (float gt : {big, -big, 3e38f, -3e38f, inf, -inf}) {
+            SCOPED_TRACE(testing::Message() << n << " points, " << gt);
+            float p[3], d[3];
+            c->getGlobalCatmullRomPoint(gt, p);
+            c->getGlobalCatmullRomPointTangent(gt, d);
+            ASSERT_TRUE(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]));
+            ASSERT_TRUE(std::isfinite(d[0]) && std::isfinite(d[1]) && std::isfinite(d[2]));
+            // The point the loop passes at some parameter in [0, 1): one of j / n.
+            bool onLoop = false;
+            for (unsigned j = 0; j < n; ++j) {
+                float q[3];
+                c->getGlobalCatmullRomPoint(float(j) / float(n), q);
+                onLoop = onLoop || (p[0] == q[0] && p[1] == q[1] && p[2] == q[2]);
+            }
+            EXPECT_TRUE(onLoop) << p[0] << " " << p[1] << " " << p[2];
+        }
+    }
+}

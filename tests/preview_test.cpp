@@ -177,33 +177,6 @@ TEST(ParsePreviewArgs, RejectsWrongArgumentsNamingThem) {
     }
 }
 
-TEST(NamedFiles, TheSceneFileAndEachAssetFileOnce) {
-    const char text[] = R"(<scene>
-        <texture name="a" filename="t/a.dds"/>
-        <shader name="lit" vertex="s/lit.vert" fragment="s/lit.frag"/>
-        <shader name="plain" vertex="s/lit.vert" fragment="s/plain.frag"/>
-        <mesh name="m" filename="m/cube.obj"/>
-        <mesh name="broken"/>
-        <group><models><model name="m" shader="lit" texture="a"/></models></group>
-    </scene>)";
-    load_options options;
-    options.load_assets = false;
-    options.text = text;
-    options.text_size = sizeof text - 1;
-    options.trace = nullptr;
-    const scene s("dir/scene.xml", options);
-    ASSERT_TRUE(s.loaded());
-    const std::vector<std::string> expected = {"dir/scene.xml", "t/a.dds",      "s/lit.vert",
-                                               "s/lit.frag",    "s/plain.frag", "m/cube.obj"};
-    EXPECT_EQ(namedFiles("dir/scene.xml", s), expected);
-
-    options.text = "<scene";
-    options.text_size = 6;
-    options.print_diagnostics = false;
-    const scene broken("b.xml", options);
-    EXPECT_EQ(namedFiles("b.xml", broken), std::vector<std::string>{"b.xml"});
-}
-
 TEST(FileWatch, SeesRewritesReplacementsRemovalsAndReturns) {
     const fs::path dir = fs::temp_directory_path() / ("kestrine-watch-" + std::to_string(getpid()));
     fs::create_directories(dir);

@@ -15,6 +15,7 @@
 #include "app/args.h"
 #include "app/offline.h"
 #include "app/render.h"
+#include "app/stop.h"
 #include "gpu/offscreen.h"
 #include "scene/scene.h"
 #include "tools/context.h"
@@ -83,6 +84,19 @@ private:
     clock::time_point begun = clock::now();
     bool shown = false;
 };
+
+// What was left by a capture stopped by a signal, and how to go on from there.
+void sayInterrupted(const capture_options& o, long frames, long last) {
+    const long next = o.first + frames;
+    std::string rest = std::to_string(next) + ":";
+    if (o.last >= 0) rest += std::to_string(o.last);
+    std::fprintf(stderr, "kestrine-capture: interrupted: %ld frame(s) written", frames);
+    if (frames > 0) std::fprintf(stderr, " (frames %ld to %ld)", o.first, next - 1);
+    if (last < 0 || next <= last)
+        std::fprintf(stderr, "; frame %ld was not; go on with --frames %s\n", next, rest.c_str());
+    else
+        std::fprintf(stderr, "; that was the last frame\n");
+}
 
 int fail(const std::string& what) {
     std::fprintf(stderr, "kestrine-capture: %s\n", what.c_str());
@@ -193,7 +207,8 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     frame.width = o.width;
     frame.height = o.height;
     long delivered = 0;
-    for (long k = o.first; o.last < 0 || k <= o.last; ++k) {
+    // A stop signal ends the capture between frames: every frame delivered is whole.
+    for (long k = o.first; (o.last < 0 || k <= o.last) && !stopRequested(); ++k) {
         setFrameTime(frameTime(k, o.fps));
         // The player ends at the first frame without a camera, so that frame is not captured.
         if (!drawFrame(&s, model, s.projection)) break;
@@ -215,6 +230,7 @@ int runCapture(int argc, char** argv) {
     if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot detach standard input");
     // A video encoder that dies must not kill the capture before it can say so.
     std::signal(SIGPIPE, SIG_IGN);
+    watchStopSignals();
 
     if (!openHiddenContext("kestrine-capture", why)) return fail(why);
     load_options quiet;
@@ -268,6 +284,10 @@ int runCapture(int argc, char** argv) {
     progress.end();
     if (frames < 0) return fail(why);
     if (video.running() && !video.finish(why)) return fail("ffmpeg failed: " + why);
+    if (stopRequested()) {
+        sayInterrupted(o, frames, last);
+        endByStopSignal();
+    }
 
     if (frames == 0) {
         std::fprintf(stderr,

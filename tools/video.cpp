@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -29,7 +31,21 @@ bool video_pipe::start(const std::vector<std::string>& argv, std::string& why) {
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    // A process group of its own: Ctrl+C and a scheduler's cancel reach the whole foreground
+    // group, and the capture, not the signal, decides when the video ends (by closing the
+    // pipe), so that the file is finished properly. What we ignore or block is not passed on.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all, none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
+                                              POSIX_SPAWN_SETSIGMASK);
+    const int failed = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(ends[0]);
     if (failed != 0) {

@@ -14,7 +14,8 @@ public:
     video_pipe(const video_pipe&) = delete;
     video_pipe& operator=(const video_pipe&) = delete;
 
-    // Starts argv[0], looked up in PATH, with these arguments; no shell sees them.
+    // Starts argv[0], looked up in PATH, with these arguments (no shell sees them), in a
+    // process group of its own and with every signal's default action.
     bool start(const std::vector<std::string>& argv, std::string& why);
     bool running() const { return pid > 0; }
     // Writes all bytes; false when the process has gone (SIGPIPE must be ignored).
