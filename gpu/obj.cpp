@@ -306,35 +306,22 @@ struct lists {
 enum class scan_end { done, bad_face, found };
 
 // Hands back the pages of the file's bytes behind the reading, so that a large file does not
-// stay resident on top of the lists built from it. What was handed back reads as zeros until
-// restore() reads it from the file again, which the failure paths do before they look back.
+// stay resident on top of the lists built from it. What was handed back reads as zeros: only
+// the search for a failure's line looks back, and loadOBJ does not report lines.
 class page_release {
 public:
-    page_release(char* begin, std::size_t size, int fd) : begin(begin), size(size), fd(fd) {}
+    page_release(char* begin, std::size_t size) : begin(begin), size(size) {}
     void upTo(const char* p) {
         if (p < next) return;
-        const auto done = std::min(static_cast<std::size_t>(p - begin) & ~(kStep - 1), size);
-        madvise(begin, done, MADV_DONTNEED);
-        released = std::max(released, done);
+        const auto done = static_cast<std::size_t>(p - begin) & ~(kStep - 1);
+        madvise(begin, std::min(done, size), MADV_DONTNEED);
         next = begin + done + kStep;
-    }
-    void restore() {
-        std::size_t at = 0;
-        while (at < released) {
-            const ssize_t n = pread(fd, begin + at, released - at, static_cast<off_t>(at));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break; // cut short since: the rest stays zeros, so no line is miscounted
-            at += static_cast<std::size_t>(n);
-        }
-        released = 0;
     }
 
 private:
     static constexpr std::size_t kStep = std::size_t(1) << 22; // a multiple of the page size
     char* begin;
     std::size_t size;
-    int fd;
-    std::size_t released = 0;
     const char* next = begin + kStep;
 };
 
@@ -520,14 +507,12 @@ bool parseBytes(const char* data, std::size_t size, std::vector<glm::vec3>& out_
     reserveFor(begin, end, l);
     const char* at = nullptr;
     if (scan(begin, end, l, true, SIZE_MAX, at, st, release) == scan_end::bad_face) {
-        if (release) release->restore();
         st.failure = obj_failure::face_form;
         st.line = lineOf(begin, at);
         return false;
     }
     std::size_t bad = 0;
     if (!l.fillLater(bad)) {
-        if (release) release->restore();
         obj_status again;
         lists none;
         scan(begin, end, none, false, bad / 3, at, again, nullptr);
@@ -563,7 +548,7 @@ bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
         const file_bytes bytes(in);
         if (bytes.ok) {
             obj_status status;
-            page_release release(bytes.pages(), bytes.size, fileno(in));
+            page_release release(bytes.pages(), bytes.size);
             ok = parseBytes(bytes.data, bytes.size, out_vertices, out_uvs, out_normals, &status,
                             bytes.pages() ? &release : nullptr);
             if (!ok)

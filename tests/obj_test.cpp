@@ -2,12 +2,16 @@
 // hostile input.
 #include "gpu/obj.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -340,5 +344,33 @@ TEST(LoadObj, PrintsFaceFailureAndKeepsLists) {
                   "...\nFile can't be read by our simple parser :-( Try exporting with other "
                   "options\n");
     EXPECT_TRUE(m.positions.empty() && m.uvs.empty() && m.normals.empty());
+    std::remove(path.c_str());
+}
+
+// An exporter saving over a mesh while the preview reloads it: the file shrinks under the
+// reading, which must end with whatever it read, never with a fault.
+TEST(LoadObj, SurvivesAFileCutShortWhileItIsRead) {
+    const std::string path = testing::TempDir() + "kestrine_shrinking.obj";
+    const std::string text = gridMesh(300, "%.6f", "\n", 7); // about 10 MB
+    for (int delayUs : {0, 200, 1000, 5000, 20000}) {
+        SCOPED_TRACE(delayUs);
+        std::FILE* out = std::fopen(path.c_str(), "w");
+        ASSERT_NE(out, nullptr);
+        std::fwrite(text.data(), 1, text.size(), out);
+        std::fclose(out);
+        std::thread cut([&] {
+            std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+            ASSERT_EQ(truncate(path.c_str(), 100), 0);
+        });
+        mesh m;
+        testing::internal::CaptureStdout();
+        const bool ok = loadOBJ(path.c_str(), m.positions, m.uvs, m.normals);
+        testing::internal::GetCapturedStdout();
+        cut.join();
+        EXPECT_EQ(m.positions.size(), m.uvs.size());
+        if (!ok) {
+            EXPECT_TRUE(m.positions.empty());
+        }
+    }
     std::remove(path.c_str());
 }

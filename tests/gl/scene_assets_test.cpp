@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -96,16 +97,32 @@ TEST(SceneAssets, DuplicateNamesKeepTheFirstButLoadEveryFile) {
                               kData +
                               "/quad.obj\"/>\n"
                               "<mesh name=\"m\" filename=\"" +
-                              kTmp + "kestrine_missing.obj\"/>\n");
+                              kTmp +
+                              "kestrine_missing.obj\"/>\n"
+                              "<shader name=\"s\" vertex=\"" +
+                              kData + "/flat.vert\" fragment=\"" + kData +
+                              "/flat.frag\"/>\n"
+                              "<shader name=\"s\" vertex=\"" +
+                              kData + "/flat.vert\" fragment=\"" + kData + "/flat.frag\"/>\n");
     ASSERT_TRUE(r.s->loaded());
     ASSERT_EQ(r.s->resources.textures.size(), 1u);
     const texture& kept = r.s->resources.textures.at("t");
     EXPECT_EQ(kept.file_path, kTmp + "kestrine_t1.dds");
-    // The second file was loaded too: its texture name follows the first one's.
+    // The second file was loaded too, as the name after the first one's, and deleted at once:
+    // nothing else would ever delete it.
     GLuint next = 0;
     glGenTextures(1, &next);
     EXPECT_GE(next, kept.texture_id + 2);
     glDeleteTextures(1, &next);
+    EXPECT_FALSE(glIsTexture(kept.texture_id + 1));
+    EXPECT_FALSE(glIsProgram(r.s->resources.shaders.at("s").program_id + 1));
+    const modelo& mesh = r.s->resources.modelos.at("m");
+    EXPECT_FALSE(glIsVertexArray(mesh.vertex_array + 1));
+    EXPECT_FALSE(glIsBuffer(mesh.normal_buffer + 1));
+    // Drawing goes through the bound vertex array: the kept mesh's, not a deleted one.
+    GLint bound = 0;
+    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &bound);
+    EXPECT_EQ(GLuint(bound), mesh.vertex_array);
     // Both meshes were read (the second fails to open), the first is kept.
     EXPECT_NE(r.trace.find("Loading OBJ file " + kTmp +
                            "kestrine_missing.obj...\n"
@@ -138,5 +155,34 @@ TEST(SceneAssets, MissingAssetFilesAreReportedAndLoadingGoesOn) {
     EXPECT_EQ(r.s->resources.textures.at("t").texture_id, 0u);
     EXPECT_EQ(r.s->resources.shaders.at("s").program_id, 0u);
     EXPECT_EQ(r.s->groups.size(), 1u);
+    EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
+}
+
+TEST(SceneAssets, EachAssetFileIsAnnouncedJustBeforeItIsOpened) {
+    const std::string path = kTmp + "kestrine_opening.xml";
+    std::ofstream(path, std::ios::binary)
+        << "<scene>\n<mesh name=\"m\" filename=\"" + kData +
+               "/quad.obj\"/>\n<texture "
+               "name=\"t\" filename=\"" +
+               kTmp +
+               "kestrine_none.dds\"/>\n<shader name=\"s\" "
+               "vertex=\"a.vert\" fragment=\"a.frag\"/>\n</scene>\n";
+    std::vector<std::string> opened;
+    std::string trace;
+    load_options options;
+    options.trace = nullptr;
+    options.opening = [&](const char* file) {
+        opened.push_back(file);
+        std::fflush(stdout);
+        trace = ::testing::internal::GetCapturedStdout(); // what came before this file
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(trace.find(file), std::string::npos) << file;
+    };
+    ::testing::internal::CaptureStdout();
+    const scene s(path.c_str(), options);
+    ::testing::internal::GetCapturedStdout();
+    const std::vector<std::string> expected = {kTmp + "kestrine_none.dds", "a.vert", "a.frag",
+                                               kData + "/quad.obj"};
+    EXPECT_EQ(opened, expected);
     EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
 }
