@@ -447,6 +447,8 @@ public:
             if (m != MAP_FAILED) {
                 map = static_cast<char*>(m);
                 capacity = want;
+                // Fewer page faults while the bytes are copied in.
+                madvise(map, want, MADV_HUGEPAGE);
                 std::size_t got = 0;
                 while (got < want) {
                     const ssize_t n = pread(fd, map + got, want - got, static_cast<off_t>(got));
