@@ -24,6 +24,7 @@ namespace {
 using clock_type = std::chrono::steady_clock;
 
 using e2e::dataDir;
+using e2e::output;
 using e2e::slurp;
 using e2e::waitForText;
 
@@ -31,17 +32,6 @@ void write(const std::string& path, const std::string& text) {
     // Through a second name and a rename, as editors save: never seen half written.
     std::ofstream(path + ".new", std::ios::binary) << text;
     std::rename((path + ".new").c_str(), path.c_str());
-}
-
-std::string run(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
 }
 
 std::string workDir(const std::string& name) {
@@ -89,12 +79,12 @@ public:
 
     // Waits for the window, whose title starts with the scene file's name.
     bool find(const std::string& file) {
-        id = run("timeout 60 xdotool search --sync --name '^" + file + " [|]' 2>/dev/null");
+        id = output("timeout 60 xdotool search --sync --name '^" + file + " [|]' 2>/dev/null");
         id = id.substr(0, id.find('\n'));
         return !id.empty();
     }
     std::string title() const {
-        std::string t = run("xdotool getwindowname " + id + " 2>/dev/null");
+        std::string t = output("xdotool getwindowname " + id + " 2>/dev/null");
         if (!t.empty() && t.back() == '\n') t.pop_back();
         return t;
     }
@@ -115,10 +105,10 @@ public:
         return e2e::waitFor([&] { return title() != now; });
     }
     void keys(const std::string& names) const {
-        run("xdotool windowfocus --sync " + id + " key --delay 60 " + names + " 2>/dev/null");
+        output("xdotool windowfocus --sync " + id + " key --delay 60 " + names + " 2>/dev/null");
     }
     image shot() const {
-        return readPpm(run("import -window " + id + " -depth 8 ppm:- 2>/dev/null"));
+        return readPpm(output("import -window " + id + " -depth 8 ppm:- 2>/dev/null"));
     }
     // Exit status once the process ends, within a minute; -1 if it does not.
     int status() {
@@ -381,7 +371,8 @@ TEST(Preview, AfterASeekThePictureIsThe60FpsFrameAtThatTime) {
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%06d.png", 12 * fps);
-        return readPpm(run("convert '" + dir + "/" + out + name + "' -depth 8 ppm:- 2>/dev/null"));
+        return readPpm(
+            output("convert '" + dir + "/" + out + name + "' -depth 8 ppm:- 2>/dev/null"));
     };
     const image captured = reference(60);
     ASSERT_EQ(captured.width, 200);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -39,6 +40,18 @@ inline run_result runShell(const std::string& cmd, const std::string& out, const
     r.out = slurp(out);
     r.err = slurp(err);
     return r;
+}
+
+// What a shell command prints on standard output.
+inline std::string output(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
 }
 
 using test_clock = std::chrono::steady_clock;

@@ -82,17 +82,6 @@ long framesWritten(const std::string& err) {
     return std::regex_search(err, m, said) ? std::stol(m[1]) : -1;
 }
 
-std::string shell(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
 } // namespace
 
 TEST(PlayerStops, OnCtrlCKillAndHangUpLikeEscape) {
@@ -120,7 +109,8 @@ TEST(PreviewStops, OnCtrlCAndKill) {
         SCOPED_TRACE(c.name);
         child p(command(dir, kQuiet, KESTRINE_PREVIEW_BIN, "stop.xml --size 160x120"), true);
         // The title is set once a frame is on screen.
-        ASSERT_NE(shell("timeout 60 xdotool search --sync --name '^stop.xml [|]' 2>/dev/null"), "");
+        ASSERT_NE(
+            e2e::output("timeout 60 xdotool search --sync --name '^stop.xml [|]' 2>/dev/null"), "");
         EXPECT_TRUE(stopsBy(p, c));
     }
 }
@@ -146,7 +136,7 @@ TEST(CaptureStops, LeavesWholeFramesFromTheFirstAndSaysWhereToGoOn) {
                   std::string::npos)
             << err;
         // Exactly frames 10 to 10 + n - 1, each a whole PNG file, and nothing else.
-        const std::string listing = shell("cd '" + dir + "/" + out + "' && ls");
+        const std::string listing = e2e::output("cd '" + dir + "/" + out + "' && ls");
         std::string expected;
         for (long k = 10; k < 10 + n; ++k) {
             char name[32];
@@ -180,10 +170,10 @@ TEST(CaptureStops, TheVideoHoldsTheFramesWrittenAndTheMusic) {
         EXPECT_TRUE(stopsBy(p, c, true));
         const long n = framesWritten(slurp(dir + "/err.txt"));
         ASSERT_GE(n, 6) << slurp(dir + "/err.txt");
-        const std::string probe =
-            shell("ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames "
-                  "-of csv=p=0 '" +
-                  dir + "/" + video + "' 2>&1");
+        const std::string probe = e2e::output(
+            "ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames "
+            "-of csv=p=0 '" +
+            dir + "/" + video + "' 2>&1");
         EXPECT_NE(probe.find("video," + std::to_string(n) + "\n"), std::string::npos) << probe;
         EXPECT_NE(probe.find("audio,"), std::string::npos) << probe;
     }
@@ -252,7 +242,7 @@ TEST(PlayerFullScreen, ASphereIsRoundOnA16By9Screen) {
     int left = 0, right = 0, top = 0, bottom = 0;
     const bool seen = e2e::waitFor([&] {
         const std::string ppm =
-            shell("import -display " + display + " -window root -depth 8 rgb:- 2>/dev/null");
+            e2e::output("import -display " + display + " -window root -depth 8 rgb:- 2>/dev/null");
         if (ppm.size() != 1280u * 720u * 3u) return false;
         left = 1280, right = -1, top = 720, bottom = -1;
         for (int y = 0; y < 720; ++y)
