@@ -510,16 +510,19 @@ bool parseBytes(const char* data, std::size_t size, std::vector<glm::vec3>& out_
     const char* at = nullptr;
     if (scan(begin, end, l, true, SIZE_MAX, at, st, release) == scan_end::bad_face) {
         st.failure = obj_failure::face_form;
-        st.line = lineOf(begin, at);
+        if (!release) st.line = lineOf(begin, at);
         return false;
     }
     std::size_t bad = 0;
     if (!l.fillLater(bad)) {
+        st.failure = obj_failure::face_index;
+        // Finding the line means reading again from the start, which pages handed back no
+        // longer hold.
+        if (release) return false;
         obj_status again;
         lists none;
-        scan(begin, end, none, false, bad / 3, at, again, nullptr);
-        st.failure = obj_failure::face_index;
-        st.line = lineOf(begin, at);
+        if (scan(begin, end, none, false, bad / 3, at, again, nullptr) == scan_end::found)
+            st.line = lineOf(begin, at);
         return false;
     }
     // Room is made in all three before any is extended, so that running out of memory leaves
