@@ -102,22 +102,6 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
     }
 }
 
-// A reloaded scene replaces the old one for good; its GL objects would otherwise pile up
-// with every save.
-void releaseAssets(scene& old) {
-    for (auto& [name, t] : old.resources.textures)
-        glDeleteTextures(1, &t.texture_id);
-    for (auto& [name, p] : old.resources.shaders)
-        glDeleteProgram(p.program_id);
-    for (shader& p : old.unnamedShaders)
-        glDeleteProgram(p.program_id);
-    for (auto& [name, m] : old.resources.modelos) {
-        const GLuint buffers[] = {m.vertex_buffer, m.normal_buffer, m.uv_buffer};
-        glDeleteBuffers(3, buffers);
-        glDeleteVertexArrays(1, &m.vertex_array);
-    }
-}
-
 void adopt(scene& sc) {
     sc.timer = frameClock;
     int width = 0, height = 0;
@@ -144,10 +128,11 @@ struct playing {
     GLuint vertex_array = 0;
 };
 
-// Releases a scene's GL objects without leaving the drawing without a vertex array.
-void release(playing& p, scene& old) {
+// Destroys a scene, and its GL objects with it, without leaving the drawing without a vertex
+// array.
+void release(playing& p, std::unique_ptr<scene> old) {
     glBindVertexArray(p.vertex_array);
-    releaseAssets(old);
+    old.reset();
 }
 
 // Milliseconds to pause before each asset file a load opens, from KESTRINE_PREVIEW_LOAD_PAUSE:
@@ -175,7 +160,7 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
 
 void play(playing& p, std::unique_ptr<scene> next, file_watch read) {
     adopt(*next);
-    if (p.current) release(p, *p.current);
+    release(p, std::move(p.current));
     p.current = std::move(next);
     s = p.current.get();
     p.watch = std::move(read);
@@ -186,7 +171,7 @@ bool reload(playing& p, const std::string& path) {
     file_watch read;
     auto next = load(path, read);
     if (!next->loaded()) {
-        release(p, *next);
+        release(p, std::move(next));
         p.watch.update(read);
         std::fprintf(stderr,
                      "%s: not reloaded; the scene that was playing goes on until the file is "
@@ -284,6 +269,7 @@ int runPreview(int argc, char** argv) {
         file_watch read;
         auto first = load(options.scene, read);
         if (!first->loaded()) {
+            first.reset(); // its GL objects go while the context is there
             glfwTerminate();
             endByStopSignal();
             return 1;
@@ -346,6 +332,7 @@ int runPreview(int argc, char** argv) {
     }
 
     frame.reset();
+    scenePlaying.current.reset();
     engine.reset();
     glfwTerminate();
     endByStopSignal();

@@ -48,18 +48,13 @@ std::string attributeProblem(const char* name, conversion c, const char* text) {
     return s;
 }
 
-// A mesh refused because its name is taken: its GL objects go at once. Its vertex array was
-// left bound, and drawing goes through the bound one, so the kept mesh's is bound instead.
-void dropDuplicate(modelo& refused, const modelo& kept) {
-    const GLuint buffers[] = {refused.vertex_buffer, refused.normal_buffer, refused.uv_buffer};
-    glDeleteBuffers(3, buffers);
-    glDeleteVertexArrays(1, &refused.vertex_array);
-    glBindVertexArray(kept.vertex_array);
-}
-
 } // namespace
 
 scene::scene(const char* path) : scene(path, load_options()) {}
+
+scene::~scene() {
+    pool.release();
+}
 
 scene::scene(const char* path, const load_options& options)
     : file(path), opened(options.opening), out(options.trace),
@@ -168,9 +163,9 @@ void scene::readTextures() {
         if (!filename || !name) continue;
         opening(filename);
         texture t(filename);
-        // A name already taken keeps its first texture; nothing would ever delete this one.
-        if (!resources.textures.try_emplace(name, std::move(t)).second)
-            glDeleteTextures(1, &t.texture_id);
+        // A refused duplicate is kept in the pool too: it is deleted with the rest.
+        pool.keep(gl_pool::textures, t.texture_id);
+        resources.textures.try_emplace(name, std::move(t));
     }
 }
 
@@ -187,11 +182,12 @@ void scene::readShaders() {
             opening(fragment);
             if (name) {
                 shader s(vertex, fragment);
-                if (!resources.shaders.try_emplace(name, std::move(s)).second)
-                    glDeleteProgram(s.program_id);
+                pool.keep(gl_pool::programs, s.program_id);
+                resources.shaders.try_emplace(name, std::move(s));
                 trace("shader carregado - new path \n");
             } else {
                 unnamedShaders.emplace_back(vertex, fragment);
+                pool.keep(gl_pool::programs, unnamedShaders.back().program_id);
                 trace("shader carregado - old \n");
             }
         }
@@ -210,8 +206,10 @@ void scene::readMeshes() {
             if (!filename || !name) continue;
             opening(filename);
             modelo m(filename, "", glm::vec3(0.5f, 0.5f, 0.5f));
-            const auto [kept, added] = resources.modelos.try_emplace(name, std::move(m));
-            if (!added) dropDuplicate(m, kept->second);
+            pool.keep(gl_pool::vertex_arrays, m.vertex_array);
+            for (GLuint b : {m.vertex_buffer, m.uv_buffer, m.normal_buffer})
+                pool.keep(gl_pool::buffers, b);
+            resources.modelos.try_emplace(name, std::move(m));
         }
     } catch (const std::exception& ex) {
         traceStepFailure(ex);

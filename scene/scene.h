@@ -14,6 +14,7 @@
 
 #include "camera/camera.h"
 #include "gpu/modelo.h"
+#include "gpu/pool.h"
 #include "gpu/shader.h"
 #include "gpu/texture.h"
 #include "graph/group.h"
@@ -51,6 +52,9 @@ class scene {
 public:
     explicit scene(const char* path);
     scene(const char* path, const load_options& options);
+    // Deletes every OpenGL object the load made, so the context it was made in must be current.
+    // The player never destroys its scene; the preview, the capture and the tests do.
+    ~scene();
     scene(const scene&) = delete;
     scene& operator=(const scene&) = delete;
 
@@ -76,6 +80,7 @@ public:
     void drawGroup(group* g, glm::mat4 model, glm::mat4 projection, camera* c);
 
     assets resources;
+    gl_pool pool; // every OpenGL object made while loading, refused duplicates included
     std::vector<group> groups;          // root groups, in document order
     std::vector<camera> cameras;        // in document order; never empty once built
     std::vector<int> cameraLines;       // the line of each camera's element; 0 for the default
