@@ -5,8 +5,6 @@
 
 namespace {
 
-double g_frame_time = 0.0;
-
 // As the (start, end) constructor leaves a moving camera; a fixed look-at point stays.
 void unsettleCamera(camera& c) {
     if (c.mode != 1 && c.mode != 3) return;
@@ -40,10 +38,6 @@ void unsettle(scene& s) {
         unsettleCamera(c);
 }
 
-void setFrameTime(double t) {
-    g_frame_time = t;
-}
-
-double frameClock() {
-    return g_frame_time;
+void frame_clock::attach(scene& s) const {
+    s.timer = [this] { return at; };
 }

@@ -79,6 +79,7 @@ int runPlayer(int argc, char** argv) {
     if (glewInit() != GLEW_OK) return startupFailure("Failed to initialize GLEW\n", true);
 
     s = new scene(path);
+    s->timer = glfwGetTime;
     if (!s->loaded()) {
         // The message is out already; a scene with errors is never played.
         glfwTerminate();

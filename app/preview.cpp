@@ -18,7 +18,6 @@
 
 #include "app/args.h"
 #include "app/offline.h"
-#include "app/player.h"
 #include "app/render.h"
 #include "app/stop.h"
 #include "app/watch.h"
@@ -42,11 +41,23 @@ std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-// Everything the key handler changes.
+// The scene and what belongs to it, replaced together on a reload, and what it is drawn with.
+struct playing {
+    GLFWwindow* window = nullptr;
+    std::unique_ptr<scene> current;
+    file_watch watch;
+    frame_clock clock; // the scene time of the frame being drawn
+    // Meshes draw through whatever vertex array is bound, which is the last one a load made;
+    // releasing a scene may delete it, so this one is bound first and stays bound.
+    GLuint vertex_array = 0;
+};
+
+// Everything the key handler and the window's callbacks change.
 struct session {
     playhead head;
     audio_engine* music = nullptr;
     std::optional<section> given; // --loop
+    playing* shown = nullptr;
 };
 
 void toggleLoop(session& p, double wall) {
@@ -58,13 +69,14 @@ void toggleLoop(session& p, double wall) {
         p.head.loopOver(*p.given, wall);
         return;
     }
-    const int index = filmingCamera(s->cameras, frameClock());
-    if (index < 0 || !(s->cameras[index].start < s->cameras[index].end)) {
+    const std::vector<camera>& cameras = p.shown->current->cameras;
+    const int index = filmingCamera(cameras, p.shown->clock.time());
+    if (index < 0 || !(cameras[index].start < cameras[index].end)) {
         std::printf("no loop: the camera that films has no time window, and --loop was not "
                     "given\n");
         return;
     }
-    p.head.loopOver({s->cameras[index].start, s->cameras[index].end}, wall);
+    p.head.loopOver({cameras[index].start, cameras[index].end}, wall);
 }
 
 void onKey(GLFWwindow* w, int key, int, int action, int mods) {
@@ -102,10 +114,15 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
     }
 }
 
-void adopt(scene& sc) {
-    sc.timer = frameClock;
+void onResize(GLFWwindow* w, int width, int height) {
+    const session& p = *static_cast<session*>(glfwGetWindowUserPointer(w));
+    p.shown->current->changeWindowSize(width, height);
+}
+
+void adopt(playing& p, scene& sc) {
+    p.clock.attach(sc);
     int width = 0, height = 0;
-    glfwGetWindowSize(window, &width, &height);
+    glfwGetWindowSize(p.window, &width, &height);
     sc.changeWindowSize(width, height);
 }
 
@@ -118,15 +135,6 @@ void settleFor(scene& sc, double t) {
     else
         settleAt(sc, previous);
 }
-
-// The scene and what belongs to it, replaced together on a reload.
-struct playing {
-    std::unique_ptr<scene> current;
-    file_watch watch;
-    // Meshes draw through whatever vertex array is bound, which is the last one a load made;
-    // releasing a scene may delete it, so this one is bound first and stays bound.
-    GLuint vertex_array = 0;
-};
 
 // Destroys a scene, and its GL objects with it, without leaving the drawing without a vertex
 // array.
@@ -159,10 +167,9 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
 }
 
 void play(playing& p, std::unique_ptr<scene> next, file_watch read) {
-    adopt(*next);
+    adopt(p, *next);
     release(p, std::move(p.current));
     p.current = std::move(next);
-    s = p.current.get();
     p.watch = std::move(read);
 }
 
@@ -180,7 +187,7 @@ bool reload(playing& p, const std::string& path) {
         return false;
     }
     play(p, std::move(next), std::move(read));
-    std::printf("%s: reloaded at %.2f s\n", path.c_str(), frameClock());
+    std::printf("%s: reloaded at %.2f s\n", path.c_str(), p.clock.time());
     std::fflush(stdout);
     return true;
 }
@@ -249,7 +256,9 @@ int runPreview(int argc, char** argv) {
     glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GL_TRUE);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
     glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
-    window = glfwCreateWindow(options.width, options.height, "kestrine-preview", nullptr, nullptr);
+    playing shown;
+    GLFWwindow* window =
+        glfwCreateWindow(options.width, options.height, "kestrine-preview", nullptr, nullptr);
     if (!window) {
         std::fprintf(stderr, "kestrine-preview: cannot open an OpenGL 3.3 window\n");
         glfwTerminate();
@@ -263,8 +272,8 @@ int runPreview(int argc, char** argv) {
         return 1;
     }
 
-    playing scenePlaying;
-    glGenVertexArrays(1, &scenePlaying.vertex_array);
+    shown.window = window;
+    glGenVertexArrays(1, &shown.vertex_array);
     {
         file_watch read;
         auto first = load(options.scene, read);
@@ -274,9 +283,8 @@ int runPreview(int argc, char** argv) {
             endByStopSignal();
             return 1;
         }
-        play(scenePlaying, std::move(first), std::move(read));
+        play(shown, std::move(first), std::move(read));
     }
-    glfwSetWindowSizeCallback(window, window_size_callback);
     int fbWidth = 0, fbHeight = 0;
     glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
     glViewport(0, 0, fbWidth, fbHeight);
@@ -284,10 +292,11 @@ int runPreview(int argc, char** argv) {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
 
-    session keys{playhead(options.at, glfwGetTime()), &*engine, options.loop};
+    session keys{playhead(options.at, glfwGetTime()), &*engine, options.loop, &shown};
     if (options.loop) keys.head.loopOver(*options.loop, glfwGetTime());
     glfwSetWindowUserPointer(window, &keys);
     glfwSetKeyCallback(window, onKey);
+    glfwSetWindowSizeCallback(window, onResize);
 
     std::unique_ptr<offscreen> frame;
     double nextPoll = glfwGetTime() + kPollInterval;
@@ -297,27 +306,28 @@ int runPreview(int argc, char** argv) {
         bool reloaded = false;
         if (wall >= nextPoll) {
             nextPoll = wall + kPollInterval;
-            if (scenePlaying.watch.changed()) reloaded = reload(scenePlaying, options.scene);
+            if (shown.watch.changed()) reloaded = reload(shown, options.scene);
         }
         const double t = keys.head.at(wall);
         const bool jumped = keys.head.takeJump();
         if (jumped) engine->seek(t);
         // Paused frames are all drawn as the first frame after a seek, so they are identical.
-        if (jumped || reloaded || keys.head.paused()) settleFor(*s, t);
-        setFrameTime(t);
+        scene& sc = *shown.current;
+        if (jumped || reloaded || keys.head.paused()) settleFor(sc, t);
+        shown.clock.set(t);
 
         glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
         if (fbWidth > 0 && fbHeight > 0) {
             if (!frame || frame->frameWidth() != fbWidth || frame->frameHeight() != fbHeight)
                 frame = std::make_unique<offscreen>(fbWidth, fbHeight, kFrameSamples);
             frame->bind();
-            drawFrame(s, glm::mat4(1.0f), s->projection);
+            drawFrame(&sc, glm::mat4(1.0f), sc.projection);
             frame->present();
         }
         glfwSwapBuffers(window);
         // The title names the frame on screen: set once it is presented, so that whoever waits
         // for a title sees that frame.
-        const std::string title = previewTitle(options.scene, t, filmingCamera(s->cameras, t),
+        const std::string title = previewTitle(options.scene, t, filmingCamera(sc.cameras, t),
                                                keys.head.paused(), keys.head.loop());
         if (title != shownTitle) {
             glfwSetWindowTitle(window, title.c_str());
@@ -332,7 +342,7 @@ int runPreview(int argc, char** argv) {
     }
 
     frame.reset();
-    scenePlaying.current.reset();
+    shown.current.reset();
     engine.reset();
     glfwTerminate();
     endByStopSignal();

@@ -5,11 +5,6 @@
 
 #include "scene/scene.h"
 
-// Camera scheduling for one frame at time now: every active camera is copied into frame,
-// then moved to now, in file order; so the last active camera films, as it stood before this
-// frame's update. Returns how many cameras were active.
-int scheduleCameras(std::vector<camera>& cameras, double now, camera& frame);
-
 // Clears and draws one frame of the scene at the clock's current time into the current
 // framebuffer, without presenting it. True while at least one camera was active at that time.
 bool drawFrame(scene* s, glm::mat4 model, glm::mat4 projection);

@@ -51,3 +51,30 @@ void camera::position_update(double t) {
     }
     view = lookAtOr(eye, look, up, view);
 }
+
+namespace {
+
+// Everything the drawing reads of a camera. The path is left out: copying it would cost a
+// heap allocation every frame, and drawing never looks at it.
+void copyPose(camera& to, const camera& from) {
+    to.mode = from.mode;
+    to.view = from.view;
+    to.eye = from.eye;
+    to.look = from.look;
+    to.up = from.up;
+    to.start = from.start;
+    to.end = from.end;
+}
+
+} // namespace
+
+int scheduleCameras(std::vector<camera>& cameras, double now, camera& frame) {
+    int active = 0;
+    for (camera& c : cameras) {
+        if (!c.is_on_time(now)) continue;
+        copyPose(frame, c);
+        c.position_update(now);
+        ++active;
+    }
+    return active;
+}

@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include <glm/glm.hpp>
 
 #include "graph/curve.h"
@@ -35,3 +37,8 @@ public:
 // lookAt(eye, centre, up), or `previous` when the three give no defined view (eye on the
 // centre, or looking along up), so that a degenerate frame keeps the last good matrix.
 glm::mat4 lookAtOr(glm::vec3 eye, glm::vec3 centre, glm::vec3 up, const glm::mat4& previous);
+
+// Camera scheduling for one frame at time now: every active camera is copied into frame,
+// then moved to now, in file order; so the last active camera films, as it stood before this
+// frame's update. Returns how many cameras were active.
+int scheduleCameras(std::vector<camera>& cameras, double now, camera& frame);

@@ -20,8 +20,6 @@ public:
     glm::vec3 colour = glm::vec3(0.0f);
     double start = 0.0; // seconds
     double end = 0.0;
-    // Set once the drawing walk has reported a name with no asset, so it says so only once.
-    bool reported_missing = false;
 };
 
 // A node of the scene graph; copying it copies the whole subtree.

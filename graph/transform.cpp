@@ -66,3 +66,16 @@ glm::mat4 transform::apply(const glm::mat4& model, double t) const {
         return glm::mat4(1.0f);
     }
 }
+
+glm::mat4 applyTransforms(std::vector<transform>& transforms, glm::mat4 model, double t) {
+    for (transform& tr : transforms) {
+        tr.update(t);
+        model = tr.apply(model, t);
+    }
+    return model;
+}
+
+glm::vec3 circlingLight(double seconds) {
+    return glm::vec3(static_cast<float>(2.0 + std::cos(seconds)), 3.0f,
+                     static_cast<float>(2.0 + std::sin(seconds)));
+}

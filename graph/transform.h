@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include <glm/glm.hpp>
 
 #include "graph/curve.h"
@@ -41,3 +43,10 @@ public:
 private:
     glm::vec3 wobble(double t) const;
 };
+
+// Refreshes each transform for time t and applies it to model, in list order: the matrix a
+// group hands to its descriptors and children.
+glm::mat4 applyTransforms(std::vector<transform>& transforms, glm::mat4 model, double t);
+
+// The scene's white light at `seconds` of the clock: circling once per 2 pi s above (2, 3, 2).
+glm::vec3 circlingLight(double seconds);

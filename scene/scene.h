@@ -5,10 +5,10 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 #include <glm/glm.hpp>
 #include <tinyxml2.h>
 
@@ -94,9 +94,13 @@ public:
     int res_y = 800;
     std::string windowName;
     double elapsedTime = 0.0; // seconds of the window library's timer at this frame
-    // The scene clock; the frame time and the light both read it. Offline rendering replaces
-    // it to draw each frame at an exact time.
-    double (*timer)() = glfwGetTime;
+    // The scene clock; the frame time and the light both read it. The player sets the window
+    // library's timer; offline rendering, a clock that stands at each frame's exact time.
+    // Without one the clock reads 0.
+    std::function<double()> timer;
+    double now() const { return timer ? timer() : 0.0; }
+    // Descriptors whose missing asset the drawing walk has reported, so it says so once.
+    std::unordered_set<const modelo_descript*> reportedMissing;
 
 private:
     void load(const load_options& options);

@@ -191,7 +191,8 @@ std::vector<std::string> ffmpegArguments(const capture_options& o, const std::st
 
 long captureFrames(scene& s, const capture_options& o, const offscreen& target,
                    const frame_sink& sink) {
-    s.timer = frameClock;
+    frame_clock clock;
+    clock.attach(s);
     s.changeWindowSize(o.width, o.height);
     target.bind();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -209,13 +210,17 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     long delivered = 0;
     // A stop signal ends the capture between frames: every frame delivered is whole.
     for (long k = o.first; (o.last < 0 || k <= o.last) && !stopRequested(); ++k) {
-        setFrameTime(frameTime(k, o.fps));
+        clock.set(frameTime(k, o.fps));
         // The player ends at the first frame without a camera, so that frame is not captured.
         if (!drawFrame(&s, model, s.projection)) break;
         target.readRgb(frame.pixels);
-        if (!sink(k, frame)) return -1;
+        if (!sink(k, frame)) {
+            delivered = -1;
+            break;
+        }
         ++delivered;
     }
+    s.timer = nullptr; // the clock goes with this call
     return delivered;
 }
 
