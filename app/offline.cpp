@@ -7,10 +7,10 @@ namespace {
 
 // As the (start, end) constructor leaves a moving camera; a fixed look-at point stays.
 void unsettleCamera(camera& c) {
-    if (c.mode != 1 && c.mode != 3) return;
+    if (c.mode != moving_look_at && c.mode != moving_tangent) return;
     c.view = glm::mat4(1.0f);
     c.eye = glm::vec3(0.0f);
-    if (c.mode == 3) c.look = glm::vec3(0.0f);
+    if (c.mode == moving_tangent) c.look = glm::vec3(0.0f);
 }
 
 void settleGroup(group& g, double t) {

@@ -25,7 +25,7 @@ camera::camera(glm::vec3 eye_, glm::vec3 look_, glm::vec3 /*up*/, unsigned start
     view = lookAtOr(eye, look, up, glm::mat4(1.0f));
 }
 
-camera::camera(unsigned start_, unsigned end_) : mode(3), start(start_), end(end_) {}
+camera::camera(unsigned start_, unsigned end_) : mode(moving_tangent), start(start_), end(end_) {}
 
 bool camera::is_on_time(double t) const {
     if (end == start) return true; // an empty window means "always"
@@ -35,7 +35,7 @@ bool camera::is_on_time(double t) const {
 }
 
 void camera::position_update(double t) {
-    if (mode != 1 && mode != 3) return;
+    if (mode != moving_look_at && mode != moving_tangent) return;
     // An empty window would divide by zero; such a camera shows its curve at u = 0.
     float u = 0.0f;
     if (end != start) u = static_cast<float>(t - start) / static_cast<float>(end - start);
@@ -43,7 +43,7 @@ void camera::position_update(double t) {
     float p[3];
     path.getGlobalCatmullRomPoint(u, p);
     eye = glm::vec3(p[0], p[1], p[2]);
-    if (mode == 3) {
+    if (mode == moving_tangent) {
         float d[3];
         path.getGlobalCatmullRomPointTangent(u, d);
         // The tangent itself is the point looked at, not eye + tangent.

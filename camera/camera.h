@@ -5,15 +5,23 @@
 
 #include "graph/curve.h"
 
-// A view of the scene for a time window: static (mode 0), or with its eye on a closed curve,
-// looking at a fixed point (mode 1) or at the curve's tangent taken as a point (mode 3).
+// How a camera's eye moves; the values are those the camera's mode has always had.
+enum camera_mode : int {
+    static_camera = 0,  // eye, look-at point and up as read
+    moving_look_at = 1, // eye along the curve, looking at a fixed point
+    moving_tangent = 3, // eye along the curve, looking at its tangent taken as a point
+};
+
+// A view of the scene for a time window: static, or with its eye on a closed curve (see
+// camera_mode).
 class camera {
 public:
     // Eye (30, 30, 30) looking at the origin; start = end, so active at every time.
     camera();
     // Static camera; the up argument is ignored, up is always (0, 1, 0).
     camera(glm::vec3 eye, glm::vec3 look, glm::vec3 up, unsigned start, unsigned end);
-    // Moving camera (mode 3) with an empty path and the identity view until its first update.
+    // Moving camera (moving_tangent) with an empty path and the identity view until its first
+    // update.
     camera(unsigned start, unsigned end);
 
     // Active for start <= t <= end; a window whose start equals its end is always active.
@@ -24,8 +32,8 @@ public:
     glm::mat4 viewMatrix() const { return view; }  // a copy; position_update computes it
     glm::vec3 GetPosition() const { return look; } // the look-at point, not the eye
 
-    curve path;   // eye path of the moving modes
-    int mode = 0; // 0 static, 1 moving with fixed look-at, 3 moving along its tangent
+    curve path;               // eye path of the moving modes
+    int mode = static_camera; // a camera_mode
     glm::mat4 view = glm::mat4(1.0f);
     glm::vec3 eye = glm::vec3(0.0f);
     glm::vec3 look = glm::vec3(0.0f);

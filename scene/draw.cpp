@@ -47,8 +47,8 @@ void scene::drawGroup(group* g, glm::mat4 model, glm::mat4 projection, camera* c
             const bool noTexture = textured && tex == resources.textures.end();
             const bool noMesh = mesh == resources.modelos.end();
             if (noShader || noTexture || noMesh) {
-                if (!reportedMissing.count(&d)) {
-                    reportedMissing.insert(&d);
+                if (!reported_missing.count(&d)) {
+                    reported_missing.insert(&d);
                     reportMissing(d, noShader, noTexture, noMesh);
                 }
                 continue;

@@ -68,7 +68,7 @@ scene::scene(const char* path, const load_options& options)
     // Without any camera the scene plays until the user quits.
     if (cameras.empty()) {
         cameras.push_back(camera());
-        cameraLines.push_back(0);
+        camera_lines.push_back(0);
     }
 }
 
@@ -224,7 +224,7 @@ void scene::readCameras() {
         camera cam;
         if (!readCamera(e, cam)) continue;
         cameras.push_back(std::move(cam));
-        cameraLines.push_back(e->GetLineNum());
+        camera_lines.push_back(e->GetLineNum());
     }
 }
 
@@ -283,7 +283,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
             const conversion c = toFloat(text, v[i]);
             if (c != conversion::ok) return skip(attributeProblem(kLook[i], c, text));
         }
-        out.mode = 1;
+        out.mode = moving_look_at;
         out.look = glm::vec3(v[0], v[1], v[2]);
     }
     readPath(e, out);

@@ -83,7 +83,7 @@ public:
     gl_pool pool; // every OpenGL object made while loading, refused duplicates included
     std::vector<group> groups;          // root groups, in document order
     std::vector<camera> cameras;        // in document order; never empty once built
-    std::vector<int> cameraLines;       // the line of each camera's element; 0 for the default
+    std::vector<int> camera_lines;       // the line of each camera's element; 0 for the default
     std::vector<shader> unnamedShaders; // programs without a name; nothing draws with them
     glm::mat4 projection = glm::mat4(1.0f);
     tinyxml2::XMLDocument doc{true, tinyxml2::PRESERVE_WHITESPACE};
@@ -100,7 +100,7 @@ public:
     std::function<double()> timer;
     double now() const { return timer ? timer() : 0.0; }
     // Descriptors whose missing asset the drawing walk has reported, so it says so once.
-    std::unordered_set<const modelo_descript*> reportedMissing;
+    std::unordered_set<const modelo_descript*> reported_missing;
 
 private:
     void load(const load_options& options);

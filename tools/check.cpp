@@ -301,11 +301,11 @@ void checker::checkProgramFiles(XMLElement* e, const std::string& label) {
 }
 
 void checker::checkCameras(const timeline& tl) {
-    const std::vector<int>& lines = s->cameraLines;
+    const std::vector<int>& lines = s->camera_lines;
 
     for (std::size_t i = 0; i < s->cameras.size(); ++i) {
         const camera& c = s->cameras[i];
-        const bool moving = c.mode == 1 || c.mode == 3;
+        const bool moving = c.mode == moving_look_at || c.mode == moving_tangent;
         if (moving && c.path.pointCount() < 2)
             add(diagnostic::warning, lines[i], "camera",
                 "a moving camera with " + std::to_string(c.path.pointCount()) +
