@@ -20,6 +20,7 @@ public:
     glm::vec3 colour = glm::vec3(0.0f);
     double start = 0.0; // seconds
     double end = 0.0;
+    int line = 0; // of its element in the scene file, for the tools
 };
 
 // A node of the scene graph; copying it copies the whole subtree.

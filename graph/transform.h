@@ -39,6 +39,7 @@ public:
     glm::vec3 operand = glm::vec3(0.0f); // offset, axis, factors, or the current curve point
     float scalar = 0.0f;                 // rotation angle in radians
     double time_length = 0.0;            // period in seconds of the time-driven kinds
+    int line = 0;                        // of its element in the scene file, for the tools
 
 private:
     glm::vec3 wobble(double t) const;

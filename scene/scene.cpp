@@ -109,11 +109,9 @@ void scene::load(const load_options& options) {
     }
 
     readWindow();
-    if (options.load_assets) {
-        readTextures();
-        readShaders();
-        readMeshes();
-    }
+    readTextures(options.load_assets);
+    readShaders(options.load_assets);
+    readMeshes(options.load_assets);
     readCameras();
 
     for (XMLElement* e = sceneElement->FirstChildElement("group"); e;
@@ -154,36 +152,50 @@ void scene::readWindow() {
     windowName = title ? title : "Riruruvo RU";
 }
 
-void scene::readTextures() {
+const asset_record& scene::declare(XMLElement* e, asset_record::kind_type kind) {
+    cursor = e;
+    asset_record r;
+    r.kind = kind;
+    r.line = e->GetLineNum();
+    const char* name = e->Attribute("name");
+    const char* first = e->Attribute(kind == asset_record::shader_kind ? "vertex" : "filename");
+    const char* fragment = e->Attribute("fragment");
+    r.named = name != nullptr;
+    r.name = name ? name : "";
+    r.file = first ? first : "";
+    r.fragment = fragment ? fragment : "";
+    r.complete = first && (kind != asset_record::shader_kind || fragment);
+    asset_records.push_back(std::move(r));
+    return asset_records.back();
+}
+
+void scene::readTextures(bool build) {
     for (XMLElement* e = sceneElement->FirstChildElement("texture"); e;
          e = e->NextSiblingElement("texture")) {
-        cursor = e;
-        const char* filename = e->Attribute("filename");
-        const char* name = e->Attribute("name");
-        if (!filename || !name) continue;
-        opening(filename);
-        texture t(filename);
+        const asset_record& r = declare(e, asset_record::texture_kind);
+        if (!build || !r.complete || !r.named) continue;
+        opening(r.file.c_str());
+        texture t(r.file.c_str());
         // A refused duplicate is kept in the pool too: it is deleted with the rest.
         pool.keep(gl_pool::textures, t.texture_id);
-        resources.textures.try_emplace(name, std::move(t));
+        resources.textures.try_emplace(r.name, std::move(t));
     }
 }
 
-void scene::readShaders() {
+void scene::readShaders(bool build) {
     try {
         for (XMLElement* e = sceneElement->FirstChildElement("shader"); e;
              e = e->NextSiblingElement("shader")) {
-            cursor = e;
-            const char* name = e->Attribute("name");
-            const char* vertex = e->Attribute("vertex");
-            const char* fragment = e->Attribute("fragment");
-            if (!vertex || !fragment) continue;
+            const asset_record& r = declare(e, asset_record::shader_kind);
+            if (!build || !r.complete) continue;
+            const char* vertex = r.file.c_str();
+            const char* fragment = r.fragment.c_str();
             opening(vertex);
             opening(fragment);
-            if (name) {
+            if (r.named) {
                 shader s(vertex, fragment);
                 pool.keep(gl_pool::programs, s.program_id);
-                resources.shaders.try_emplace(name, std::move(s));
+                resources.shaders.try_emplace(r.name, std::move(s));
                 trace("shader carregado - new path \n");
             } else {
                 unnamedShaders.emplace_back(vertex, fragment);
@@ -196,20 +208,18 @@ void scene::readShaders() {
     }
 }
 
-void scene::readMeshes() {
+void scene::readMeshes(bool build) {
     try {
         for (XMLElement* e = sceneElement->FirstChildElement("mesh"); e;
              e = e->NextSiblingElement("mesh")) {
-            cursor = e;
-            const char* filename = e->Attribute("filename");
-            const char* name = e->Attribute("name");
-            if (!filename || !name) continue;
-            opening(filename);
-            modelo m(filename, "", glm::vec3(0.5f, 0.5f, 0.5f));
+            const asset_record& r = declare(e, asset_record::mesh_kind);
+            if (!build || !r.complete || !r.named) continue;
+            opening(r.file.c_str());
+            modelo m(r.file.c_str(), "", glm::vec3(0.5f, 0.5f, 0.5f));
             pool.keep(gl_pool::vertex_arrays, m.vertex_array);
             for (GLuint b : {m.vertex_buffer, m.uv_buffer, m.normal_buffer})
                 pool.keep(gl_pool::buffers, b);
-            resources.modelos.try_emplace(name, std::move(m));
+            resources.modelos.try_emplace(r.name, std::move(m));
         }
     } catch (const std::exception& ex) {
         traceStepFailure(ex);
@@ -352,6 +362,7 @@ void scene::readTranslate(XMLElement* e, group& g) {
     // A negative period has no meaning; as an unsigned count it would freeze the group.
     if (seconds < 0) fail(e, "attribute \"time\" is negative: " + quoted(e->Attribute("time")));
     g.addTransform(curve_translation, static_cast<unsigned>(seconds));
+    g.transforms.back().line = e->GetLineNum();
     trace("Com curva \n");
     for (XMLElement* p = e->FirstChildElement(); p; p = p->NextSiblingElement()) {
         cursor = p;
@@ -376,6 +387,7 @@ void scene::readRotate(XMLElement* e, group& g, bool root) {
         g.addTransform(rotation, angle, v);
         plain = true;
     }
+    g.transforms.back().line = e->GetLineNum();
     if (!root && !plain) return;
     if (!root) trace("adicionado rotação \n");
     trace(" \t rotate \n");
@@ -401,6 +413,7 @@ void scene::readOffset(XMLElement* e, group& g, int kind) {
         g.addTransform(kind, 0.0f, v, f, glm::vec3(0.0f), a);
     else
         g.addTransform(kind, 0.0f, v);
+    g.transforms.back().line = e->GetLineNum();
 }
 
 bool scene::readWobble(const XMLElement* e, glm::vec3& frequency, double& amplitude) {
@@ -453,6 +466,7 @@ void scene::readModel(XMLElement* m, group& g) {
     const char* textureName = needText(m, "texture");
     const char* meshName = needText(m, "name");
     g.addModelDescriptor(meshName, textureName, shaderName, colour, from, to);
+    g.descriptors.back().line = m->GetLineNum();
 }
 
 float scene::needFloat(const XMLElement* e, const char* name) {

@@ -36,6 +36,19 @@ struct diagnostic {
     std::string text;
 };
 
+// An asset element ("texture", "shader" or "mesh") as the scene file declares it, whatever the
+// player makes of it: the tools read these, not the XML.
+struct asset_record {
+    enum kind_type { texture_kind, shader_kind, mesh_kind };
+    kind_type kind = texture_kind;
+    int line = 0;
+    bool named = false; // has "name"
+    std::string name;
+    bool complete = false; // has its files: "filename", or "vertex" and "fragment"
+    std::string file;      // "filename", or a shader's "vertex"
+    std::string fragment;  // a shader's "fragment"
+};
+
 // How a scene is read. The player uses the defaults; tools and tests change them.
 struct load_options {
     bool load_assets = true;    // textures, programs and meshes; needs a current GL context
@@ -81,10 +94,11 @@ public:
 
     assets resources;
     gl_pool pool; // every OpenGL object made while loading, refused duplicates included
-    std::vector<group> groups;          // root groups, in document order
-    std::vector<camera> cameras;        // in document order; never empty once built
-    std::vector<int> camera_lines;       // the line of each camera's element; 0 for the default
-    std::vector<shader> unnamedShaders; // programs without a name; nothing draws with them
+    std::vector<group> groups;               // root groups, in document order
+    std::vector<camera> cameras;             // in document order; never empty once built
+    std::vector<int> camera_lines;           // the line of each camera's element; 0 for the default
+    std::vector<asset_record> asset_records; // every asset element, in document order
+    std::vector<shader> unnamedShaders;      // programs without a name; nothing draws with them
     glm::mat4 projection = glm::mat4(1.0f);
     tinyxml2::XMLDocument doc{true, tinyxml2::PRESERVE_WHITESPACE};
     tinyxml2::XMLElement* sceneElement = nullptr;
@@ -105,9 +119,12 @@ public:
 private:
     void load(const load_options& options);
     void readWindow();
-    void readTextures();
-    void readShaders();
-    void readMeshes();
+    // Each reads its kind of asset element into asset_records, and with `build` into the
+    // tables.
+    const asset_record& declare(tinyxml2::XMLElement* e, asset_record::kind_type kind);
+    void readTextures(bool build);
+    void readShaders(bool build);
+    void readMeshes(bool build);
     void readCameras();
     bool readCamera(tinyxml2::XMLElement* e, camera& out);
     void readPath(tinyxml2::XMLElement* e, camera& cam);

@@ -15,11 +15,8 @@
 #include "gpu/dds.h"
 #include "gpu/obj.h"
 #include "gpu/program_check.h"
-#include "scene/convert.h"
 #include "tools/context.h"
 #include "tools/timeline.h"
-
-using tinyxml2::XMLElement;
 
 namespace {
 
@@ -89,18 +86,14 @@ private:
              const std::string& what);
     // Enters a declared name; a name already taken is reported.
     void declare(std::map<std::string, asset_decl>& table, const std::string& label,
-                 const char* name, int line);
-    // Each element of this kind with "name" and "filename": declared, then its file checked.
-    void checkFileAssets(const char* kind, std::map<std::string, asset_decl>& table,
-                         void (checker::*checkFile)(int line, const std::string& label,
-                                                    const char* file));
-    void checkTexture(int line, const std::string& label, const char* file);
-    void checkMesh(int line, const std::string& label, const char* file);
-    void checkShaders();
-    void checkProgramFiles(XMLElement* e, const std::string& label);
+                 const std::string& name, int line);
+    void checkAsset(const asset_record& a);
+    void checkTexture(int line, const std::string& label, const std::string& file);
+    void checkMesh(int line, const std::string& label, const std::string& file);
+    void checkProgramFiles(const asset_record& a, const std::string& label);
     void checkCameras(const timeline& tl);
-    void walkGroup(XMLElement* e);
-    void checkTransform(XMLElement* c);
+    void walkGroup(const group& g);
+    void checkTransform(const transform& t);
     void checkModels(const timeline& tl);
     void use(std::map<std::string, asset_decl>& table, const char* kind, const std::string& name,
              int line);
@@ -133,17 +126,13 @@ check_result checker::run() {
     result.diagnostics = s->diagnostics();
 
     // Assets are read before the group tree, so a group error still leaves them checkable.
-    if (s->loadResult == tinyxml2::XML_SUCCESS && s->sceneElement) {
-        checkFileAssets("texture", textures, &checker::checkTexture);
-        checkShaders();
-        checkFileAssets("mesh", meshes, &checker::checkMesh);
-    }
+    for (const asset_record& a : s->asset_records)
+        checkAsset(a);
     timeline tl;
     if (s->loaded()) {
         tl = cameraTimeline(s->cameras);
         checkCameras(tl);
-        for (XMLElement* g = s->sceneElement->FirstChildElement("group"); g;
-             g = g->NextSiblingElement("group"))
+        for (const group& g : s->groups)
             walkGroup(g);
         checkModels(tl);
         checkUnused(textures, "texture");
@@ -160,7 +149,7 @@ check_result checker::run() {
 }
 
 void checker::declare(std::map<std::string, asset_decl>& table, const std::string& label,
-                      const char* name, int line) {
+                      const std::string& name, int line) {
     const auto [at, inserted] = table.emplace(name, asset_decl{name, line, false});
     if (!inserted)
         add(diagnostic::warning, line, label,
@@ -168,25 +157,39 @@ void checker::declare(std::map<std::string, asset_decl>& table, const std::strin
                 "; this one is loaded and never drawn");
 }
 
-void checker::checkFileAssets(const char* kind, std::map<std::string, asset_decl>& table,
-                              void (checker::*checkFile)(int, const std::string&, const char*)) {
-    for (XMLElement* e = s->sceneElement->FirstChildElement(kind); e;
-         e = e->NextSiblingElement(kind)) {
-        const char* name = e->Attribute("name");
-        const char* file = e->Attribute("filename");
-        const int line = e->GetLineNum();
-        if (!name || !file) {
-            add(diagnostic::warning, line, kind,
-                std::string("no ") + (name ? "\"filename\"" : "\"name\"") + "; skipped");
-            continue;
+void checker::checkAsset(const asset_record& a) {
+    const char* const kinds[] = {"texture", "shader", "mesh"};
+    const char* kind = kinds[a.kind];
+    const std::string label = a.named ? std::string(kind) + " " + quoted(a.name) : kind;
+    if (a.kind == asset_record::shader_kind) {
+        if (!a.complete) {
+            add(diagnostic::warning, a.line, label,
+                std::string("no ") + (a.file.empty() ? "\"vertex\"" : "\"fragment\"") +
+                    "; skipped");
+        } else if (a.named) {
+            declare(shaders, label, a.name, a.line);
+        } else {
+            ++unnamed_shaders;
+            add(diagnostic::warning, a.line, "shader",
+                "a program without \"name\" is compiled but never drawn with");
         }
-        const std::string label = std::string(kind) + " " + quoted(name);
-        declare(table, label, name, line);
-        (this->*checkFile)(line, label, file);
+        if (a.complete) checkProgramFiles(a, label);
+        return;
     }
+    if (!a.named || !a.complete) {
+        add(diagnostic::warning, a.line, kind,
+            std::string("no ") + (a.named ? "\"filename\"" : "\"name\"") + "; skipped");
+        return;
+    }
+    const bool texture = a.kind == asset_record::texture_kind;
+    declare(texture ? textures : meshes, label, a.name, a.line);
+    if (texture)
+        checkTexture(a.line, label, a.file);
+    else
+        checkMesh(a.line, label, a.file);
 }
 
-void checker::checkTexture(int line, const std::string& label, const char* file) {
+void checker::checkTexture(int line, const std::string& label, const std::string& file) {
     std::string why;
     std::FILE* in = openRegular(file, why);
     if (!in) {
@@ -220,7 +223,7 @@ void checker::checkTexture(int line, const std::string& label, const char* file)
     }
 }
 
-void checker::checkMesh(int line, const std::string& label, const char* file) {
+void checker::checkMesh(int line, const std::string& label, const std::string& file) {
     std::string text, why;
     if (!readFile(file, text, why)) {
         add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
@@ -245,31 +248,10 @@ void checker::checkMesh(int line, const std::string& label, const char* file) {
                 " face(s) with more than three corners; only their first triangle is drawn");
 }
 
-void checker::checkShaders() {
-    for (XMLElement* e = s->sceneElement->FirstChildElement("shader"); e;
-         e = e->NextSiblingElement("shader")) {
-        const char* name = e->Attribute("name");
-        const int line = e->GetLineNum();
-        if (!e->Attribute("vertex") || !e->Attribute("fragment")) {
-            add(diagnostic::warning, line, name ? "shader " + quoted(name) : "shader",
-                std::string("no ") + (e->Attribute("vertex") ? "\"fragment\"" : "\"vertex\"") +
-                    "; skipped");
-            continue;
-        }
-        if (name) {
-            declare(shaders, "shader " + quoted(name), name, line);
-        } else {
-            ++unnamed_shaders;
-            add(diagnostic::warning, line, "shader",
-                "a program without \"name\" is compiled but never drawn with");
-        }
-        checkProgramFiles(e, name ? "shader " + quoted(name) : "shader");
-    }
-}
-
-void checker::checkProgramFiles(XMLElement* e, const std::string& label) {
-    const int line = e->GetLineNum();
-    const std::string vertex = e->Attribute("vertex"), fragment = e->Attribute("fragment");
+void checker::checkProgramFiles(const asset_record& a, const std::string& label) {
+    const int line = a.line;
+    const std::string& vertex = a.file;
+    const std::string& fragment = a.fragment;
     std::string vertex_source, fragment_source, why;
     if (!readFile(vertex, vertex_source, why)) {
         add(diagnostic::error, line, label,
@@ -340,63 +322,26 @@ void checker::checkCameras(const timeline& tl) {
     }
 }
 
-void checker::walkGroup(XMLElement* e) {
-    for (XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
-        const char* name = c->Value();
-        if (std::strcmp(name, "group") == 0) {
-            walkGroup(c);
-        } else if (std::strcmp(name, "translate") == 0 || std::strcmp(name, "rotate") == 0) {
-            checkTransform(c);
-        } else if (std::strcmp(name, "models") == 0) {
-            for (XMLElement* m = c->FirstChildElement("model"); m;
-                 m = m->NextSiblingElement("model")) {
-                // The loader's rules: a model without a name, or with only one end of its
-                // window, makes no descriptor. The scene loaded, so the rest converts.
-                if (!m->Attribute("name") || !m->Attribute("start") != !m->Attribute("end"))
-                    continue;
-                model_decl d;
-                d.line = m->GetLineNum();
-                d.mesh = m->Attribute("name");
-                d.shader = m->Attribute("shader");
-                d.texture = m->Attribute("texture");
-                if (m->Attribute("start")) {
-                    toDouble(m->Attribute("start"), d.start);
-                    toDouble(m->Attribute("end"), d.end);
-                }
-                models.push_back(std::move(d));
-            }
-        }
-    }
+void checker::walkGroup(const group& g) {
+    for (const transform& t : g.transforms)
+        checkTransform(t);
+    for (const modelo_descript& d : g.descriptors)
+        models.push_back({d.line, d.mesh_name, d.shader_name, d.texture_name, d.start, d.end});
+    for (const group& child : g.children)
+        walkGroup(child);
 }
 
-void checker::checkTransform(XMLElement* c) {
-    const int line = c->GetLineNum();
-    const bool rotate = std::strcmp(c->Value(), "rotate") == 0;
-    if (const char* time = c->Attribute("time")) {
-        double period = 0.0;
-        if (rotate) {
-            float f = 0.0f;
-            toFloat(time, f);
-            period = f;
-        } else {
-            int n = 0;
-            toInt(time, n); // "2.9" is 2 and "0.5" is 0, as the loader reads it
-            period = n;
-        }
-        if (period == 0.0)
-            add(diagnostic::warning, line, c->Value(),
-                std::string("a period (\"time\") of 0; the ") +
-                    (rotate ? "rotation never turns" : "translation never moves along its curve"));
-    }
-    if (rotate) {
-        float axis[3] = {0, 0, 0};
-        toFloat(c->Attribute("axisX"), axis[0]);
-        toFloat(c->Attribute("axisY"), axis[1]);
-        toFloat(c->Attribute("axisZ"), axis[2]);
-        if (axis[0] == 0.0f && axis[1] == 0.0f && axis[2] == 0.0f)
-            add(diagnostic::warning, line, "rotate",
-                "the axis is (0, 0, 0); the rotation is left out");
-    }
+void checker::checkTransform(const transform& t) {
+    const bool rotate = t.kind == rotation || t.kind == timed_rotation;
+    const char* element = rotate ? "rotate" : "translate";
+    // Read as the loader reads them: "2.9" is a 2 s period of a curve translation.
+    if ((t.kind == timed_rotation || t.kind == curve_translation) && t.time_length == 0.0)
+        add(diagnostic::warning, t.line, element,
+            std::string("a period (\"time\") of 0; the ") +
+                (rotate ? "rotation never turns" : "translation never moves along its curve"));
+    if (rotate && t.operand == glm::vec3(0.0f))
+        add(diagnostic::warning, t.line, "rotate",
+            "the axis is (0, 0, 0); the rotation is left out");
 }
 
 void checker::use(std::map<std::string, asset_decl>& table, const char* kind,
