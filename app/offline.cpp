@@ -37,7 +37,3 @@ void unsettle(scene& s) {
     for (camera& c : s.cameras)
         unsettleCamera(c);
 }
-
-void frame_clock::attach(scene& s) const {
-    s.timer = [this] { return at; };
-}

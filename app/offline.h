@@ -13,16 +13,3 @@ void settleAt(scene& s, double previous);
 // Puts moving cameras back in the state their constructor leaves, as before any frame: what a
 // jump to the very start needs, when there is no frame before.
 void unsettle(scene& s);
-
-// A scene clock that stands where it is set, for frames drawn at exact times (the light reads
-// it too). It belongs to whoever draws, and must outlive its attachment to a scene.
-class frame_clock {
-public:
-    // Makes the clock the scene's timer.
-    void attach(scene& s) const;
-    void set(double t) { at = t; }
-    double time() const { return at; }
-
-private:
-    double at = 0.0;
-};

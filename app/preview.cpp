@@ -46,7 +46,7 @@ struct playing {
     GLFWwindow* window = nullptr;
     std::unique_ptr<scene> current;
     file_watch watch;
-    frame_clock clock; // the scene time of the frame being drawn
+    double time = 0.0; // the scene time of the frame being drawn: the scene's clock
     // Meshes draw through whatever vertex array is bound, which is the last one a load made;
     // releasing a scene may delete it, so this one is bound first and stays bound.
     GLuint vertex_array = 0;
@@ -70,7 +70,7 @@ void toggleLoop(session& p, double wall) {
         return;
     }
     const std::vector<camera>& cameras = p.shown->current->cameras;
-    const int index = filmingCamera(cameras, p.shown->clock.time());
+    const int index = filmingCamera(cameras, p.shown->time);
     if (index < 0 || !(cameras[index].start < cameras[index].end)) {
         std::printf("no loop: the camera that films has no time window, and --loop was not "
                     "given\n");
@@ -120,7 +120,7 @@ void onResize(GLFWwindow* w, int width, int height) {
 }
 
 void adopt(playing& p, scene& sc) {
-    p.clock.attach(sc);
+    sc.timer = [&p] { return p.time; };
     int width = 0, height = 0;
     glfwGetWindowSize(p.window, &width, &height);
     sc.changeWindowSize(width, height);
@@ -187,7 +187,7 @@ bool reload(playing& p, const std::string& path) {
         return false;
     }
     play(p, std::move(next), std::move(read));
-    std::printf("%s: reloaded at %.2f s\n", path.c_str(), p.clock.time());
+    std::printf("%s: reloaded at %.2f s\n", path.c_str(), p.time);
     std::fflush(stdout);
     return true;
 }
@@ -314,7 +314,7 @@ int runPreview(int argc, char** argv) {
         // Paused frames are all drawn as the first frame after a seek, so they are identical.
         scene& sc = *shown.current;
         if (jumped || reloaded || keys.head.paused()) settleFor(sc, t);
-        shown.clock.set(t);
+        shown.time = t;
 
         glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
         if (fbWidth > 0 && fbHeight > 0) {

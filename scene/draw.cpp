@@ -53,19 +53,10 @@ void scene::drawGroup(group* g, glm::mat4 model, glm::mat4 projection, camera* c
                 }
                 continue;
             }
-            model_draw draw;
-            draw.program = &s->second;
-            draw.textured = textured;
-            draw.texture = textured ? tex->second.texture_id : 0;
-            draw.mesh = &mesh->second;
-            draw.model = model;
-            draw.view = c->viewMatrix();
-            draw.projection = projection;
-            draw.colour = d.colour;
             // The light reads the clock now, not the frame's time.
-            draw.light = circlingLight(now());
-            draw.viewer = c->GetPosition();
-            submitDraw(draw);
+            submitDraw(s->second, textured ? &tex->second.texture_id : nullptr, mesh->second, model,
+                       c->viewMatrix(), projection, d.colour, circlingLight(now()),
+                       c->GetPosition());
         }
         for (group& child : g->children)
             drawGroup(&child, model, projection, c);

@@ -191,8 +191,9 @@ std::vector<std::string> ffmpegArguments(const capture_options& o, const std::st
 
 long captureFrames(scene& s, const capture_options& o, const offscreen& target,
                    const frame_sink& sink) {
-    frame_clock clock;
-    clock.attach(s);
+    // The clock stands at each frame's exact time; the light reads it too.
+    double at = 0.0;
+    s.timer = [&at] { return at; };
     s.changeWindowSize(o.width, o.height);
     target.bind();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -210,7 +211,7 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     long delivered = 0;
     // A stop signal ends the capture between frames: every frame delivered is whole.
     for (long k = o.first; (o.last < 0 || k <= o.last) && !stopRequested(); ++k) {
-        clock.set(frameTime(k, o.fps));
+        at = frameTime(k, o.fps);
         // The player ends at the first frame without a camera, so that frame is not captured.
         if (!drawFrame(&s, model, s.projection)) break;
         target.readRgb(frame.pixels);

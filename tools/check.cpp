@@ -68,13 +68,6 @@ struct asset_decl {
     bool used = false;
 };
 
-// The model descriptors of the group tree, with the line of their element.
-struct model_decl {
-    int line = 0;
-    std::string mesh, shader, texture;
-    double start = -1.0, end = -1.0;
-};
-
 class checker {
 public:
     checker(const char* path, const check_options& options) : path(path), options(options) {}
@@ -106,7 +99,7 @@ private:
     check_result result;
     std::map<std::string, asset_decl> textures, shaders, meshes;
     int unnamed_shaders = 0;
-    std::vector<model_decl> models;
+    std::vector<const modelo_descript*> models; // of the whole group tree
 };
 
 void checker::add(diagnostic::kind severity, int line, const std::string& element,
@@ -326,7 +319,7 @@ void checker::walkGroup(const group& g) {
     for (const transform& t : g.transforms)
         checkTransform(t);
     for (const modelo_descript& d : g.descriptors)
-        models.push_back({d.line, d.mesh_name, d.shader_name, d.texture_name, d.start, d.end});
+        models.push_back(&d);
     for (const group& child : g.children)
         walkGroup(child);
 }
@@ -366,10 +359,11 @@ void checker::use(std::map<std::string, asset_decl>& table, const char* kind,
 }
 
 void checker::checkModels(const timeline& tl) {
-    for (const model_decl& m : models) {
-        use(meshes, "mesh", m.mesh, m.line);
-        use(shaders, "shader", m.shader, m.line);
-        if (!m.texture.empty()) use(textures, "texture", m.texture, m.line);
+    for (const modelo_descript* d : models) {
+        const modelo_descript& m = *d;
+        use(meshes, "mesh", m.mesh_name, m.line);
+        use(shaders, "shader", m.shader_name, m.line);
+        if (!m.texture_name.empty()) use(textures, "texture", m.texture_name, m.line);
 
         if (m.start == m.end) continue; // visible at every time
         const std::string window = "visible from " + seconds(m.start) + " to " + seconds(m.end);
