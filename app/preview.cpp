@@ -37,10 +37,6 @@ bool readSeconds(const std::string& text, double& out) {
     return parseNumber(std::string_view(text), 0.0, playhead::kMaxSceneTime, out);
 }
 
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
 // The scene and what belongs to it, replaced together on a reload, and what it is drawn with.
 struct playing {
     GLFWwindow* window = nullptr;
@@ -119,13 +115,6 @@ void onResize(GLFWwindow* w, int width, int height) {
     p.shown->current->changeWindowSize(width, height);
 }
 
-void adopt(playing& p, scene& sc) {
-    sc.timer = [&p] { return p.time; };
-    int width = 0, height = 0;
-    glfwGetWindowSize(p.window, &width, &height);
-    sc.changeWindowSize(width, height);
-}
-
 // The kept state as a 60 fps capture has it before drawing t: after the frame at t - 1/60,
 // or as loaded when there is no frame before.
 void settleFor(scene& sc, double t) {
@@ -143,17 +132,13 @@ void release(playing& p, std::unique_ptr<scene> old) {
     old.reset();
 }
 
-// Milliseconds to pause before each asset file a load opens, from KESTRINE_PREVIEW_LOAD_PAUSE:
-// lets a test save a file while a reload is under way. 0 when unset.
-int loadPause() {
-    const char* v = std::getenv("KESTRINE_PREVIEW_LOAD_PAUSE");
-    return v ? std::atoi(v) : 0;
-}
-
 // Reads the scene file and its assets, each file's state taken just before it is read, so that
 // a save landing during the load is seen by the next look.
 std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
-    static const int pause = loadPause();
+    // Milliseconds to pause before each file, from KESTRINE_PREVIEW_LOAD_PAUSE: lets a test
+    // save a file while a reload is under way.
+    static const char* const pauseText = std::getenv("KESTRINE_PREVIEW_LOAD_PAUSE");
+    static const int pause = pauseText ? std::atoi(pauseText) : 0;
     read.add(path);
     load_options options;
     options.opening = [&read](const char* file) {
@@ -167,7 +152,10 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
 }
 
 void play(playing& p, std::unique_ptr<scene> next, file_watch read) {
-    adopt(p, *next);
+    next->timer = [&p] { return p.time; };
+    int width = 0, height = 0;
+    glfwGetWindowSize(p.window, &width, &height);
+    next->changeWindowSize(width, height);
     release(p, std::move(p.current));
     p.current = std::move(next);
     p.watch = std::move(read);

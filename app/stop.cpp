@@ -38,8 +38,8 @@ void watchStopSignals() {
         sigaction(sig, &action, nullptr);
 }
 
-int stopSignal() {
-    return g_noted;
+bool stopRequested() {
+    return g_noted != 0;
 }
 
 void endByStopSignal() {

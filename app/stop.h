@@ -8,11 +8,8 @@
 // once by that signal.
 void watchStopSignals();
 
-// The signal that asked the program to stop, or 0.
-int stopSignal();
-inline bool stopRequested() {
-    return stopSignal() != 0;
-}
+// A signal asked the program to stop.
+bool stopRequested();
 
 // Flushes standard output and error, restores the default action of the noted signal and
 // raises it again. Returns only when no signal was noted.

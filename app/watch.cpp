@@ -2,14 +2,8 @@
 #include "app/watch.h"
 
 #include <algorithm>
-#include <utility>
 
 #include <sys/stat.h>
-
-file_watch::file_watch(std::vector<std::string> watched) : paths(std::move(watched)) {
-    for (const std::string& p : paths)
-        stamps.push_back(take(p));
-}
 
 void file_watch::add(const std::string& path) {
     if (std::find(paths.begin(), paths.end(), path) != paths.end()) return;

@@ -6,9 +6,6 @@
 // (as an editor that saves by renaming leaves), a file appearing or going away.
 class file_watch {
 public:
-    file_watch() = default;
-    explicit file_watch(std::vector<std::string> paths);
-
     // Watches path from the state it is in now, unless it is watched already. Called just
     // before a file is read, so that a save landing while it is read is still seen.
     void add(const std::string& path);
@@ -17,8 +14,6 @@ public:
 
     // True when any file changed since construction or the last call that returned true.
     bool changed();
-
-    const std::vector<std::string>& files() const { return paths; }
 
 private:
     struct stamp {

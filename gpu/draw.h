@@ -1,11 +1,8 @@
 #pragma once
-#include <GL/glew.h>
-#include <glm/glm.hpp>
-
 #include "gpu/modelo.h"
 #include "gpu/shader.h"
 
-// Binds the texture (none when `tex` is 0, meaning no texture) and the program, sets the
+// Binds the texture (no texture when `tex` is null) and the program, sets the
 // uniforms ("model", "view", "projection", "objectColor", "lightColor" white, "lightPos",
 // "viewPos") and draws the mesh. Allocates nothing.
 void submitDraw(const shader& program, const GLuint* tex, const modelo& mesh,

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 // Attribute text to numbers with the rules of the standard stoi, stof, stod and stoul: leading
 // white space skipped, the longest leading number taken, the rest ignored. Instead of throwing,
@@ -10,6 +11,11 @@ conversion toFloat(const char* text, float& out);
 conversion toDouble(const char* text, double& out);
 // As stoul, then narrowed to 32 bits: "2.5" gives 2, "-1" gives 4294967295.
 conversion toUnsigned32(const char* text, unsigned& out);
+
+// The text in double quotes, as messages show names and values.
+inline std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 // "is missing", "is not a number", "is out of range" (empty for ok).
 const char* describe(conversion c);

@@ -37,10 +37,6 @@ const char* const kWobble[] = {"w_sinx", "w_siny", "w_sinz"};
 const char* const kEyeUp[] = {"eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z"};
 const char* const kLook[] = {"look_x", "look_y", "look_z"};
 
-std::string quoted(const char* text) {
-    return std::string("\"") + text + "\"";
-}
-
 // `attribute "X" is not a number: "abc"`
 std::string attributeProblem(const char* name, conversion c, const char* text) {
     std::string s = "attribute " + quoted(name) + " " + describe(c);

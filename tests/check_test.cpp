@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/png.h"
+#include "tests/png_read.h"
 #include "tools/timeline.h"
 
 namespace {

@@ -182,7 +182,9 @@ TEST(FileWatch, SeesRewritesReplacementsRemovalsAndReturns) {
     fs::create_directories(dir);
     const std::string a = (dir / "a.xml").string(), b = (dir / "b.obj").string();
     std::ofstream(a) << "one";
-    file_watch w({a, b}); // b does not exist yet
+    file_watch w;
+    w.add(a);
+    w.add(b); // b does not exist yet
     EXPECT_FALSE(w.changed());
 
     const std::vector<std::pair<const char*, std::function<void()>>> edits = {

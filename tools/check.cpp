@@ -20,10 +20,6 @@
 
 namespace {
 
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
 std::string seconds(double t) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%g s", t);

@@ -13,6 +13,3 @@ struct rgb_image {
 // Writes the image to path through a temporary file renamed into place, so that a capture cut
 // short never leaves a half-written frame under the frame's name. False with the reason.
 bool writePng(const std::string& path, const rgb_image& image, std::string& why);
-
-// Reads any PNG file as 8-bit RGB. False with the reason.
-bool readPng(const std::string& path, rgb_image& image, std::string& why);

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_files.h"
-#include "tools/png.h"
+#include "tests/png_read.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/process.h"
-#include "tools/png.h"
+#include "tests/png_read.h"
 
 namespace {
 
