@@ -196,3 +196,27 @@ TEST(Transform, DegenerateInputGivesDefinedResults) {
     transform unknown(0, 1.0f, glm::vec3(1));
     EXPECT_EQ(unknown.apply(model, 0.0), glm::mat4(1.0f));
 }
+
+// What the drawing walk computes for a group, without GL: each transform refreshed for the
+// frame's time and applied in list order; and the light circling above (2, 3, 2).
+TEST(Transform, AGroupsChainIsRefreshedAndAppliedInOrder) {
+    transform along(curve_translation, 4u);
+    along.path.addControlPoint(1, 0, 0);
+    along.path.addControlPoint(0, 0, 1);
+    along.path.addControlPoint(-1, 0, 0);
+    std::vector<transform> chain = {transform(scaling, 0.0f, glm::vec3(2.0f)), along,
+                                    transform(translation, 0.0f, glm::vec3(0, 5, 0))};
+    const glm::mat4 parent = glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, -3));
+    const glm::mat4 got = applyTransforms(chain, parent, 1.0);
+    transform expectedAlong = along;
+    expectedAlong.update(1.0);
+    EXPECT_EQ(chain[1].operand, expectedAlong.operand); // refreshed for t, kept for next frame
+    const glm::mat4 want = glm::translate(
+        glm::translate(glm::scale(parent, glm::vec3(2.0f)), expectedAlong.operand),
+        glm::vec3(0, 5, 0));
+    expectMat(got, want);
+
+    const glm::vec3 light = circlingLight(0.0);
+    EXPECT_EQ(light, glm::vec3(3.0f, 3.0f, 2.0f));
+    EXPECT_NEAR(circlingLight(kPi / 2).z, 3.0f, 1e-6f);
+}
