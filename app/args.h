@@ -1,5 +1,7 @@
 #pragma once
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <system_error>
 
@@ -23,4 +25,20 @@ inline bool parseSize(std::string_view text, int& width, int& height) {
     const std::size_t x = text.find('x');
     return x != std::string_view::npos && parseNumber(text.substr(0, x), 1, kMaxFrameSide, width) &&
            parseNumber(text.substr(x + 1), 1, kMaxFrameSide, height);
+}
+
+// --help prints the usage on standard output, --version the program's version; either is
+// answered, and true returned, when it stands among the arguments after the program name.
+inline bool answersHelpOrVersion(int argc, char** argv, const char* program, const char* usage) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(usage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s %s\n", program, KESTRINE_VERSION);
+            return true;
+        }
+    }
+    return false;
 }

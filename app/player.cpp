@@ -9,6 +9,7 @@
 
 #include <glm/glm.hpp>
 
+#include "app/args.h"
 #include "app/render.h"
 #include "app/stop.h"
 #include "audio/audio.h"
@@ -26,6 +27,14 @@ int startupFailure(const char* message, bool terminate) {
     if (terminate) glfwTerminate();
     return -1;
 }
+
+const char* const kUsage =
+    "usage: kestrine [SCENE.xml]\n"
+    "Plays the scene file (demo.xml when none, or more than one, is given) full screen with\n"
+    "Music/evil-2005.ogg, until its cameras run out, Escape, or the window closes. Paths are\n"
+    "relative to the working directory.\n"
+    "  --help     this text\n"
+    "  --version  the version\n";
 
 const char* const kWindowFailure = "Failed to open GLFW window. If you have an Intel GPU, they "
                                    "are not 3.3 compatible. Try the 2.1 version of the "
@@ -49,6 +58,8 @@ void window_size_callback(GLFWwindow* w, int width, int height) {
 }
 
 int runPlayer(int argc, char** argv) {
+    // Only as the one argument: any other command line keeps its meaning.
+    if (argc == 2 && answersHelpOrVersion(argc, argv, "kestrine", kUsage)) return 0;
     const char* path = argc == 2 ? argv[1] : "demo.xml";
     watchStopSignals();
 

@@ -31,7 +31,13 @@ constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fp
 constexpr double kPollInterval = 0.25;    // seconds between looks at the scene's files
 const char* const kMusic = "Music/evil-2005.ogg";
 const char* const kUsage =
-    "usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n";
+    "usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n"
+    "Plays the scene in a window from any second and reloads it when its files are saved.\n"
+    "Keys: Space pause, Left/Right seek 1 s (Shift: 10 s), Home start, L loop, Escape quit.\n"
+    "  --at SECONDS  start there (default 0)\n"
+    "  --loop A:B    loop from A to B seconds, looping from the start\n"
+    "  --size WxH    window size (default 1280x720)\n"
+    "  --help, --version\n";
 
 bool readSeconds(const std::string& text, double& out) {
     return parseNumber(std::string_view(text), 0.0, playhead::kMaxSceneTime, out);
@@ -214,6 +220,7 @@ std::string parsePreviewArgs(int argc, const char* const* argv, preview_options&
 }
 
 int runPreview(int argc, char** argv) {
+    if (answersHelpOrVersion(argc, argv, "kestrine-preview", kUsage)) return 0;
     preview_options options;
     const std::string wrong = parsePreviewArgs(argc - 1, argv + 1, options);
     if (!wrong.empty()) {

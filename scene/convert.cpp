@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -48,6 +49,19 @@ conversion toUnsigned32(const char* text, unsigned& out) {
         convert(text, value, [](const char* s, char** e) { return std::strtoul(s, e, 10); });
     if (c == conversion::ok) out = static_cast<unsigned>(value);
     return c;
+}
+
+reading howRead(const char* text, bool integer) {
+    char* end = nullptr;
+    const double value = integer ? double(std::strtol(text, &end, 10)) : std::strtod(text, &end);
+    if (!integer && !std::isfinite(value)) return reading::not_finite;
+    const char* rest = end;
+    while (*rest == ' ' || (*rest >= '\t' && *rest <= '\r'))
+        ++rest;
+    if (*rest == '\0') return reading::whole;
+    char* fraction = nullptr;
+    std::strtod(text, &fraction);
+    return integer && fraction > end ? reading::fraction_dropped : reading::prefix;
 }
 
 const char* describe(conversion c) {

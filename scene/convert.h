@@ -12,6 +12,15 @@ conversion toDouble(const char* text, double& out);
 // As stoul, then narrowed to 32 bits: "2.5" gives 2, "-1" gives 4294967295.
 conversion toUnsigned32(const char* text, unsigned& out);
 
+// How the player's reading used a number text that converted.
+enum class reading {
+    whole,            // all of it (white space aside)
+    prefix,           // only its leading number: "0,6" is 0
+    fraction_dropped, // an integer read from a text with a fraction or exponent: "6.5" is 6
+    not_finite,       // NaN or infinity
+};
+reading howRead(const char* text, bool integer);
+
 // The text in double quotes, as messages show names and values.
 inline std::string quoted(const std::string& text) {
     return "\"" + text + "\"";

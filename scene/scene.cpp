@@ -104,6 +104,9 @@ void scene::load(const load_options& options) {
         throw load_stop{};
     }
 
+    noteAttributes(sceneElement, {});
+    for (const XMLElement* c = sceneElement->FirstChildElement(); c; c = c->NextSiblingElement())
+        noteElement(c, {"window", "texture", "shader", "mesh", "camera", "group"});
     readWindow();
     readTextures(options.load_assets);
     readShaders(options.load_assets);
@@ -130,15 +133,17 @@ void scene::readWindow() {
         return;
     }
     cursor = w;
+    noteAttributes(w, {"x", "y", "title"});
     int* fields[] = {&res_x, &res_y};
     const char* names[] = {"x", "y"};
     for (int i = 0; i < 2; ++i) {
         const char* text = w->Attribute(names[i]);
         int value = 0;
         const conversion c = toInt(text, value);
-        if (c == conversion::ok)
+        if (c == conversion::ok) {
             *fields[i] = value;
-        else
+            noteNumber(w, names[i], true, value);
+        } else
             report(diagnostic::warning, w->GetLineNum(),
                    file + ":" + std::to_string(w->GetLineNum()) +
                        ": warning: window: " + attributeProblem(names[i], c, text) + "; using " +
@@ -161,6 +166,10 @@ const asset_record& scene::declare(XMLElement* e, asset_record::kind_type kind) 
     r.file = first ? first : "";
     r.fragment = fragment ? fragment : "";
     r.complete = first && (kind != asset_record::shader_kind || fragment);
+    if (kind == asset_record::shader_kind)
+        noteAttributes(e, {"name", "vertex", "fragment"});
+    else
+        noteAttributes(e, {"name", "filename"});
     asset_records.push_back(std::move(r));
     return asset_records.back();
 }
@@ -242,6 +251,8 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         return false;
     };
 
+    noteAttributes(e, {"start", "end", "eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z", "look_x",
+                       "look_y", "look_z"});
     const bool timed = has(e, "start") && has(e, "end");
     const bool noEyeUp = hasNone(e, kEyeUp, 6);
     const bool noLook = hasNone(e, kLook, 3);
@@ -264,6 +275,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         const char* text = e->Attribute(timeNames[i]);
         const conversion c = toUnsigned32(text, times[i]);
         if (c != conversion::ok) return skip(attributeProblem(timeNames[i], c, text));
+        noteNumber(e, timeNames[i], true, times[i]);
     }
 
     if (form == still) {
@@ -275,6 +287,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
             const char* text = e->Attribute(names[i]);
             const conversion c = toFloat(text, v[i]);
             if (c != conversion::ok) return skip(attributeProblem(names[i], c, text));
+            noteNumber(e, names[i], false, v[i]);
         }
         out = camera(glm::vec3(v[0], v[1], v[2]), glm::vec3(v[3], v[4], v[5]),
                      glm::vec3(v[6], v[7], v[8]), times[0], times[1]);
@@ -288,6 +301,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
             const char* text = e->Attribute(kLook[i]);
             const conversion c = toFloat(text, v[i]);
             if (c != conversion::ok) return skip(attributeProblem(kLook[i], c, text));
+            noteNumber(e, kLook[i], false, v[i]);
         }
         out.mode = moving_look_at;
         out.look = glm::vec3(v[0], v[1], v[2]);
@@ -308,6 +322,7 @@ void scene::readPath(XMLElement* e, camera& cam) {
         }
         float v[3];
         const char* names[] = {"X", "Y", "Z"};
+        noteAttributes(p, {"X", "Y", "Z"});
         bool ok = true;
         for (int i = 0; i < 3 && ok; ++i) {
             const char* text = p->Attribute(names[i]);
@@ -317,6 +332,8 @@ void scene::readPath(XMLElement* e, camera& cam) {
                        where + p->Value() + ": " + attributeProblem(names[i], c, text) +
                            "; path point skipped");
                 ok = false;
+            } else {
+                noteNumber(p, names[i], false, v[i]);
             }
         }
         if (ok) cam.path.addControlPoint(v[0], v[1], v[2]);
@@ -345,11 +362,14 @@ void scene::readGroup(XMLElement* e, group& g, bool root) {
             trace(root ? "subgrupo \n \t invocação recursiva"
                        : "subgrupo \n \t Chamada Recursiva\n");
             groupProcessor(c, &g);
+        } else {
+            noteElement(c, {"translate", "rotate", "scale", "models", "group"});
         }
     }
 }
 
 void scene::readTranslate(XMLElement* e, group& g) {
+    noteAttributes(e, {"time", "X", "Y", "Z", "w_sinx", "w_siny", "w_sinz", "cl"});
     if (!has(e, "time")) {
         readOffset(e, g, translation);
         return;
@@ -363,12 +383,15 @@ void scene::readTranslate(XMLElement* e, group& g) {
     for (XMLElement* p = e->FirstChildElement(); p; p = p->NextSiblingElement()) {
         cursor = p;
         trace(p->Value());
+        noteAttributes(p, {"X", "Y", "Z"});
         const glm::vec3 point = needVec3(p, "X", "Y", "Z");
         g.transforms.back().path.addControlPoint(point.x, point.y, point.z);
     }
 }
 
 void scene::readRotate(XMLElement* e, group& g, bool root) {
+    noteAttributes(
+        e, {"axisX", "axisY", "axisZ", "angle", "time", "w_sinx", "w_siny", "w_sinz", "cl"});
     const glm::vec3 v = needVec3(e, "axisX", "axisY", "axisZ");
     const float angle = needFloat(e, "angle");
     double a = 1.0;
@@ -402,6 +425,7 @@ void scene::readScale(XMLElement* e, group& g, bool root) {
 }
 
 void scene::readOffset(XMLElement* e, group& g, int kind) {
+    if (kind == scaling) noteAttributes(e, {"X", "Y", "Z", "w_sinx", "w_siny", "w_sinz", "cl"});
     const glm::vec3 v = needVec3(e, "X", "Y", "Z");
     glm::vec3 f;
     double a = 1.0;
@@ -428,13 +452,16 @@ void scene::readModels(XMLElement* e, group& g, bool root) {
             trace(name);
             trace("<----\n");
         }
+        noteElement(m, {"model", "terrain", "procedural_m"});
         if (std::strcmp(name, "model") == 0) {
             readModel(m, g);
         } else if (root) {
             continue; // terrain and procedural models are read in nested groups only
         } else if (std::strcmp(name, "terrain") == 0) {
+            noteAttributes(m, {"file"});
             g.addTerrain(m->Attribute("file"));
         } else if (std::strcmp(name, "procedural_m") == 0) {
+            noteAttributes(m, {"x", "y", "xseg", "yseg"});
             const int yseg = needInt(m, "yseg");
             const int xseg = needInt(m, "xseg");
             const int y = needInt(m, "y");
@@ -445,11 +472,15 @@ void scene::readModels(XMLElement* e, group& g, bool root) {
 }
 
 void scene::readModel(XMLElement* m, group& g) {
+    const bool start = has(m, "start");
+    const bool end = has(m, "end");
+    const std::size_t noted =
+        noteAttributes(m, {"name", "start", "end", "shader", "texture", "R", "G", "B"});
+    for (std::size_t i = passed.size() - noted; i < passed.size(); ++i)
+        passed[i].model_dropped = !has(m, "name") || start != end;
     glm::vec3 colour(0.5f, 0.5f, 0.5f);
     if (has(m, "R") && has(m, "G") && has(m, "B")) colour = needVec3(m, "R", "G", "B");
     if (!has(m, "name")) return;
-    const bool start = has(m, "start");
-    const bool end = has(m, "end");
     if (start != end) return;
     trace("add model descriptor 2 \n");
     trace("\n");
@@ -468,6 +499,7 @@ void scene::readModel(XMLElement* m, group& g) {
 float scene::needFloat(const XMLElement* e, const char* name) {
     float v = 0.0f;
     check(e, name, toFloat(e->Attribute(name), v));
+    noteNumber(e, name, false, v);
     return v;
 }
 
@@ -483,12 +515,14 @@ glm::vec3 scene::needVec3(const XMLElement* e, const char* x, const char* y, con
 double scene::needDouble(const XMLElement* e, const char* name) {
     double v = 0.0;
     check(e, name, toDouble(e->Attribute(name), v));
+    noteNumber(e, name, false, v);
     return v;
 }
 
 int scene::needInt(const XMLElement* e, const char* name) {
     int v = 0;
     check(e, name, toInt(e->Attribute(name), v));
+    noteNumber(e, name, true, v);
     return v;
 }
 
@@ -506,6 +540,56 @@ void scene::traceStepFailure(const std::exception& ex) {
     trace("!? \n");
     trace(ex.what());
     trace("\n");
+}
+
+std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<const char*> valid) {
+    std::size_t noted = 0;
+    for (const tinyxml2::XMLAttribute* a = e->FirstAttribute(); a; a = a->Next()) {
+        const std::string name = a->Name();
+        // Editors put these on elements to find the schema.
+        if (name == "xmlns:xsi" || name == "xsi:noNamespaceSchemaLocation") continue;
+        bool known = false;
+        for (const char* v : valid)
+            known = known || name == v;
+        if (known) continue;
+        passed_over p;
+        p.kind = passed_over::attribute;
+        p.line = e->GetLineNum();
+        p.within = e->Value();
+        p.name = name;
+        p.valid.assign(valid.begin(), valid.end());
+        passed.push_back(std::move(p));
+        ++noted;
+    }
+    return noted;
+}
+
+void scene::noteElement(const XMLElement* e, std::initializer_list<const char*> valid) {
+    for (const char* v : valid)
+        if (std::strcmp(e->Value(), v) == 0) return;
+    passed_over p;
+    p.kind = passed_over::element;
+    p.line = e->GetLineNum();
+    p.within = e->Parent() && e->Parent()->ToElement() ? e->Parent()->Value() : "";
+    p.name = e->Value();
+    p.valid.assign(valid.begin(), valid.end());
+    passed.push_back(std::move(p));
+}
+
+void scene::noteNumber(const XMLElement* e, const char* name, bool integer, double used) {
+    const char* text = e->Attribute(name);
+    const reading how = howRead(text, integer);
+    if (how == reading::whole) return;
+    passed_over p;
+    p.kind = passed_over::number;
+    p.line = e->GetLineNum();
+    p.within = e->Value();
+    p.name = name;
+    p.text = text;
+    p.how = how;
+    p.integer = integer;
+    p.used = used;
+    passed.push_back(std::move(p));
 }
 
 void scene::trace(const char* text) {

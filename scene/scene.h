@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -47,6 +48,23 @@ struct asset_record {
     bool complete = false; // has its files: "filename", or "vertex" and "fragment"
     std::string file;      // "filename", or a shader's "vertex"
     std::string fragment;  // a shader's "fragment"
+};
+
+// Something of the scene file that the player passes over, or reads otherwise than written: an
+// element or attribute it does not read at that position, or a number it reads only in part.
+// Recorded for the tools, which warn about them.
+struct passed_over {
+    enum kind_type { element, attribute, number };
+    kind_type kind = element;
+    int line = 0;
+    std::string within;             // the element it stands in (its own name for a number)
+    std::string name;               // the element or attribute
+    std::vector<std::string> valid; // names the player reads there (element, attribute)
+    std::string text;               // the number as written (number)
+    double used = 0.0;              // the value the player uses (number)
+    reading how = reading::whole;   // (number)
+    bool integer = false;           // (number)
+    bool model_dropped = false;     // the model it stands on makes no descriptor (attribute)
 };
 
 // How a scene is read. The player uses the defaults; tools and tests change them.
@@ -98,6 +116,7 @@ public:
     std::vector<camera> cameras;             // in document order; never empty once built
     std::vector<int> camera_lines;           // the line of each camera's element; 0 for the default
     std::vector<asset_record> asset_records; // every asset element, in document order
+    std::vector<passed_over> passed;         // what the player passes over, in reading order
     std::vector<shader> unnamedShaders;      // programs without a name; nothing draws with them
     glm::mat4 projection = glm::mat4(1.0f);
     tinyxml2::XMLDocument doc{true, tinyxml2::PRESERVE_WHITESPACE};
@@ -145,6 +164,14 @@ private:
     int needInt(const tinyxml2::XMLElement* e, const char* name);
     const char* needText(const tinyxml2::XMLElement* e, const char* name);
     void check(const tinyxml2::XMLElement* e, const char* name, conversion c);
+
+    // Records the attributes of e that the player does not read there, and an element it
+    // does not read at its position.
+    std::size_t noteAttributes(const tinyxml2::XMLElement* e,
+                               std::initializer_list<const char*> valid);
+    void noteElement(const tinyxml2::XMLElement* e, std::initializer_list<const char*> valid);
+    // Records a number that converted but is read otherwise than written.
+    void noteNumber(const tinyxml2::XMLElement* e, const char* name, bool integer, double used);
 
     void trace(const char* text);
     // What the guarded shader and mesh steps print when one of their builds throws.

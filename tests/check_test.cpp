@@ -314,3 +314,33 @@ TEST(Png, WritesAndReadsBackAndRejectsOtherFiles) {
     EXPECT_FALSE(writePng("/nonexistent/dir/x.png", image, why));
     EXPECT_FALSE(why.empty());
 }
+
+// Misspelt names and numbers the player reads only in part, from the table the schema tests
+// read too: each gives its warning on its own line, and nothing else is said of that line.
+TEST(Check, MisspeltNamesAndHalfReadNumbersAreWarnedAbout) {
+    std::ifstream table(kData + "/format/cases.tsv");
+    std::string row;
+    std::getline(table, row); // the header
+    int cases = 0;
+    while (std::getline(table, row)) {
+        const std::size_t tab = row.find('\t');
+        ASSERT_NE(tab, std::string::npos) << row;
+        SCOPED_TRACE(row.substr(0, tab));
+        std::string path;
+        const check_result r =
+            checkBody(row.substr(0, tab) + "\n" + usableAssets() + kCamera + kModel, path);
+        std::vector<std::string> onLine;
+        for (const diagnostic& d : r.diagnostics)
+            if (d.line == 2) onLine.push_back(d.text);
+        EXPECT_EQ(onLine, std::vector<std::string>{path + ":2: warning: " + row.substr(tab + 1)});
+        ++cases;
+    }
+    EXPECT_GE(cases, 10);
+    // Editors' schema attributes are welcome anywhere.
+    std::string path;
+    const check_result r = checkBody(std::string(kCamera) + usableAssets() + kModel, path);
+    std::string withSchema = "<scene xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                             "xsi:noNamespaceSchemaLocation=\"scene.xsd\">\n";
+    write(path, withSchema + kCamera + usableAssets() + kModel + "</scene>\n");
+    EXPECT_EQ(texts(checkScene(path.c_str(), check_options())), texts(r));
+}

@@ -24,8 +24,16 @@
 
 namespace {
 
-const char* const kUsage = "usage: kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] "
-                           "[--frames A:B] [--video FILE.mp4]\n";
+const char* const kUsage =
+    "usage: kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B] "
+    "[--video FILE.mp4]\n"
+    "Renders the scene offline, frame k at k/fps seconds, until its cameras run out.\n"
+    "  --out DIR         PNG files DIR/frame_%06d.png\n"
+    "  --video FILE.mp4  an H.264/AAC video with Music/evil-2005.ogg (needs ffmpeg)\n"
+    "  --fps N           frames a second (default 60)\n"
+    "  --size WxH        frame size (default 1920x1080)\n"
+    "  --frames A:B      frames A to B only (A: to the end)\n"
+    "  --help, --version\n";
 const char* const kMusic = "Music/evil-2005.ogg"; // relative to the working directory, as played
 
 // "A:B" or "A:" (to the end).
@@ -226,6 +234,7 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
 }
 
 int runCapture(int argc, char** argv) {
+    if (answersHelpOrVersion(argc, argv, "kestrine-capture", kUsage)) return 0;
     capture_options o;
     std::string why;
     if (!parseCaptureArgs(argc, argv, o, why)) {

@@ -2,6 +2,7 @@
 #include "tools/check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include "app/args.h"
 #include "gpu/dds.h"
 #include "gpu/obj.h"
 #include "gpu/program_check.h"
@@ -80,6 +82,7 @@ private:
     void checkTexture(int line, const std::string& label, const std::string& file);
     void checkMesh(int line, const std::string& label, const std::string& file);
     void checkProgramFiles(const asset_record& a, const std::string& label);
+    void checkPassedOver(const passed_over& p);
     void checkCameras(const timeline& tl);
     void walkGroup(const group& g);
     void checkTransform(const transform& t);
@@ -117,6 +120,8 @@ check_result checker::run() {
     // Assets are read before the group tree, so a group error still leaves them checkable.
     for (const asset_record& a : s->asset_records)
         checkAsset(a);
+    for (const passed_over& p : s->passed)
+        checkPassedOver(p);
     timeline tl;
     if (s->loaded()) {
         tl = cameraTimeline(s->cameras);
@@ -176,6 +181,53 @@ void checker::checkAsset(const asset_record& a) {
         checkTexture(a.line, label, a.file);
     else
         checkMesh(a.line, label, a.file);
+}
+
+// The valid name closest to a misspelt one, or "" when none is close.
+std::string closest(const std::string& name, const std::vector<std::string>& valid) {
+    const auto lower = [](std::string t) {
+        for (char& c : t)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    std::string best;
+    std::size_t best_distance = std::max<std::size_t>(2, name.size() / 3) + 1;
+    for (const std::string& v : valid) {
+        // A difference of case alone is the closest there is.
+        const std::size_t d = lower(v) == lower(name) ? 0 : editDistance(name, v);
+        if (d < best_distance) {
+            best = v;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
+void checker::checkPassedOver(const passed_over& p) {
+    if (p.kind == passed_over::number) {
+        char used[64];
+        std::snprintf(used, sizeof used, "%.9g", p.used);
+        const std::string what = "attribute " + quoted(p.name) + " is " + quoted(p.text);
+        if (p.how == reading::not_finite)
+            add(diagnostic::warning, p.line, p.within,
+                what + ": not a finite number; the player uses " + used);
+        else if (p.how == reading::fraction_dropped)
+            add(diagnostic::warning, p.line, p.within,
+                what + ": the player reads a whole number there and uses " + used);
+        else
+            add(diagnostic::warning, p.line, p.within,
+                what + ": the player reads only the number it starts with and uses " + used);
+        return;
+    }
+    const std::string best = closest(p.name, p.valid);
+    std::string what = (p.kind == passed_over::element ? "element " : "attribute ") +
+                       quoted(p.name) + " is not read here; the player ignores it";
+    if (p.model_dropped)
+        what += ", and the model makes no descriptor";
+    else if (p.within == "model" && (best == "start" || best == "end"))
+        what += ", so the model is shown at every time";
+    if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
+    add(diagnostic::warning, p.line, p.within.empty() ? "scene" : p.within, what);
 }
 
 void checker::checkTexture(int line, const std::string& label, const std::string& file) {
@@ -446,8 +498,14 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
 }
 
 int runCheck(int argc, char** argv) {
+    const char* const usage =
+        "usage: kestrine-check SCENE.xml\n"
+        "Reads the scene as the player would, without playing it, and prints its errors and\n"
+        "warnings with file and line, then a summary. Status 0 without errors, 1 with one.\n"
+        "  --help, --version\n";
+    if (answersHelpOrVersion(argc, argv, "kestrine-check", usage)) return 0;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: kestrine-check SCENE.xml\n");
+        std::fprintf(stderr, "%s", usage);
         return 2;
     }
     check_options options;

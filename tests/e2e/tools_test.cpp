@@ -240,3 +240,28 @@ TEST(CaptureTool, RefusesBadCommandLinesAndEndlessScenes) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("nothing captured"), std::string::npos) << r.err;
 }
+
+// Every program answers --help and --version without a display, a scene or a sound device.
+TEST(CheckTool, EveryProgramAnswersHelpAndVersion) {
+    const std::string dir = workDir("help");
+    const struct {
+        const char* name;
+        const char* bin;
+    } programs[] = {{"kestrine", KESTRINE_BIN},
+                    {"kestrine-preview", KESTRINE_PREVIEW_BIN},
+                    {"kestrine-check", KESTRINE_CHECK_BIN},
+                    {"kestrine-capture", KESTRINE_CAPTURE_BIN}};
+    for (const auto& p : programs) {
+        SCOPED_TRACE(p.name);
+        run_result r = run(dir, p.bin, "--help", "env -u DISPLAY");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind(std::string("usage: ") + p.name + " ", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("--version"), std::string::npos) << r.out;
+        r = run(dir, p.bin, "--version", "env -u DISPLAY");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, std::string(p.name) + " " KESTRINE_VERSION "\n");
+    }
+    // The player takes them only as its one argument: with two, demo.xml is played.
+    const run_result r = run(dir, KESTRINE_BIN, "--help extra", "env -u DISPLAY");
+    EXPECT_NE(r.err.find("Failed to initialize GLFW"), std::string::npos) << r.err;
+}
