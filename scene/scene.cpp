@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <exception>
+#include <fstream>
 #include <string>
 #include <utility>
 
@@ -181,6 +182,8 @@ void scene::readTextures(bool build) {
         if (!build || !r.complete || !r.named) continue;
         opening(r.file.c_str());
         texture t(r.file.c_str());
+        if (t.texture_id == 0)
+            warnAsset(r, quoted(r.file) + " loads as texture 0; its models draw untextured");
         // A refused duplicate is kept in the pool too: it is deleted with the rest.
         pool.keep(gl_pool::textures, t.texture_id);
         resources.textures.try_emplace(r.name, std::move(t));
@@ -197,16 +200,26 @@ void scene::readShaders(bool build) {
             const char* fragment = r.fragment.c_str();
             opening(vertex);
             opening(fragment);
+            GLuint program = 0;
             if (r.named) {
                 shader s(vertex, fragment);
-                pool.keep(gl_pool::programs, s.program_id);
+                program = s.program_id;
                 resources.shaders.try_emplace(r.name, std::move(s));
                 trace("shader carregado - new path \n");
             } else {
                 unnamedShaders.emplace_back(vertex, fragment);
-                pool.keep(gl_pool::programs, unnamedShaders.back().program_id);
+                program = unnamedShaders.back().program_id;
                 trace("shader carregado - old \n");
             }
+            pool.keep(gl_pool::programs, program);
+            // What the load itself shows; whether the sources compile, only the driver's log
+            // (and kestrine-check) tells.
+            if (program == 0)
+                warnAsset(r, "cannot read vertex file " + quoted(r.file) +
+                                 "; the program is 0 and its models are not drawn");
+            else if (!std::ifstream(fragment).is_open())
+                warnAsset(r, "cannot read fragment file " + quoted(r.fragment) +
+                                 "; it compiled as an empty source");
         }
     } catch (const std::exception& ex) {
         traceStepFailure(ex);
@@ -221,6 +234,7 @@ void scene::readMeshes(bool build) {
             if (!build || !r.complete || !r.named) continue;
             opening(r.file.c_str());
             modelo m(r.file.c_str(), "", glm::vec3(0.5f, 0.5f, 0.5f));
+            if (!m.loaded) warnAsset(r, quoted(r.file) + " could not be read; the mesh is empty");
             pool.keep(gl_pool::vertex_arrays, m.vertex_array);
             for (GLuint b : {m.vertex_buffer, m.uv_buffer, m.normal_buffer})
                 pool.keep(gl_pool::buffers, b);
@@ -590,6 +604,13 @@ void scene::noteNumber(const XMLElement* e, const char* name, bool integer, doub
     p.integer = integer;
     p.used = used;
     passed.push_back(std::move(p));
+}
+
+void scene::warnAsset(const asset_record& r, const std::string& what) {
+    const char* const kinds[] = {"texture", "shader", "mesh"};
+    std::string text = file + ":" + std::to_string(r.line) + ": warning: " + kinds[r.kind];
+    if (r.named) text += " " + quoted(r.name);
+    report(diagnostic::warning, r.line, text + ": " + what);
 }
 
 void scene::trace(const char* text) {

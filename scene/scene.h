@@ -173,6 +173,8 @@ private:
     // Records a number that converted but is read otherwise than written.
     void noteNumber(const tinyxml2::XMLElement* e, const char* name, bool integer, double used);
 
+    // One line on standard error for an asset the player plays on without.
+    void warnAsset(const asset_record& r, const std::string& what);
     void trace(const char* text);
     // What the guarded shader and mesh steps print when one of their builds throws.
     void traceStepFailure(const std::exception& ex);

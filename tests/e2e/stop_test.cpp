@@ -196,7 +196,14 @@ TEST(PlayerOnATerminal, MissingAssetFilesDoNotStopTheFrames) {
     for (const char* said : {"missing.dds could not be opened", "Impossible to open missing.vert",
                              "Impossible to open the file !"})
         EXPECT_NE(out.find(said), std::string::npos) << said;
-    EXPECT_NE(slurp(dir + "/err.txt").find("first frame presented"), std::string::npos);
+    // Each beside the trace, once, with the scene file's name and line, on standard error.
+    const std::string err = slurp(dir + "/err.txt");
+    EXPECT_NE(err.find("first frame presented"), std::string::npos);
+    for (const char* said :
+         {"scene.xml:4: warning: texture \"t\": \"missing.dds\" loads as texture 0",
+          "scene.xml:5: warning: shader \"s\": cannot read vertex file \"missing.vert\"",
+          "scene.xml:6: warning: mesh \"m\": \"missing.obj\" could not be read"})
+        EXPECT_NE(err.find(said), std::string::npos) << said << "\n" << err;
 }
 
 TEST(PlayerFullScreen, ASphereIsRoundOnA16By9Screen) {
