@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "app/watch.h"
 #include "audio/audio.h"
 #include "gpu/offscreen.h"
+#include "gpu/program_check.h"
 #include "scene/scene.h"
 
 namespace {
@@ -48,7 +51,8 @@ struct playing {
     GLFWwindow* window = nullptr;
     std::unique_ptr<scene> current;
     file_watch watch;
-    double time = 0.0; // the scene time of the frame being drawn: the scene's clock
+    double time = 0.0;   // the scene time of the frame being drawn: the scene's clock
+    bool failed = false; // the last reload was refused; the title says so until the next save
     // Meshes draw through whatever vertex array is bound, which is the last one a load made;
     // releasing a scene may delete it, so this one is bound first and stays bound.
     GLuint vertex_array = 0;
@@ -167,11 +171,44 @@ void play(playing& p, std::unique_ptr<scene> next, file_watch read) {
     p.watch = std::move(read);
 }
 
-// Loads the scene file again; a file with a load error leaves the old scene playing.
+// Errors by kestrine-check's rules in assets that loaded: a texture or mesh that could not be
+// read (the loader has said so), a program that does not compile or link (said here, with the
+// driver's log). True when there is none.
+bool assetsUsable(const scene& sc, const std::string& path) {
+    bool usable = true;
+    for (const asset_record& a : sc.asset_records) {
+        usable = usable && !a.failed;
+        if (a.kind != asset_record::shader_kind || !a.complete || a.failed) continue;
+        std::string sources[2];
+        for (int i = 0; i < 2; ++i) {
+            std::ifstream in(i == 0 ? a.file : a.fragment, std::ios::binary);
+            sources[i].assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const program_report r = checkProgram(sources[0], sources[1]);
+        if (r.vertex_compiled && r.fragment_compiled && r.linked) continue;
+        usable = false;
+        const std::string where = path + ":" + std::to_string(a.line) + ": error: shader" +
+                                  (a.named ? " " + quoted(a.name) : "") + ": ";
+        if (!r.vertex_compiled)
+            std::fprintf(stderr, "%s%s does not compile:\n%s\n", where.c_str(),
+                         quoted(a.file).c_str(), r.vertex_log.c_str());
+        if (!r.fragment_compiled)
+            std::fprintf(stderr, "%s%s does not compile:\n%s\n", where.c_str(),
+                         quoted(a.fragment).c_str(), r.fragment_log.c_str());
+        if (r.vertex_compiled && r.fragment_compiled)
+            std::fprintf(stderr, "%sthe program does not link:\n%s\n", where.c_str(),
+                         r.link_log.c_str());
+    }
+    return usable;
+}
+
+// Loads the scene file again; a file with a load error, or with assets the player could not
+// use, leaves the old scene playing.
 bool reload(playing& p, const std::string& path) {
     file_watch read;
     auto next = load(path, read);
-    if (!next->loaded()) {
+    p.failed = !next->loaded() || !assetsUsable(*next, path);
+    if (p.failed) {
         release(p, std::move(next));
         p.watch.update(read);
         std::fprintf(stderr,
@@ -323,7 +360,8 @@ int runPreview(int argc, char** argv) {
         // The title names the frame on screen: set once it is presented, so that whoever waits
         // for a title sees that frame.
         const std::string title = previewTitle(options.scene, t, filmingCamera(sc.cameras, t),
-                                               keys.head.paused(), keys.head.loop());
+                                               keys.head.paused(), keys.head.loop()) +
+                                  (shown.failed ? " | reload failed" : "");
         if (title != shownTitle) {
             glfwSetWindowTitle(window, title.c_str());
             shownTitle = title;

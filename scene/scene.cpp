@@ -154,7 +154,7 @@ void scene::readWindow() {
     windowName = title ? title : "Riruruvo RU";
 }
 
-const asset_record& scene::declare(XMLElement* e, asset_record::kind_type kind) {
+asset_record& scene::declare(XMLElement* e, asset_record::kind_type kind) {
     cursor = e;
     asset_record r;
     r.kind = kind;
@@ -178,7 +178,7 @@ const asset_record& scene::declare(XMLElement* e, asset_record::kind_type kind) 
 void scene::readTextures(bool build) {
     for (XMLElement* e = sceneElement->FirstChildElement("texture"); e;
          e = e->NextSiblingElement("texture")) {
-        const asset_record& r = declare(e, asset_record::texture_kind);
+        asset_record& r = declare(e, asset_record::texture_kind);
         if (!build || !r.complete || !r.named) continue;
         opening(r.file.c_str());
         texture t(r.file.c_str());
@@ -194,7 +194,7 @@ void scene::readShaders(bool build) {
     try {
         for (XMLElement* e = sceneElement->FirstChildElement("shader"); e;
              e = e->NextSiblingElement("shader")) {
-            const asset_record& r = declare(e, asset_record::shader_kind);
+            asset_record& r = declare(e, asset_record::shader_kind);
             if (!build || !r.complete) continue;
             const char* vertex = r.file.c_str();
             const char* fragment = r.fragment.c_str();
@@ -230,7 +230,7 @@ void scene::readMeshes(bool build) {
     try {
         for (XMLElement* e = sceneElement->FirstChildElement("mesh"); e;
              e = e->NextSiblingElement("mesh")) {
-            const asset_record& r = declare(e, asset_record::mesh_kind);
+            asset_record& r = declare(e, asset_record::mesh_kind);
             if (!build || !r.complete || !r.named) continue;
             opening(r.file.c_str());
             modelo m(r.file.c_str(), "", glm::vec3(0.5f, 0.5f, 0.5f));
@@ -606,7 +606,8 @@ void scene::noteNumber(const XMLElement* e, const char* name, bool integer, doub
     passed.push_back(std::move(p));
 }
 
-void scene::warnAsset(const asset_record& r, const std::string& what) {
+void scene::warnAsset(asset_record& r, const std::string& what) {
+    r.failed = true;
     const char* const kinds[] = {"texture", "shader", "mesh"};
     std::string text = file + ":" + std::to_string(r.line) + ": warning: " + kinds[r.kind];
     if (r.named) text += " " + quoted(r.name);

@@ -48,6 +48,7 @@ struct asset_record {
     bool complete = false; // has its files: "filename", or "vertex" and "fragment"
     std::string file;      // "filename", or a shader's "vertex"
     std::string fragment;  // a shader's "fragment"
+    bool failed = false;   // loaded, but unusable: texture 0, mesh unread, program 0
 };
 
 // Something of the scene file that the player passes over, or reads otherwise than written: an
@@ -140,7 +141,7 @@ private:
     void readWindow();
     // Each reads its kind of asset element into asset_records, and with `build` into the
     // tables.
-    const asset_record& declare(tinyxml2::XMLElement* e, asset_record::kind_type kind);
+    asset_record& declare(tinyxml2::XMLElement* e, asset_record::kind_type kind);
     void readTextures(bool build);
     void readShaders(bool build);
     void readMeshes(bool build);
@@ -174,7 +175,7 @@ private:
     void noteNumber(const tinyxml2::XMLElement* e, const char* name, bool integer, double used);
 
     // One line on standard error for an asset the player plays on without.
-    void warnAsset(const asset_record& r, const std::string& what);
+    void warnAsset(asset_record& r, const std::string& what);
     void trace(const char* text);
     // What the guarded shader and mesh steps print when one of their builds throws.
     void traceStepFailure(const std::exception& ex);

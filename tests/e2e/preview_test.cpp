@@ -311,6 +311,32 @@ TEST(Preview, ReloadsWhenTheSceneOrAFileItNamesChanges) {
     EXPECT_NE(p.out().find("reload.xml: reloaded at "), std::string::npos);
 }
 
+TEST(Preview, ASaveThatBreaksAShaderKeepsThePictureAndSaysSo) {
+    const std::string dir = workDir("broken_shader");
+    const std::string file = dir + "/shader.xml", frag = dir + "/shader.frag";
+    const std::string good = slurp(dataDir() + "/flat.frag");
+    write(frag, good);
+    write(file, quadScene(kRed, kTwoCameras, frag));
+    preview p(dir, "shader.xml --size 160x120", kQuiet);
+    ASSERT_TRUE(p.find("shader.xml"));
+    ASSERT_TRUE(e2e::waitFor([&] { return near(p.shot().centre(), 255, 0, 0); }));
+
+    write(frag, good.substr(0, good.rfind('}')) + "  this is not GLSL\n}\n");
+    ASSERT_TRUE(p.waitTitle("| reload failed")) << p.title();
+    EXPECT_NE(
+        p.err().find("shader.xml:2: error: shader \"flat\": \"" + frag + "\" does not compile:\n"),
+        std::string::npos)
+        << p.err();
+    EXPECT_TRUE(near(p.shot().centre(), 255, 0, 0));
+
+    write(frag, good);
+    write(file, quadScene(kGreen, kTwoCameras, frag));
+    EXPECT_TRUE(e2e::waitFor([&] { return near(p.shot().centre(), 0, 255, 0); }));
+    EXPECT_TRUE(e2e::waitFor([&] { return p.title().find("failed") == std::string::npos; }));
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
 TEST(Preview, SeesASaveMadeWhileItReloads) {
     const std::string dir = workDir("midreload");
     const std::string file = dir + "/mid.xml", frag = dir + "/mid.frag";
