@@ -10,7 +10,7 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev libtinyobjloader-dev
     xvfb xauth xdotool libgl1-mesa-dri
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
-    libpng-dev ffmpeg libxml2-utils
+    libpng-dev ffmpeg libxml2-utils libvorbis-dev
 )
 
 install_missing() {

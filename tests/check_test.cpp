@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -343,4 +344,16 @@ TEST(Check, MisspeltNamesAndHalfReadNumbersAreWarnedAbout) {
                              "xsi:noNamespaceSchemaLocation=\"scene.xsd\">\n";
     write(path, withSchema + kCamera + usableAssets() + kModel + "</scene>\n");
     EXPECT_EQ(texts(checkScene(path.c_str(), check_options())), texts(r));
+}
+
+// The README's example scene is what authors copy: it must check without a warning (its asset
+// files are not there, which are errors of their own).
+TEST(Check, TheReadmesSceneHasNoWarning) {
+    std::ifstream in(kData + "/../../README.md");
+    const std::string readme{std::istreambuf_iterator<char>(in), {}};
+    const std::size_t from = readme.find("```xml\n") + 7;
+    const std::string path = tempPath("readme.xml");
+    write(path, readme.substr(from, readme.find("```", from) - from));
+    const check_result r = checkScene(path.c_str(), check_options());
+    EXPECT_EQ(r.warnings, 0) << ::testing::PrintToString(texts(r));
 }

@@ -19,8 +19,11 @@
 #include "gpu/program_check.h"
 #include "tools/context.h"
 #include "tools/timeline.h"
+#include "tools/timeline_svg.h"
 
 namespace {
+
+const char* const kMusicFile = "Music/evil-2005.ogg"; // relative to the working directory
 
 std::string seconds(double t) {
     char buf[32];
@@ -499,12 +502,15 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
 
 int runCheck(int argc, char** argv) {
     const char* const usage =
-        "usage: kestrine-check SCENE.xml\n"
+        "usage: kestrine-check SCENE.xml [--timeline FILE.svg]\n"
         "Reads the scene as the player would, without playing it, and prints its errors and\n"
         "warnings with file and line, then a summary. Status 0 without errors, 1 with one.\n"
+        "  --timeline FILE.svg  also draws the scene's time line: cameras, models, cuts, gaps\n"
+        "                       and the music's length\n"
         "  --help, --version\n";
     if (answersHelpOrVersion(argc, argv, "kestrine-check", usage)) return 0;
-    if (argc != 2) {
+    const bool svg = argc == 4 && std::strcmp(argv[2], "--timeline") == 0;
+    if (argc != 2 && !svg) {
         std::fprintf(stderr, "%s", usage);
         return 2;
     }
@@ -512,6 +518,20 @@ int runCheck(int argc, char** argv) {
     std::string no_display;
     options.compile_shaders = openHiddenContext("kestrine-check", no_display);
     const check_result r = checkScene(argv[1], options);
+    if (svg) {
+        load_options quiet;
+        quiet.load_assets = false;
+        quiet.trace = nullptr;
+        quiet.print_diagnostics = false;
+        const scene s(argv[1], quiet);
+        std::FILE* out = std::fopen(argv[3], "wb");
+        const std::string picture = timelineSvg(s, argv[1], musicLength(kMusicFile));
+        if (!out || std::fputs(picture.c_str(), out) < 0 || std::fclose(out) != 0) {
+            std::fprintf(stderr, "kestrine-check: cannot write %s (%s)\n", argv[3],
+                         std::strerror(errno));
+            return 1;
+        }
+    }
     for (const diagnostic& d : r.diagnostics)
         std::printf("%s\n", d.text.c_str());
     for (const std::string& line : r.summary)

@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <tinyxml2.h>
 
+#include "scene/scene.h"
 #include "tests/e2e/process.h"
 #include "tests/png_read.h"
 
@@ -264,4 +267,44 @@ TEST(CheckTool, EveryProgramAnswersHelpAndVersion) {
     // The player takes them only as its one argument: with two, demo.xml is played.
     const run_result r = run(dir, KESTRINE_BIN, "--help extra", "env -u DISPLAY");
     EXPECT_NE(r.err.find("Failed to initialize GLFW"), std::string::npos) << r.err;
+}
+
+// The bundled demo's time line: an SVG whose camera and model lanes carry the windows of the
+// scene as the player loads it, and whose music lane the length of the music file.
+TEST(CheckTool, DrawsTheTimelineOfTheBundledDemo) {
+    const std::string dir = workDir("timeline");
+    const std::string svg = dir + "/timeline.svg";
+    const run_result r = check(dir + "/demo", "demo.xml --timeline '" + svg + "'");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    tinyxml2::XMLDocument doc;
+    ASSERT_EQ(doc.LoadFile(svg.c_str()), tinyxml2::XML_SUCCESS);
+    std::vector<std::pair<double, double>> cameras, models;
+    double music = -1;
+    for (const tinyxml2::XMLElement* g = doc.RootElement()->FirstChildElement("g"); g;
+         g = g->NextSiblingElement("g")) {
+        const std::string kind = g->Attribute("class");
+        const std::pair<double, double> window{g->DoubleAttribute("data-start"),
+                                               g->DoubleAttribute("data-end")};
+        if (kind == "lane camera") cameras.push_back(window);
+        if (kind == "lane model") models.push_back(window);
+        if (kind == "lane music") music = window.second;
+    }
+    load_options quiet;
+    quiet.load_assets = false;
+    quiet.trace = nullptr;
+    const scene s(KESTRINE_DEMO_DIR "/demo.xml", quiet);
+    std::vector<std::pair<double, double>> wantCameras, wantModels;
+    for (const camera& c : s.cameras)
+        wantCameras.emplace_back(c.start, c.end);
+    std::function<void(const group&)> walk = [&](const group& g) {
+        for (const modelo_descript& d : g.descriptors)
+            wantModels.emplace_back(d.start, d.end);
+        for (const group& child : g.children)
+            walk(child);
+    };
+    for (const group& g : s.groups)
+        walk(g);
+    EXPECT_EQ(cameras, wantCameras);
+    EXPECT_EQ(models, wantModels);
+    EXPECT_NEAR(music, 64.0, 0.1); // the bundled music, made 64 s long
 }

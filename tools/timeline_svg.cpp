@@ -1,0 +1,126 @@
+// The time line as a picture: see timeline_svg.h.
+#include "tools/timeline_svg.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <vorbis/vorbisfile.h>
+
+#include "app/playhead.h"
+#include "scene/scene.h"
+#include "tools/timeline.h"
+
+namespace {
+
+constexpr double kWidth = 1000, kLabels = 260, kLane = 18, kTop = 40;
+
+std::string number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += c == '<'   ? "&lt;"
+               : c == '>' ? "&gt;"
+               : c == '&' ? "&amp;"
+               : c == '"' ? "&quot;"
+                          : std::string(1, c);
+    return out;
+}
+
+struct drawing {
+    double end = 1.0; // seconds the axis shows
+    std::string body;
+    int lanes = 0;
+
+    double x(double t) const {
+        return kLabels + (kWidth - kLabels - 20) * std::clamp(t, 0.0, end) / end;
+    }
+    double y() const { return kTop + kLane * lanes; }
+
+    // A lane from `from` to `to` (a window whose ends are equal spans the whole axis).
+    void lane(const std::string& kind, const std::string& label, double from, double to,
+              const char* colour) {
+        const double a = from == to ? 0.0 : from, b = from == to ? end : to;
+        body += "<g class=\"lane " + kind + "\" data-start=\"" + number(from) + "\" data-end=\"" +
+                number(to) + "\"><text x=\"4\" y=\"" + number(y() + 13) + "\">" + escaped(label) +
+                "</text><rect x=\"" + number(x(a)) + "\" y=\"" + number(y() + 2) + "\" width=\"" +
+                number(std::max(1.0, x(b) - x(a))) + "\" height=\"" + number(kLane - 4) +
+                "\" fill=\"" + colour + "\"/></g>\n";
+        ++lanes;
+    }
+};
+
+// The path of each group: its position and its ancestors', in document order, from 1.
+void modelLanes(drawing& d, const std::vector<group>& groups, const std::string& parent) {
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        const std::string path = parent + (parent.empty() ? "" : ".") + std::to_string(i + 1);
+        for (const modelo_descript& m : groups[i].descriptors)
+            d.lane("model", m.mesh_name + " (group " + path + ")", m.start, m.end, "#7a9cc6");
+        modelLanes(d, groups[i].children, path);
+    }
+}
+
+} // namespace
+
+std::string timelineSvg(const scene& s, const std::string& title, double musicSeconds) {
+    const timeline tl = cameraTimeline(s.cameras);
+    drawing d;
+    double last = std::max(musicSeconds, 1.0);
+    for (const camera& c : s.cameras)
+        last = std::max(last, c.end);
+    d.end = tl.filmed && !tl.endless && tl.end > 0 ? tl.end : last;
+
+    for (std::size_t i = 0; i < s.cameras.size(); ++i) {
+        const camera& c = s.cameras[i];
+        const char* kind = c.mode == moving_look_at   ? "moving, looking at a point"
+                           : c.mode == moving_tangent ? "moving, along its tangent"
+                                                      : "static";
+        d.lane("camera", "camera " + std::to_string(i + 1) + " (" + kind + ")", c.start, c.end,
+               c.mode == static_camera ? "#d9a441" : "#c4663f");
+    }
+    modelLanes(d, s.groups, "");
+    if (musicSeconds >= 0)
+        d.lane("music", "music (" + number(musicSeconds) + " s)", 0.0, musicSeconds, "#6aa56a");
+
+    const double bottom = d.y();
+    std::string marks;
+    // Cuts: the filming camera changes; whole-second windows change at most every half second.
+    int before = -1;
+    for (double t = 0.0; t <= d.end; t += 0.5) {
+        const int now = filmingCamera(s.cameras, t);
+        if (now >= 0 && before >= 0 && now != before)
+            marks += "<line class=\"cut\" data-time=\"" + number(t) + "\" x1=\"" + number(d.x(t)) +
+                     "\" x2=\"" + number(d.x(t)) + "\" y1=\"" + number(kTop) + "\" y2=\"" +
+                     number(bottom) + "\" stroke=\"#333\" stroke-dasharray=\"4 3\"/>\n";
+        before = now;
+    }
+    for (const camera_gap& g : tl.gaps)
+        marks += "<rect class=\"gap\" data-start=\"" + number(g.from) + "\" data-end=\"" +
+                 number(g.to) + "\" x=\"" + number(d.x(g.from)) + "\" y=\"" + number(kTop - 8) +
+                 "\" width=\"" + number(std::max(2.0, d.x(g.to) - d.x(g.from))) + "\" height=\"" +
+                 number(bottom - kTop + 8) + "\" fill=\"#e04040\" opacity=\"0.3\"/>\n";
+    std::string axis;
+    const double step = d.end > 120 ? 30 : d.end > 30 ? 10 : d.end > 10 ? 2 : 1;
+    for (double t = 0.0; t <= d.end + 1e-9; t += step)
+        axis += "<text x=\"" + number(d.x(t)) + "\" y=\"" + number(kTop - 12) +
+                "\" text-anchor=\"middle\">" + number(t) + " s</text>\n";
+
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+           "width=\"" +
+           number(kWidth) + "\" height=\"" + number(bottom + 20) +
+           "\" font-family=\"sans-serif\" font-size=\"11\">\n<title>" + escaped(title) +
+           "</title>\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n" + axis + d.body +
+           marks + "</svg>\n";
+}
+
+double musicLength(const char* path) {
+    OggVorbis_File file;
+    if (ov_fopen(path, &file) != 0) return -1.0;
+    const double seconds = ov_time_total(&file, -1);
+    ov_clear(&file);
+    return seconds < 0 ? -1.0 : seconds;
+}
