@@ -26,13 +26,15 @@ namespace {
 
 const char* const kUsage =
     "usage: kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B] "
-    "[--video FILE.mp4]\n"
+    "[--video FILE.mp4] [--gl x11|egl]\n"
     "Renders the scene offline, frame k at k/fps seconds, until its cameras run out.\n"
     "  --out DIR         PNG files DIR/frame_%06d.png\n"
     "  --video FILE.mp4  an H.264/AAC video with Music/evil-2005.ogg (needs ffmpeg)\n"
     "  --fps N           frames a second (default 60)\n"
     "  --size WxH        frame size (default 1920x1080)\n"
     "  --frames A:B      frames A to B only (A: to the end)\n"
+    "  --gl x11|egl      draw through the X display, or through EGL without one (default: X\n"
+    "                    when DISPLAY is set)\n"
     "  --help, --version\n";
 const char* const kMusic = "Music/evil-2005.ogg"; // relative to the working directory, as played
 
@@ -118,13 +120,18 @@ bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--out" || arg == "--fps" || arg == "--size" ||
-                                arg == "--frames" || arg == "--video";
+                                arg == "--frames" || arg == "--video" || arg == "--gl";
         if (takesValue && i + 1 == argc) {
             why = arg + " needs a value";
             return false;
         }
         if (arg == "--out") {
             out.out_dir = argv[++i];
+        } else if (arg == "--gl") {
+            if (!parseGlSource(argv[++i], out.gl)) {
+                why = "--gl takes x11 or egl";
+                return false;
+            }
         } else if (arg == "--video") {
             out.video_path = argv[++i];
         } else if (arg == "--fps") {
@@ -247,7 +254,7 @@ int runCapture(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     watchStopSignals();
 
-    if (!openHiddenContext("kestrine-capture", why)) return fail(why);
+    if (!openToolContext(o.gl, "kestrine-capture", why)) return fail(why);
     load_options quiet;
     quiet.trace = nullptr;
     scene s(o.scene_path.c_str(), quiet);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/context.h"
 #include "tools/png.h"
 
 class scene;
@@ -20,6 +21,7 @@ struct capture_options {
     int height = 1080;
     long first = 0; // A of --frames A:B
     long last = -1; // B, included; -1 until the cameras run out
+    gl_source gl = gl_source::automatic;
 };
 
 // Reads `kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B]

@@ -473,8 +473,8 @@ std::vector<std::string> checker::summary(const timeline& tl) const {
                     " group(s) (" + std::to_string(s->groups.size()) + " root), " +
                     std::to_string(descriptors) + " model(s)");
     if (!options.compile_shaders)
-        lines.push_back("shaders: not compiled (no display; run under xvfb-run -a to "
-                        "compile and link them)");
+        lines.push_back("shaders: not compiled (no OpenGL context from an X display or "
+                        "EGL)");
     return lines;
 }
 
@@ -502,32 +502,50 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
 
 int runCheck(int argc, char** argv) {
     const char* const usage =
-        "usage: kestrine-check SCENE.xml [--timeline FILE.svg]\n"
+        "usage: kestrine-check SCENE.xml [--timeline FILE.svg] [--gl x11|egl]\n"
         "Reads the scene as the player would, without playing it, and prints its errors and\n"
         "warnings with file and line, then a summary. Status 0 without errors, 1 with one.\n"
         "  --timeline FILE.svg  also draws the scene's time line: cameras, models, cuts, gaps\n"
         "                       and the music's length\n"
+        "  --gl x11|egl         where the context that compiles the programs comes from: the\n"
+        "                       X display, or EGL without one (default: X when DISPLAY is set)\n"
         "  --help, --version\n";
     if (answersHelpOrVersion(argc, argv, "kestrine-check", usage)) return 0;
-    const bool svg = argc == 4 && std::strcmp(argv[2], "--timeline") == 0;
-    if (argc != 2 && !svg) {
+    const char* path = nullptr;
+    const char* svg = nullptr;
+    gl_source source = gl_source::automatic;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool valued = arg == "--timeline" || arg == "--gl";
+        if (valued && i + 1 < argc && arg == "--timeline") {
+            svg = argv[++i];
+        } else if (valued && i + 1 < argc && parseGlSource(argv[i + 1], source)) {
+            ++i;
+        } else if (valued || arg.rfind("--", 0) == 0 || path) {
+            std::fprintf(stderr, "%s", usage);
+            return 2;
+        } else {
+            path = argv[i];
+        }
+    }
+    if (!path) {
         std::fprintf(stderr, "%s", usage);
         return 2;
     }
     check_options options;
-    std::string no_display;
-    options.compile_shaders = openHiddenContext("kestrine-check", no_display);
-    const check_result r = checkScene(argv[1], options);
+    std::string no_context;
+    options.compile_shaders = openToolContext(source, "kestrine-check", no_context);
+    const check_result r = checkScene(path, options);
     if (svg) {
         load_options quiet;
         quiet.load_assets = false;
         quiet.trace = nullptr;
         quiet.print_diagnostics = false;
-        const scene s(argv[1], quiet);
-        std::FILE* out = std::fopen(argv[3], "wb");
-        const std::string picture = timelineSvg(s, argv[1], musicLength(kMusicFile));
+        const scene s(path, quiet);
+        std::FILE* out = std::fopen(svg, "wb");
+        const std::string picture = timelineSvg(s, path, musicLength(kMusicFile));
         if (!out || std::fputs(picture.c_str(), out) < 0 || std::fclose(out) != 0) {
-            std::fprintf(stderr, "kestrine-check: cannot write %s (%s)\n", argv[3],
+            std::fprintf(stderr, "kestrine-check: cannot write %s (%s)\n", svg,
                          std::strerror(errno));
             return 1;
         }
@@ -536,6 +554,6 @@ int runCheck(int argc, char** argv) {
         std::printf("%s\n", d.text.c_str());
     for (const std::string& line : r.summary)
         std::printf("%s\n", line.c_str());
-    if (options.compile_shaders) glfwTerminate();
+    glfwTerminate(); // when the X display gave the context
     return r.errors > 0 ? 1 : 0;
 }
