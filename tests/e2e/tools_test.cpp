@@ -331,3 +331,24 @@ TEST(CheckTool, DrawsTheTimelineOfTheBundledDemo) {
     EXPECT_EQ(models, wantModels);
     EXPECT_NEAR(music, 64.0, 0.1); // the bundled music, made 64 s long
 }
+
+// A render farm's split capture: GNU parallel runs two chunks as two jobs, without an X server,
+// into one folder; the result is byte for byte the whole capture.
+TEST(CaptureTool, ChunksRunByGnuParallelMakeTheWholeCapture) {
+    const std::string dir = workDir("parallel");
+    captureScene(dir);
+    const char* const headless = "env -u DISPLAY -u WAYLAND_DISPLAY";
+    run_result r =
+        run(dir, KESTRINE_CAPTURE_BIN, "scene.xml --out whole --size 64x48 --fps 10", headless);
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run(dir, "/usr/bin/parallel",
+            "--will-cite -j2 '" KESTRINE_CAPTURE_BIN
+            "' scene.xml --out chunks --size 64x48 --fps 10 --frames {} ::: 0:15 16:31",
+            headless);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> files = listing(dir + "/whole");
+    ASSERT_EQ(files.size(), 31u);
+    EXPECT_EQ(listing(dir + "/chunks"), files);
+    for (const std::string& f : files)
+        EXPECT_EQ(slurp(dir + "/chunks/" + f), slurp(dir + "/whole/" + f)) << f;
+}
