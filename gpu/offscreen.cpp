@@ -55,6 +55,7 @@ offscreen::~offscreen() {
     if (draw_fbo != read_fbo) glDeleteFramebuffers(1, &draw_fbo);
     glDeleteFramebuffers(1, &read_fbo);
     glDeleteRenderbuffers(3, renderbuffers);
+    if (pixel_buffers[0] != 0) glDeleteBuffers(2, pixel_buffers);
 }
 
 void offscreen::bind() const {
@@ -75,6 +76,39 @@ void offscreen::present() const {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void offscreen::startRead(int slot) const {
+    const auto size = GLsizeiptr(width) * height * 3;
+    if (pixel_buffers[0] == 0) {
+        glGenBuffers(2, pixel_buffers);
+        for (GLuint b : pixel_buffers) {
+            glBindBuffer(GL_PIXEL_PACK_BUFFER, b);
+            glBufferData(GL_PIXEL_PACK_BUFFER, size, nullptr, GL_STREAM_READ);
+        }
+    }
+    resolve();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read_fbo);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, pixel_buffers[slot]);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, draw_fbo);
+}
+
+void offscreen::finishRead(int slot, std::vector<unsigned char>& out) const {
+    const std::size_t row = std::size_t(width) * 3;
+    out.resize(row * std::size_t(height));
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, pixel_buffers[slot]);
+    const auto* rows = static_cast<const unsigned char*>(
+        glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, GLsizeiptr(out.size()), GL_MAP_READ_BIT));
+    // GL's rows run bottom up; images run top down.
+    if (rows)
+        for (int y = 0; y < height; ++y)
+            std::memcpy(out.data() + std::size_t(y) * row, rows + std::size_t(height - 1 - y) * row,
+                        row);
+    glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
 
 void offscreen::readRgb(std::vector<unsigned char>& out) const {

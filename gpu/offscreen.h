@@ -26,6 +26,12 @@ public:
     void present() const;
     // The last frame drawn, 3 bytes per pixel, top row first.
     void readRgb(std::vector<unsigned char>& out) const;
+    // Reading back without waiting: startRead copies the last frame drawn into pixel buffer
+    // `slot` (0 or 1) and returns; finishRead hands over what that slot holds, as readRgb does,
+    // waiting only if the copy has not finished. A frame read this way can be taken while the
+    // next one draws.
+    void startRead(int slot) const;
+    void finishRead(int slot, std::vector<unsigned char>& out) const;
 
     int frameWidth() const { return width; }
     int frameHeight() const { return height; }
@@ -37,6 +43,7 @@ private:
     int height = 0;
     GLuint draw_fbo = 0; // multisampled when samples > 0, else the same as read_fbo
     GLuint read_fbo = 0;
-    GLuint renderbuffers[3] = {0, 0, 0}; // colour and depth to draw, colour to read
+    GLuint renderbuffers[3] = {0, 0, 0};      // colour and depth to draw, colour to read
+    mutable GLuint pixel_buffers[2] = {0, 0}; // made on the first startRead
     std::string why;
 };

@@ -228,7 +228,7 @@ TEST(Check, SummarySaysWhatTheSceneHolds) {
         path + ": 0 error(s), 0 warning(s)",
         "timeline: 10 s (from 0 s to 10 s), 1 camera(s), 0 camera cut(s)",
         "assets: 0 texture(s), 1 shader(s), 1 mesh(es); 2 group(s) (2 root), 2 model(s)",
-        "shaders: not compiled (no display; run under xvfb-run -a to compile and link them)",
+        "shaders: not compiled (no OpenGL context from an X display or EGL)",
     };
     EXPECT_EQ(r.summary, want);
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -19,6 +20,7 @@
 #include "gpu/offscreen.h"
 #include "scene/scene.h"
 #include "tools/context.h"
+#include "tools/frame_writer.h"
 #include "tools/timeline.h"
 #include "tools/video.h"
 
@@ -26,9 +28,10 @@ namespace {
 
 const char* const kUsage =
     "usage: kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B] "
-    "[--video FILE.mp4] [--gl x11|egl]\n"
+    "[--video FILE.mp4] [--gl x11|egl] [--small-png]\n"
     "Renders the scene offline, frame k at k/fps seconds, until its cameras run out.\n"
-    "  --out DIR         PNG files DIR/frame_%06d.png\n"
+    "  --out DIR         PNG files DIR/frame_%06d.png, fast to write for an encoder\n"
+    "  --small-png       smaller PNG files (zlib's default level), slower to write\n"
     "  --video FILE.mp4  an H.264/AAC video with Music/evil-2005.ogg (needs ffmpeg)\n"
     "  --fps N           frames a second (default 60)\n"
     "  --size WxH        frame size (default 1920x1080)\n"
@@ -125,7 +128,9 @@ bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& 
             why = arg + " needs a value";
             return false;
         }
-        if (arg == "--out") {
+        if (arg == "--small-png") {
+            out.small_png = true;
+        } else if (arg == "--out") {
             out.out_dir = argv[++i];
         } else if (arg == "--gl") {
             if (!parseGlSource(argv[++i], out.gl)) {
@@ -224,18 +229,28 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     frame.width = o.width;
     frame.height = o.height;
     long delivered = 0;
+    // Each frame is read back while the next one draws: the frame handed on is one behind.
+    long pending = -1;
+    auto handOn = [&] {
+        target.finishRead(int(pending % 2), frame.pixels);
+        if (!sink(pending, frame)) return false;
+        ++delivered;
+        return true;
+    };
     // A stop signal ends the capture between frames: every frame delivered is whole.
     for (long k = o.first; (o.last < 0 || k <= o.last) && !stopRequested(); ++k) {
         at = frameTime(k, o.fps);
         // The player ends at the first frame without a camera, so that frame is not captured.
         if (!drawFrame(&s, model, s.projection)) break;
-        target.readRgb(frame.pixels);
-        if (!sink(k, frame)) {
+        target.startRead(int(k % 2));
+        if (pending >= 0 && !handOn()) {
+            pending = -1;
             delivered = -1;
             break;
         }
-        ++delivered;
+        pending = k;
     }
+    if (pending >= 0 && !handOn()) delivered = -1;
     s.timer = nullptr; // the clock goes with this call
     return delivered;
 }
@@ -285,26 +300,39 @@ int runCapture(int argc, char** argv) {
         }
     }
 
+    // PNG files are encoded side by side on two threads while the next frames draw; the video
+    // is fed in order on one. The pixels are those drawn, in order.
     video_pipe video;
-    progress_bar progress(o.first, last);
-    const long frames = captureFrames(s, o, target, [&](long k, const rgb_image& frame) {
-        if (!o.out_dir.empty() && !writePng(framePath(o.out_dir, k), frame, why)) {
-            why = "cannot write " + framePath(o.out_dir, k) + " (" + why + ")";
+    std::optional<frame_writer> pngs, videoFrames;
+    if (!o.out_dir.empty())
+        pngs.emplace(2, 4, [&o](long k, const rgb_image& frame, std::string& failed) {
+            std::string reason;
+            if (writePng(framePath(o.out_dir, k), frame, reason, !o.small_png)) return true;
+            failed = "cannot write " + framePath(o.out_dir, k) + " (" + reason + ")";
             return false;
-        }
-        if (!o.video_path.empty()) {
+        });
+    if (!o.video_path.empty())
+        videoFrames.emplace(1, 4, [&video](long, const rgb_image& frame, std::string& failed) {
+            if (video.write(frame.pixels.data(), frame.pixels.size(), failed)) return true;
+            failed = "ffmpeg stopped taking frames (" + failed + ")";
+            return false;
+        });
+    progress_bar progress(o.first, last);
+    long frames = captureFrames(s, o, target, [&](long k, const rgb_image& frame) {
+        if (pngs && !pngs->push(k, frame)) return false;
+        if (videoFrames) {
             // Started with the first frame, so that a range without a camera leaves no file.
             if (!video.running() && !video.start(ffmpegArguments(o, music), why)) return false;
-            if (!video.write(frame.pixels.data(), frame.pixels.size(), why)) {
-                why = "ffmpeg stopped taking frames (" + why + ")";
-                return false;
-            }
+            if (!videoFrames->push(k, frame)) return false;
         }
         progress.frame(k);
         return true;
     });
     progress.end();
-    if (frames < 0) return fail(why);
+    std::string failed;
+    if (pngs && !pngs->finish(failed)) frames = -1;
+    if (videoFrames && !videoFrames->finish(failed)) frames = -1;
+    if (frames < 0) return fail(failed.empty() ? why : failed);
     if (video.running() && !video.finish(why)) return fail("ffmpeg failed: " + why);
     if (stopRequested()) {
         sayInterrupted(o, frames, last);

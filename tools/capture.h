@@ -22,6 +22,7 @@ struct capture_options {
     long first = 0; // A of --frames A:B
     long last = -1; // B, included; -1 until the cameras run out
     gl_source gl = gl_source::automatic;
+    bool small_png = false; // zlib's default level instead of its fastest
 };
 
 // Reads `kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B]

@@ -11,5 +11,7 @@ struct rgb_image {
 };
 
 // Writes the image to path through a temporary file renamed into place, so that a capture cut
-// short never leaves a half-written frame under the frame's name. False with the reason.
-bool writePng(const std::string& path, const rgb_image& image, std::string& why);
+// short never leaves a half-written frame under the frame's name. `fast` takes zlib's fastest
+// level and no row filter (frames for an encoder: much quicker, larger files). False with the
+// reason.
+bool writePng(const std::string& path, const rgb_image& image, std::string& why, bool fast = false);
