@@ -187,8 +187,10 @@ bool assetsUsable(const scene& sc, const std::string& path) {
         const program_report r = checkProgram(sources[0], sources[1]);
         if (r.vertex_compiled && r.fragment_compiled && r.linked) continue;
         usable = false;
-        const std::string where = path + ":" + std::to_string(a.line) + ": error: shader" +
-                                  (a.named ? " " + quoted(a.name) : "") + ": ";
+        // Built step by step: GCC 12 warns falsely (-Wrestrict) about one long sum of strings.
+        std::string where = path + ":" + std::to_string(a.line) + ": error: shader";
+        if (a.named) where += ' ' + quoted(a.name);
+        where += ": ";
         if (!r.vertex_compiled)
             std::fprintf(stderr, "%s%s does not compile:\n%s\n", where.c_str(),
                          quoted(a.file).c_str(), r.vertex_log.c_str());

@@ -204,8 +204,8 @@ std::vector<std::string> ffmpegArguments(const capture_options& o, const std::st
                            // Silence after the music ends, and the video's length decides.
                            "-af", "apad", "-shortest"});
     }
-    a.insert(a.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
-                       "-movflags", "+faststart", o.video_path});
+    a.insert(a.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
+                       "yuv420p", "-movflags", "+faststart", o.video_path});
     return a;
 }
 
@@ -255,6 +255,45 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     return delivered;
 }
 
+capture_output::capture_output(const capture_options& o, std::string music)
+    : options(o), music(std::move(music)) {
+    if (!o.out_dir.empty())
+        pngs.emplace(2, 4, [this](long k, const rgb_image& frame, std::string& failed) {
+            std::string reason;
+            const std::string path = framePath(options.out_dir, k);
+            if (writePng(path, frame, reason, !options.small_png)) return true;
+            failed = "cannot write " + path + " (" + reason + ")";
+            return false;
+        });
+    if (!o.video_path.empty())
+        frames.emplace(1, 4, [this](long, const rgb_image& frame, std::string& failed) {
+            if (video.write(frame.pixels.data(), frame.pixels.size(), failed)) return true;
+            failed = "ffmpeg stopped taking frames (" + failed + ")";
+            return false;
+        });
+}
+
+bool capture_output::take(long k, const rgb_image& frame) {
+    if (pngs && !pngs->push(k, frame)) return false;
+    if (!frames) return true;
+    // Started with the first frame, so that a range without a camera leaves no file.
+    if (!video.running() && !video.start(ffmpegArguments(options, music), why)) return false;
+    return frames->push(k, frame);
+}
+
+bool capture_output::finish(std::string& reason) {
+    std::string failed;
+    bool ok = why.empty();
+    if (pngs && !pngs->finish(failed)) ok = false;
+    if (frames && !frames->finish(failed)) ok = false;
+    if (ok && video.running() && !video.finish(failed)) {
+        failed = "ffmpeg failed: " + failed;
+        ok = false;
+    }
+    reason = !why.empty() ? why : failed;
+    return ok;
+}
+
 int runCapture(int argc, char** argv) {
     if (answersHelpOrVersion(argc, argv, "kestrine-capture", kUsage)) return 0;
     capture_options o;
@@ -300,40 +339,15 @@ int runCapture(int argc, char** argv) {
         }
     }
 
-    // PNG files are encoded side by side on two threads while the next frames draw; the video
-    // is fed in order on one. The pixels are those drawn, in order.
-    video_pipe video;
-    std::optional<frame_writer> pngs, videoFrames;
-    if (!o.out_dir.empty())
-        pngs.emplace(2, 4, [&o](long k, const rgb_image& frame, std::string& failed) {
-            std::string reason;
-            if (writePng(framePath(o.out_dir, k), frame, reason, !o.small_png)) return true;
-            failed = "cannot write " + framePath(o.out_dir, k) + " (" + reason + ")";
-            return false;
-        });
-    if (!o.video_path.empty())
-        videoFrames.emplace(1, 4, [&video](long, const rgb_image& frame, std::string& failed) {
-            if (video.write(frame.pixels.data(), frame.pixels.size(), failed)) return true;
-            failed = "ffmpeg stopped taking frames (" + failed + ")";
-            return false;
-        });
+    capture_output output(o, music);
     progress_bar progress(o.first, last);
     long frames = captureFrames(s, o, target, [&](long k, const rgb_image& frame) {
-        if (pngs && !pngs->push(k, frame)) return false;
-        if (videoFrames) {
-            // Started with the first frame, so that a range without a camera leaves no file.
-            if (!video.running() && !video.start(ffmpegArguments(o, music), why)) return false;
-            if (!videoFrames->push(k, frame)) return false;
-        }
+        if (!output.take(k, frame)) return false;
         progress.frame(k);
         return true;
     });
     progress.end();
-    std::string failed;
-    if (pngs && !pngs->finish(failed)) frames = -1;
-    if (videoFrames && !videoFrames->finish(failed)) frames = -1;
-    if (frames < 0) return fail(failed.empty() ? why : failed);
-    if (video.running() && !video.finish(why)) return fail("ffmpeg failed: " + why);
+    if (!output.finish(why) || frames < 0) return fail(why);
     if (stopRequested()) {
         sayInterrupted(o, frames, last);
         endByStopSignal();

@@ -1,10 +1,13 @@
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/context.h"
+#include "tools/frame_writer.h"
 #include "tools/png.h"
+#include "tools/video.h"
 
 class scene;
 class offscreen;
@@ -48,6 +51,25 @@ using frame_sink = std::function<bool(long k, const rgb_image& frame)>;
 // The scene's clock is replaced. Returns the frames delivered, or -1 when the sink failed.
 long captureFrames(scene& s, const capture_options& options, const offscreen& target,
                    const frame_sink& sink);
+
+// Where captured frames go: PNG files encoded side by side on two threads, and the video fed
+// in order to ffmpeg on one, while the next frames draw.
+class capture_output {
+public:
+    // For options' --out and --video; `music` is muxed into the video when not empty.
+    capture_output(const capture_options& options, std::string music);
+    // Hands frame k on; false once writing has failed.
+    bool take(long k, const rgb_image& frame);
+    // Waits for every frame handed on and closes the video; false with the reason.
+    bool finish(std::string& why);
+
+private:
+    const capture_options& options;
+    std::string music;
+    std::string why; // the video could not start
+    video_pipe video;
+    std::optional<frame_writer> pngs, frames;
+};
 
 // The tool. Returns 0 on success, 1 on a failure, 2 for a wrong command line.
 int runCapture(int argc, char** argv);
