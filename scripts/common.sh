@@ -11,6 +11,7 @@ PACKAGES=(
     xvfb xauth xdotool libgl1-mesa-dri libegl-dev libegl-mesa0
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
     libpng-dev ffmpeg libxml2-utils libvorbis-dev parallel
+    dpkg-dev lintian help2man
 )
 
 install_missing() {

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The Debian package from a plain Release build (no sanitizer, no fuzzing, no tests): its files,
+# its dependencies, lintian's verdict, and the unpacked programs run from where dpkg -x put them.
+# usage: package_test.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+src=$1
+build=$2
+fail() {
+    echo "package: $*"
+    exit 1
+}
+
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+rm -f "$build"/kestrine_*.deb
+(cd "$build" && cpack >/dev/null)
+deb=$(ls "$build"/kestrine_*.deb)
+
+files=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in ./usr/bin/kestrine ./usr/bin/kestrine-preview ./usr/bin/kestrine-check \
+    ./usr/bin/kestrine-capture ./usr/share/kestrine/scene.xsd ./usr/share/kestrine/demo/demo.xml \
+    ./usr/share/kestrine/demo/Music/evil-2005.ogg ./usr/share/doc/kestrine/copyright \
+    ./usr/share/man/man1/kestrine.1.gz ./usr/share/man/man1/kestrine-preview.1.gz \
+    ./usr/share/man/man1/kestrine-check.1.gz ./usr/share/man/man1/kestrine-capture.1.gz; do
+    grep -qxF "$f" <<<"$files" || fail "$f is missing"
+done
+if grep -E '_tests|_bench|_fuzz|x11_close|make-assets' <<<"$files"; then
+    fail "test, benchmark or generator files are in the package"
+fi
+[ "$(grep -c '^\./usr/bin/.' <<<"$files")" -eq 4 ] || fail "not exactly the four programs"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in ffmpeg libgl1-mesa-dri libegl-mesa0 libc6 libglfw3 libglew2.2 libsdl2-mixer-2.0-0 \
+    libpng16-16 libtinyxml2-9 libvorbisfile3 libegl1; do
+    grep -qE "(^|, )$d( |,|$)" <<<"$depends" || fail "Depends lacks $d: $depends"
+done
+
+lintian --fail-on error "$deb" >"$build/lintian.txt" 2>&1 || {
+    cat "$build/lintian.txt"
+    fail "lintian reports errors"
+}
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+[ "$("$root/usr/bin/kestrine-check" --version)" = "kestrine-check 1.0.0" ] ||
+    fail "the unpacked kestrine-check does not say its version"
+(cd "$root/usr/share/kestrine/demo" &&
+    env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/kestrine-capture" demo.xml \
+        --out "$root/frames" --size 160x90 --frames 0:2 >/dev/null 2>&1) ||
+    fail "the unpacked kestrine-capture cannot capture without an X server"
+[ "$(ls "$root/frames" | wc -l)" -eq 3 ] || fail "the headless capture did not write 3 frames"
+echo "package: $(basename "$deb"): files, dependencies and lintian as they should be; the unpacked tools run"
