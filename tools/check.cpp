@@ -23,6 +23,26 @@
 
 namespace {
 
+// The valid name closest to a misspelt one, or "" when none is close.
+std::string closest(const std::string& name, const std::vector<std::string>& valid) {
+    const auto lower = [](std::string t) {
+        for (char& c : t)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    std::string best;
+    std::size_t best_distance = std::max<std::size_t>(2, name.size() / 3) + 1;
+    for (const std::string& v : valid) {
+        // A difference of case alone is the closest there is.
+        const std::size_t d = lower(v) == lower(name) ? 0 : editDistance(name, v);
+        if (d < best_distance) {
+            best = v;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
 const char* const kMusicFile = "Music/evil-2005.ogg"; // relative to the working directory
 
 std::string seconds(double t) {
@@ -184,26 +204,6 @@ void checker::checkAsset(const asset_record& a) {
         checkTexture(a.line, label, a.file);
     else
         checkMesh(a.line, label, a.file);
-}
-
-// The valid name closest to a misspelt one, or "" when none is close.
-std::string closest(const std::string& name, const std::vector<std::string>& valid) {
-    const auto lower = [](std::string t) {
-        for (char& c : t)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        return t;
-    };
-    std::string best;
-    std::size_t best_distance = std::max<std::size_t>(2, name.size() / 3) + 1;
-    for (const std::string& v : valid) {
-        // A difference of case alone is the closest there is.
-        const std::size_t d = lower(v) == lower(name) ? 0 : editDistance(name, v);
-        if (d < best_distance) {
-            best = v;
-            best_distance = d;
-        }
-    }
-    return best;
 }
 
 void checker::checkPassedOver(const passed_over& p) {
@@ -395,15 +395,10 @@ void checker::use(std::map<std::string, asset_decl>& table, const char* kind,
         found->second.used = true;
         return;
     }
-    std::string best;
-    std::size_t best_distance = std::max<std::size_t>(2, name.size() / 3) + 1;
-    for (const auto& [other, decl] : table) {
-        const std::size_t d = editDistance(name, other);
-        if (d < best_distance) {
-            best = other;
-            best_distance = d;
-        }
-    }
+    std::vector<std::string> names;
+    for (const auto& [other, decl] : table)
+        names.push_back(other);
+    const std::string best = closest(name, names);
     std::string what = std::string("no ") + kind + " named " + quoted(name);
     if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
     add(diagnostic::warning, line, "model", what + "; the model is not drawn");
