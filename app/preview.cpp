@@ -184,22 +184,15 @@ bool assetsUsable(const scene& sc, const std::string& path) {
             std::ifstream in(i == 0 ? a.file : a.fragment, std::ios::binary);
             sources[i].assign(std::istreambuf_iterator<char>(in), {});
         }
-        const program_report r = checkProgram(sources[0], sources[1]);
-        if (r.vertex_compiled && r.fragment_compiled && r.linked) continue;
+        const std::vector<std::string> failures =
+            programFailures(checkProgram(sources[0], sources[1]), a.file, a.fragment);
+        if (failures.empty()) continue;
         usable = false;
         // Built step by step: GCC 12 warns falsely (-Wrestrict) about one long sum of strings.
         std::string where = path + ":" + std::to_string(a.line) + ": error: shader";
         if (a.named) where += ' ' + quoted(a.name);
-        where += ": ";
-        if (!r.vertex_compiled)
-            std::fprintf(stderr, "%s%s does not compile:\n%s\n", where.c_str(),
-                         quoted(a.file).c_str(), r.vertex_log.c_str());
-        if (!r.fragment_compiled)
-            std::fprintf(stderr, "%s%s does not compile:\n%s\n", where.c_str(),
-                         quoted(a.fragment).c_str(), r.fragment_log.c_str());
-        if (r.vertex_compiled && r.fragment_compiled)
-            std::fprintf(stderr, "%sthe program does not link:\n%s\n", where.c_str(),
-                         r.link_log.c_str());
+        for (const std::string& failure : failures)
+            std::fprintf(stderr, "%s: %s\n", where.c_str(), failure.c_str());
     }
     return usable;
 }

@@ -112,20 +112,6 @@ void offscreen::finishRead(int slot, std::vector<unsigned char>& out) const {
 }
 
 void offscreen::readRgb(std::vector<unsigned char>& out) const {
-    resolve();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, read_fbo);
-    const std::size_t row = std::size_t(width) * 3;
-    out.resize(row * std::size_t(height));
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, out.data());
-    // GL's rows run bottom up; images run top down.
-    std::vector<unsigned char> swap(row);
-    for (int y = 0; y < height / 2; ++y) {
-        unsigned char* a = out.data() + std::size_t(y) * row;
-        unsigned char* b = out.data() + std::size_t(height - 1 - y) * row;
-        std::memcpy(swap.data(), a, row);
-        std::memcpy(a, b, row);
-        std::memcpy(b, swap.data(), row);
-    }
-    glBindFramebuffer(GL_FRAMEBUFFER, draw_fbo);
+    startRead(0);
+    finishRead(0, out);
 }

@@ -77,3 +77,15 @@ program_report checkProgram(const std::string& vertex_source, const std::string&
     glDeleteProgram(program);
     return r;
 }
+
+std::vector<std::string> programFailures(const program_report& r, const std::string& vertex_path,
+                                         const std::string& fragment_path) {
+    std::vector<std::string> failures;
+    if (!r.vertex_compiled)
+        failures.push_back("\"" + vertex_path + "\" does not compile:\n" + r.vertex_log);
+    if (!r.fragment_compiled)
+        failures.push_back("\"" + fragment_path + "\" does not compile:\n" + r.fragment_log);
+    if (r.vertex_compiled && r.fragment_compiled && !r.linked)
+        failures.push_back("the program does not link:\n" + r.link_log);
+    return failures;
+}

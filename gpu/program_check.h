@@ -19,6 +19,11 @@ struct program_report {
     std::vector<std::string> misplaced_inputs;
 };
 
+// What failed, each as one message naming the file: "\"v.vert\" does not compile:\n<log>",
+// or "the program does not link:\n<log>". Empty when the program compiled and linked.
+std::vector<std::string> programFailures(const program_report& r, const std::string& vertex_path,
+                                         const std::string& fragment_path);
+
 // Compiles and links the two sources (the texts, not paths) on the current context and deletes
 // everything it created. Needs a current 3.3 context.
 program_report checkProgram(const std::string& vertex_source, const std::string& fragment_source);

@@ -608,8 +608,7 @@ void scene::noteNumber(const XMLElement* e, const char* name, bool integer, doub
 
 void scene::warnAsset(asset_record& r, const std::string& what) {
     r.failed = true;
-    const char* const kinds[] = {"texture", "shader", "mesh"};
-    std::string text = file + ":" + std::to_string(r.line) + ": warning: " + kinds[r.kind];
+    std::string text = file + ":" + std::to_string(r.line) + ": warning: " + r.element();
     if (r.named) text += " " + quoted(r.name);
     report(diagnostic::warning, r.line, text + ": " + what);
 }

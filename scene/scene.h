@@ -49,6 +49,12 @@ struct asset_record {
     std::string file;      // "filename", or a shader's "vertex"
     std::string fragment;  // a shader's "fragment"
     bool failed = false;   // loaded, but unusable: texture 0, mesh unread, program 0
+
+    // "texture", "shader" or "mesh".
+    const char* element() const {
+        const char* const names[] = {"texture", "shader", "mesh"};
+        return names[kind];
+    }
 };
 
 // Something of the scene file that the player passes over, or reads otherwise than written: an

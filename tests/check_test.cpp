@@ -12,6 +12,7 @@
 
 #include "tests/png_read.h"
 #include "tools/timeline.h"
+#include "tools/timeline_svg.h"
 
 namespace {
 
@@ -258,7 +259,7 @@ TEST(Timeline, FollowsTheWindowsAsThePlayerDoes) {
     EXPECT_FALSE(tl.endless);
     EXPECT_EQ(tl.end, 30.0);
     EXPECT_TRUE(tl.gaps.empty());
-    EXPECT_EQ(tl.cuts, 2);
+    EXPECT_EQ(tl.cuts, (std::vector<double>{8.0, 15.0}));
     EXPECT_TRUE(tl.plays(30.0));
     EXPECT_FALSE(tl.plays(30.001));
 
@@ -280,7 +281,17 @@ TEST(Timeline, FollowsTheWindowsAsThePlayerDoes) {
     // The longest window a file can give is looked at window by window, not second by second.
     tl = cameraTimeline({still(0, 4294967295u), still(5, 6)});
     EXPECT_EQ(tl.end, 4294967295.0);
-    EXPECT_EQ(tl.cuts, 2);
+    EXPECT_EQ(tl.cuts, (std::vector<double>{5.0, 6.0}));
+    // So is its picture: a handful of ticks on the axis.
+    const char text[] = R"(<scene><camera start="0" end="4294967295" eye_x="0" eye_y="0" eye_z="3"
+        up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/></scene>)";
+    load_options options;
+    options.load_assets = false;
+    options.trace = nullptr;
+    options.text = text;
+    options.text_size = sizeof text - 1;
+    const scene s("long.xml", options);
+    EXPECT_LT(timelineSvg(s, "long.xml", -1.0).size(), 4000u);
 }
 
 TEST(Png, WritesAndReadsBackAndRejectsOtherFiles) {

@@ -175,8 +175,7 @@ void checker::declare(std::map<std::string, asset_decl>& table, const std::strin
 }
 
 void checker::checkAsset(const asset_record& a) {
-    const char* const kinds[] = {"texture", "shader", "mesh"};
-    const char* kind = kinds[a.kind];
+    const char* kind = a.element();
     const std::string label = a.named ? std::string(kind) + " " + quoted(a.name) : kind;
     if (a.kind == asset_record::shader_kind) {
         if (!a.complete) {
@@ -311,13 +310,8 @@ void checker::checkProgramFiles(const asset_record& a, const std::string& label)
     if (!options.compile_shaders) return;
 
     const program_report r = checkProgram(vertex_source, fragment_source);
-    if (!r.vertex_compiled)
-        add(diagnostic::error, line, label, quoted(vertex) + " does not compile:\n" + r.vertex_log);
-    if (!r.fragment_compiled)
-        add(diagnostic::error, line, label,
-            quoted(fragment) + " does not compile:\n" + r.fragment_log);
-    if (r.vertex_compiled && r.fragment_compiled && !r.linked)
-        add(diagnostic::error, line, label, "the program does not link:\n" + r.link_log);
+    for (const std::string& failure : programFailures(r, vertex, fragment))
+        add(diagnostic::error, line, label, failure);
     for (const std::string& u : r.missing_uniforms)
         add(diagnostic::warning, line, label,
             "the program has no active uniform " + quoted(u) + "; the drawing's matrix is lost");
@@ -459,7 +453,7 @@ std::vector<std::string> checker::summary(const timeline& tl) const {
     else
         when = seconds(tl.end) + " (from 0 s to " + seconds(tl.end) + ")";
     lines.push_back("timeline: " + when + ", " + std::to_string(s->cameras.size()) +
-                    " camera(s), " + std::to_string(tl.cuts) + " camera cut(s)");
+                    " camera(s), " + std::to_string(tl.cuts.size()) + " camera cut(s)");
     std::size_t descriptors = 0;
     const std::size_t groups = countGroups(s->groups, descriptors);
     lines.push_back("assets: " + std::to_string(textures.size()) + " texture(s), " +

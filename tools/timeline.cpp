@@ -3,17 +3,7 @@
 
 #include <algorithm>
 
-namespace {
-
-// The camera that films at t: the last active one in file order, or -1.
-int filming(const std::vector<camera>& cameras, double t) {
-    int who = -1;
-    for (std::size_t i = 0; i < cameras.size(); ++i)
-        if (cameras[i].is_on_time(t)) who = int(i);
-    return who;
-}
-
-} // namespace
+#include "app/playhead.h"
 
 timeline cameraTimeline(const std::vector<camera>& cameras) {
     timeline tl;
@@ -59,13 +49,14 @@ timeline cameraTimeline(const std::vector<camera>& cameras) {
     std::sort(events.begin(), events.end());
     events.erase(std::unique(events.begin(), events.end()), events.end());
     if (tl.filmed) {
-        int previous = filming(cameras, 0.0);
+        int previous = filmingCamera(cameras, 0.0);
         for (std::size_t i = 0; i < events.size() && events[i] <= last; ++i) {
             const double next = i + 1 < events.size() ? events[i + 1] : events[i] + 1.0;
             for (double t : {events[i], (events[i] + next) / 2.0}) {
                 if (t > last) break;
-                const int now = filming(cameras, t);
-                if (now != previous) ++tl.cuts;
+                const int now = filmingCamera(cameras, t);
+                // Just after a window ends, the change is taken to be at its end.
+                if (now != previous) tl.cuts.push_back(events[i]);
                 previous = now;
             }
         }

@@ -16,7 +16,7 @@ struct timeline {
     bool endless = false;         // a camera whose start equals its end films at every time
     bool filmed = false;          // some camera films second 0; false means the first frame ends it
     double end = 0.0;             // the last second filmed without a break from 0, when filmed
-    int cuts = 0;                 // changes of the filming camera while the demo plays
+    std::vector<double> cuts;     // when the filming camera changes while the demo plays
     std::vector<camera_gap> gaps; // every stretch without a camera, from 0 to the last window
     // Whether the player would still be running at scene time t.
     bool plays(double t) const { return endless || (filmed && t >= 0.0 && t <= end); }

@@ -2,11 +2,11 @@
 #include "tools/timeline_svg.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include <vorbis/vorbisfile.h>
 
-#include "app/playhead.h"
 #include "scene/scene.h"
 #include "tools/timeline.h"
 
@@ -88,23 +88,21 @@ std::string timelineSvg(const scene& s, const std::string& title, double musicSe
 
     const double bottom = d.y();
     std::string marks;
-    // Cuts: the filming camera changes; whole-second windows change at most every half second.
-    int before = -1;
-    for (double t = 0.0; t <= d.end; t += 0.5) {
-        const int now = filmingCamera(s.cameras, t);
-        if (now >= 0 && before >= 0 && now != before)
-            marks += "<line class=\"cut\" data-time=\"" + number(t) + "\" x1=\"" + number(d.x(t)) +
-                     "\" x2=\"" + number(d.x(t)) + "\" y1=\"" + number(kTop) + "\" y2=\"" +
-                     number(bottom) + "\" stroke=\"#333\" stroke-dasharray=\"4 3\"/>\n";
-        before = now;
-    }
+    for (double t : tl.cuts)
+        marks += "<line class=\"cut\" data-time=\"" + number(t) + "\" x1=\"" + number(d.x(t)) +
+                 "\" x2=\"" + number(d.x(t)) + "\" y1=\"" + number(kTop) + "\" y2=\"" +
+                 number(bottom) + "\" stroke=\"#333\" stroke-dasharray=\"4 3\"/>\n";
     for (const camera_gap& g : tl.gaps)
         marks += "<rect class=\"gap\" data-start=\"" + number(g.from) + "\" data-end=\"" +
                  number(g.to) + "\" x=\"" + number(d.x(g.from)) + "\" y=\"" + number(kTop - 8) +
                  "\" width=\"" + number(std::max(2.0, d.x(g.to) - d.x(g.from))) + "\" height=\"" +
                  number(bottom - kTop + 8) + "\" fill=\"#e04040\" opacity=\"0.3\"/>\n";
     std::string axis;
-    const double step = d.end > 120 ? 30 : d.end > 30 ? 10 : d.end > 10 ? 2 : 1;
+    // About ten ticks at 1, 2 or 5 times a power of ten, however long the axis.
+    const double power = std::pow(10.0, std::floor(std::log10(d.end / 10.0)));
+    double step = power;
+    for (double m : {2.0, 5.0})
+        if (d.end / step > 12.0) step = power * m;
     for (double t = 0.0; t <= d.end + 1e-9; t += step)
         axis += "<text x=\"" + number(d.x(t)) + "\" y=\"" + number(kTop - 12) +
                 "\" text-anchor=\"middle\">" + number(t) + " s</text>\n";
