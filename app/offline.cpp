@@ -22,6 +22,17 @@ void settleGroup(group& g, double t) {
 
 } // namespace
 
+double frameTime(long k, int fps) {
+    return double(k) / double(fps);
+}
+
+void settleForFrame(scene& s, long k, int fps) {
+    if (k > 0)
+        settleAt(s, frameTime(k - 1, fps));
+    else
+        unsettle(s);
+}
+
 void settleAt(scene& s, double previous) {
     for (camera& c : s.cameras) {
         if (c.is_on_time(previous))

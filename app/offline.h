@@ -2,6 +2,15 @@
 
 class scene;
 
+// Scene time of frame k at `fps` frames a second: k / fps, computed the same way for every frame
+// so that a capture split at any frame meets the whole one exactly, and the web page's held
+// frames meet the capture's.
+double frameTime(long k, int fps);
+
+// Puts the scene's kept state where the player has it just before drawing frame k at `fps`:
+// after frame k - 1, or as loaded for frame 0.
+void settleForFrame(scene& s, long k, int fps);
+
 // Puts the state that the scene keeps between frames (moving cameras, curve translations,
 // timed rotations) where the player would have it right after drawing a frame at time
 // `previous`, so that the next frame drawn after a jump in time matches uninterrupted

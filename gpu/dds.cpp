@@ -42,6 +42,10 @@ bool ddsUsable(DdsStatus status) {
            status != DdsStatus::UnknownFormat;
 }
 
+bool ddsFitsWebGL(const DdsImage& img) {
+    return img.width % 4 == 0 && img.height % 4 == 0;
+}
+
 const char* ddsStatusText(DdsStatus status) {
     switch (status) {
     case DdsStatus::Ok:

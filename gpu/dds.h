@@ -52,6 +52,10 @@ struct DdsImage {
 // count, after the 1x1 level, or at the first level that does not lie wholly in the bytes given.
 DdsImage readDDS(const unsigned char* bytes, std::size_t size);
 
+// Whether WebGL takes the image: it refuses S3TC data whose top level's width or height is not
+// a multiple of 4.
+bool ddsFitsWebGL(const DdsImage& img);
+
 // Reads from `in` the header and as much data as the header's levels need, never more than the
 // stream holds: memory grows only with the bytes actually read.
 std::vector<unsigned char> readDdsFile(std::FILE* in);

@@ -205,6 +205,7 @@ bool readFloat(const char*& p, const char* e, float& out) {
     skipSpace(p, e);
     if (p == e) return false;
     if (readPlainFloat(p, e, out)) return true;
+#ifdef __cpp_lib_to_chars // the web build's C++ library has no floating-point from_chars
     const char* d = *p == '-' ? p + 1 : p;
     if (d != e && (isDigit(*d) || *d == '.')) {
         float v = 0.0f;
@@ -215,6 +216,7 @@ bool readFloat(const char*& p, const char* e, float& out) {
             return true;
         }
     }
+#endif
     bool convert = false;
     const char* start = p;
     p = scanFloatText(p, e, convert);

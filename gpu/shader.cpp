@@ -7,6 +7,10 @@
 #include <utility>
 #include <vector>
 
+#ifdef __EMSCRIPTEN__
+#include "gpu/glsl_es.h"
+#endif
+
 namespace {
 
 bool readWhole(const char* path, std::string& out) {
@@ -31,7 +35,12 @@ template <typename Query, typename Fetch> void printLog(GLuint object, Query que
 
 void compile(GLuint object, const char* path, const std::string& source) {
     std::printf("Compiling shader : %s\n", path);
+#ifdef __EMSCRIPTEN__
+    const std::string es = toGlslEs(source);
+    const char* text = es.c_str();
+#else
     const char* text = source.c_str();
+#endif
     glShaderSource(object, 1, &text, nullptr);
     glCompileShader(object);
     printLog(object, glGetShaderiv, glGetShaderInfoLog);

@@ -6,6 +6,10 @@
 
 #include "gpu/dds.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten/emscripten.h>
+#endif
+
 GLuint loadDDS(const char* path) {
     std::FILE* in = std::fopen(path, "rb");
     if (!in) {
@@ -21,6 +25,16 @@ GLuint loadDDS(const char* path) {
     if (img.status == DdsStatus::HeaderCut)
         std::printf("%s: %s\n", path, ddsStatusText(img.status));
     if (!ddsUsable(img.status)) return 0;
+#ifdef __EMSCRIPTEN__
+    // WebGL would refuse every level; say why the texture is missing instead.
+    if (!ddsFitsWebGL(img)) {
+        emscripten_log(EM_LOG_CONSOLE | EM_LOG_WARN,
+                       "%s: %ux%u is not a multiple of 4 pixels, which WebGL needs for S3TC "
+                       "textures; drawn as texture 0",
+                       path, unsigned(img.width), unsigned(img.height));
+        return 0;
+    }
+#endif
 
     GLuint name = 0;
     glGenTextures(1, &name);

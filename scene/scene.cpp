@@ -183,7 +183,7 @@ void scene::readTextures(bool build) {
         opening(r.file.c_str());
         texture t(r.file.c_str());
         if (t.texture_id == 0)
-            warnAsset(r, quoted(r.file) + " loads as texture 0; its models draw untextured");
+            warnAsset(r, ::quoted(r.file) + " loads as texture 0; its models draw untextured");
         // A refused duplicate is kept in the pool too: it is deleted with the rest.
         pool.keep(gl_pool::textures, t.texture_id);
         resources.textures.try_emplace(r.name, std::move(t));
@@ -215,10 +215,10 @@ void scene::readShaders(bool build) {
             // What the load itself shows; whether the sources compile, only the driver's log
             // (and kestrine-check) tells.
             if (program == 0)
-                warnAsset(r, "cannot read vertex file " + quoted(r.file) +
+                warnAsset(r, "cannot read vertex file " + ::quoted(r.file) +
                                  "; the program is 0 and its models are not drawn");
             else if (!std::ifstream(fragment).is_open())
-                warnAsset(r, "cannot read fragment file " + quoted(r.fragment) +
+                warnAsset(r, "cannot read fragment file " + ::quoted(r.fragment) +
                                  "; it compiled as an empty source");
         }
     } catch (const std::exception& ex) {
@@ -234,7 +234,7 @@ void scene::readMeshes(bool build) {
             if (!build || !r.complete || !r.named) continue;
             opening(r.file.c_str());
             modelo m(r.file.c_str(), "", glm::vec3(0.5f, 0.5f, 0.5f));
-            if (!m.loaded) warnAsset(r, quoted(r.file) + " could not be read; the mesh is empty");
+            if (!m.loaded) warnAsset(r, ::quoted(r.file) + " could not be read; the mesh is empty");
             pool.keep(gl_pool::vertex_arrays, m.vertex_array);
             for (GLuint b : {m.vertex_buffer, m.uv_buffer, m.normal_buffer})
                 pool.keep(gl_pool::buffers, b);
@@ -609,7 +609,7 @@ void scene::noteNumber(const XMLElement* e, const char* name, bool integer, doub
 void scene::warnAsset(asset_record& r, const std::string& what) {
     r.failed = true;
     std::string text = file + ":" + std::to_string(r.line) + ": warning: " + r.element();
-    if (r.named) text += " " + quoted(r.name);
+    if (r.named) text += " " + ::quoted(r.name);
     report(diagnostic::warning, r.line, text + ": " + what);
 }
 

@@ -12,12 +12,18 @@ PACKAGES=(
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
     libpng-dev ffmpeg libxml2-utils libvorbis-dev parallel
     dpkg-dev lintian help2man
+    emscripten chromium
 )
+# What scripts/web needs: Emscripten with its prebuilt system libraries, and GLM's headers.
+WEB_PACKAGES=(cmake make python3 libglm-dev emscripten)
 
+# install_missing [PACKAGE...]: those given, or PACKAGES.
 install_missing() {
+    local wanted=("$@")
+    [ ${#wanted[@]} -eq 0 ] && wanted=("${PACKAGES[@]}")
     local missing=()
     local p
-    for p in "${PACKAGES[@]}"; do
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
             missing+=("$p")
     done

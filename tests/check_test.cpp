@@ -78,6 +78,11 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
          "2: warning: texture \"t\": \"" + kData +
              "/dds/dxt1_64x64_partial.dds\" has 3 of 7 mip-map levels, down to 16x16; an "
              "incomplete chain samples black under default filtering"},
+        {"size WebGL refuses",
+         "<texture name=\"t\" filename=\"" + kData + "/dds/dxt1_8x2_full.dds\"/>",
+         "2: warning: texture \"t\": \"" + kData +
+             "/dds/dxt1_8x2_full.dds\" is 8x2, not a multiple of 4 pixels wide and high; it "
+             "will not show in a web browser"},
         {"OBJ face rejected", "<mesh name=\"m\" filename=\"" + bad + "\"/>",
          "2: error: mesh \"m\": \"" + bad +
              "\" line 3: a face is not in the form v/vt/vn v/vt/vn v/vt/vn; the mesh is left "

@@ -8,8 +8,8 @@ import re
 import subprocess
 import sys
 
-FOLDERS = ["app", "audio", "camera", "gpu", "graph", "scene", "tools"]
-ABOVE = {"app", "tools"}
+FOLDERS = ["app", "audio", "camera", "gpu", "graph", "scene", "tools", "web"]
+ABOVE = {"app", "tools", "web"}
 FORBIDDEN = re.compile(r"lib(GL|GLX|OpenGL|EGL|glfw|GLEW|SDL2|png)[-.]", re.I)
 
 

@@ -170,10 +170,6 @@ bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& 
     return why.empty();
 }
 
-double frameTime(long k, int fps) {
-    return double(k) / double(fps);
-}
-
 std::string framePath(const std::string& dir, long k) {
     char name[32];
     std::snprintf(name, sizeof name, "frame_%06ld.png", k);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/offline.h"
 #include "tools/context.h"
 #include "tools/frame_writer.h"
 #include "tools/png.h"
@@ -31,10 +32,6 @@ struct capture_options {
 // Reads `kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B]
 // [--video FILE.mp4]`. False with the reason.
 bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& why);
-
-// Scene time of frame k: k / fps, computed the same way for every frame so that a capture split
-// at any frame meets the whole one exactly.
-double frameTime(long k, int fps);
 
 // dir/frame_000042.png: numbered by the frame's number in the whole demo.
 std::string framePath(const std::string& dir, long k);

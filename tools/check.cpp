@@ -264,6 +264,10 @@ void checker::checkTexture(int line, const std::string& label, const std::string
     } else if (img.status != DdsStatus::Ok) {
         add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
     }
+    if (!ddsFitsWebGL(img))
+        add(diagnostic::warning, line, label,
+            quoted(file) + " is " + std::to_string(img.width) + "x" + std::to_string(img.height) +
+                ", not a multiple of 4 pixels wide and high; it will not show in a web browser");
 }
 
 void checker::checkMesh(int line, const std::string& label, const std::string& file) {

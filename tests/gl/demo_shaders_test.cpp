@@ -13,6 +13,8 @@
 #include <glm/gtc/type_ptr.hpp>
 #include <gtest/gtest.h>
 
+#include "gpu/glsl_es.h"
+
 namespace {
 
 std::string demoFile(const std::string& name) {
@@ -32,8 +34,9 @@ void expectBuilt(GLuint object, GLenum status, Status getStatus, Log getLog,
     EXPECT_TRUE(ok) << name << ":\n" << log;
 }
 
-GLuint compile(GLenum type, const std::string& name) {
-    const std::string text = demoFile(name);
+// `es`: as the web build hands the source to WebGL 2.
+GLuint compile(GLenum type, const std::string& name, bool es = false) {
+    const std::string text = es ? toGlslEs(demoFile(name)) : demoFile(name);
     const char* source = text.c_str();
     const GLuint s = glCreateShader(type);
     glShaderSource(s, 1, &source, nullptr);
@@ -42,10 +45,10 @@ GLuint compile(GLenum type, const std::string& name) {
     return s;
 }
 
-GLuint link(const std::string& fragment) {
+GLuint link(const std::string& fragment, bool es = false) {
     const GLuint p = glCreateProgram();
-    const GLuint vs = compile(GL_VERTEX_SHADER, "shaders/lit.vert");
-    const GLuint fs = compile(GL_FRAGMENT_SHADER, fragment);
+    const GLuint vs = compile(GL_VERTEX_SHADER, "shaders/lit.vert", es);
+    const GLuint fs = compile(GL_FRAGMENT_SHADER, fragment, es);
     glAttachShader(p, vs);
     glAttachShader(p, fs);
     glLinkProgram(p);
@@ -197,3 +200,24 @@ TEST(DemoShaders, PlainProgramShowsItsColourWithTextureZeroBound) {
 }
 
 } // namespace
+
+// The driver takes GLSL ES 3.00 too, so the web build's translation is checked here: the demo's
+// programs build, and an error is reported at its line in the file.
+TEST(DemoShaders, BuildAsGlslEsWithTheFilesLineNumbers) {
+    for (const char* fragment : {"shaders/textured.frag", "shaders/plain.frag"})
+        glDeleteProgram(link(fragment, true));
+
+    std::ifstream in(std::string(KESTRINE_TEST_DATA) + "/shaders/broken.frag");
+    const std::string es = toGlslEs(std::string(std::istreambuf_iterator<char>(in), {}));
+    const char* source = es.c_str();
+    const GLuint s = glCreateShader(GL_FRAGMENT_SHADER);
+    glShaderSource(s, 1, &source, nullptr);
+    glCompileShader(s);
+    GLint ok = 1;
+    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+    char log[2048] = {};
+    glGetShaderInfoLog(s, sizeof log, nullptr, log);
+    glDeleteShader(s);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(std::string(log).find("0:5("), std::string::npos) << log; // the closing brace
+}
