@@ -17,6 +17,12 @@
 #include "app/render.h"
 #include "scene/scene.h"
 
+// What the page is told; it shows the cards and keeps its state for tests.
+EM_JS(void, pageReady, (), { Module.kestrineReady(); });
+EM_JS(void, pageEnded, (), { Module.kestrineEnded(); });
+EM_JS(void, pageHeld, (long frame, bool active), { Module.kestrineHeld(frame, active); });
+EM_JS(void, pageFailed, (const char* why), { Module.kestrineFailed(UTF8ToString(why)); });
+
 namespace {
 
 struct web_player {
@@ -58,7 +64,7 @@ void drawHeld() {
     p.s->timer = [t] { return t; };
     const bool active = drawFrame(p.s, glm::mat4(1.0f), p.s->projection);
     emscripten_cancel_main_loop();
-    EM_ASM({ Module.kestrineHeld($0, $1); }, k, active);
+    pageHeld(k, active);
 }
 
 void frame() {
@@ -75,13 +81,13 @@ void frame() {
     if (drawFrame(p.s, glm::mat4(1.0f), p.s->projection)) return;
     // The cameras have run out: the last frame stays under the page's end card.
     p.playing = false;
-    EM_ASM({ Module.kestrineEnded(); });
+    pageEnded();
 }
 
 // Tells the page why nothing will play; `print` puts the message on the error stream too.
 int refuse(const std::string& why, bool print = true) {
     if (print) std::fprintf(stderr, "%s\n", why.c_str());
-    EM_ASM({ Module.kestrineFailed(UTF8ToString($0)); }, why.c_str());
+    pageFailed(why.c_str());
     return 1;
 }
 
@@ -153,6 +159,6 @@ int main(int argc, char** argv) {
     glDepthFunc(GL_LESS);
     followCanvas();
     emscripten_set_main_loop(frame, 0, 0);
-    if (!p.hold) EM_ASM({ Module.kestrineReady(); });
+    if (!p.hold) pageReady();
     return 0;
 }

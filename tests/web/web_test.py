@@ -11,7 +11,8 @@ import sys
 import time
 import unittest
 
-from browser import DEADLINE, Browser, Server
+sys.dont_write_bytecode = True  # nothing written into the source tree
+from browser import DEADLINE, Browser, Server  # noqa: E402
 
 ROOT, WORK, PLAYER, CAPTURE = (pathlib.Path(a).resolve() for a in sys.argv[1:5])
 SIZE = (640, 360)
@@ -121,6 +122,13 @@ def without_driver_logs(lines):
     return kept
 
 
+def capture(folder, out, k):
+    """kestrine-capture's frame k of folder's demo.xml at SIZE, into out."""
+    r = subprocess.run([CAPTURE, "demo.xml", "--out", out, "--size", "%dx%d" % SIZE,
+                        "--frames", f"{k}:{k}"], cwd=folder, capture_output=True, text=True)
+    assert r.returncode == 0, r.stderr
+
+
 def rgb(png):
     return subprocess.run(["convert", png, "-depth", "8", "rgb:-"], capture_output=True,
                           check=True).stdout
@@ -189,10 +197,7 @@ class WebPlayer(unittest.TestCase):
         captures = WORK / "captures"
         shutil.rmtree(captures, ignore_errors=True)
         for t in TIMES:
-            k = str(t * 60)
-            subprocess.run([CAPTURE, "demo.xml", "--out", captures, "--size", "640x360",
-                            "--frames", f"{k}:{k}"], cwd=ROOT / "demo", check=True,
-                           stdout=subprocess.DEVNULL)
+            capture(ROOT / "demo", captures, t * 60)
         # The demo without its pillars, at the last time.
         without = WORK / "without-pillars"
         shutil.rmtree(without, ignore_errors=True)
@@ -200,9 +205,7 @@ class WebPlayer(unittest.TestCase):
         xml = (without / "demo.xml").read_text()
         start = xml.index('<model name="pillars"')
         (without / "demo.xml").write_text(xml[:start] + xml[xml.index("/>", start) + 2:])
-        k = str(TIMES[-1] * 60)
-        subprocess.run([CAPTURE, "demo.xml", "--out", without, "--size", "640x360", "--frames",
-                        f"{k}:{k}"], cwd=without, check=True, stdout=subprocess.DEVNULL)
+        capture(without, without, TIMES[-1] * 60)
 
         web = {}
         for t in TIMES:
