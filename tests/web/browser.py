@@ -178,6 +178,19 @@ class Browser:
             time.sleep(0.05)
         raise TimeoutError(f"no {what} within {DEADLINE} s; console: {self.console[-20:]}")
 
+    def press(self, key):
+        """A key pressed and released, as typed: key is a letter."""
+        self.page("Input.dispatchKeyEvent", type="keyDown", key=key, text=key,
+                  code=f"Key{key.upper()}", windowsVirtualKeyCode=ord(key.upper()))
+        self.page("Input.dispatchKeyEvent", type="keyUp", key=key, code=f"Key{key.upper()}",
+                  windowsVirtualKeyCode=ord(key.upper()))
+
+    def double_click(self, x, y):
+        for count in (1, 2):
+            for kind in ("mousePressed", "mouseReleased"):
+                self.page("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left",
+                          clickCount=count)
+
     def canvas_rgb(self):
         """The canvas's pixels, RGB, top row first, with its width and height."""
         data = self.evaluate("""(() => {

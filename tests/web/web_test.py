@@ -192,6 +192,11 @@ class WebPlayer(unittest.TestCase):
         self.assertEqual(without_driver_logs(up_to_frame_time(self.console("log"))),
                          without_driver_logs(up_to_frame_time(native.splitlines())))
         self.assertEqual(self.console("error"), [])
+        # F enters full screen, a double click on the canvas leaves it.
+        self.browser.press("f")
+        self.browser.wait_for("!!document.fullscreenElement", "full screen")
+        self.browser.double_click(SIZE[0] // 2, SIZE[1] // 2)
+        self.browser.wait_for("!document.fullscreenElement", "window again")
 
     def test_held_frames_are_the_captures(self):
         captures = WORK / "captures"
