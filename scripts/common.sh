@@ -12,10 +12,11 @@ PACKAGES=(
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
     libpng-dev ffmpeg libxml2-utils libvorbis-dev parallel
     dpkg-dev lintian help2man
-    emscripten chromium
 )
 # What scripts/web needs: Emscripten with its prebuilt system libraries, and GLM's headers.
 WEB_PACKAGES=(cmake make python3 libglm-dev emscripten)
+# The web test's browser, on top of both.
+BROWSER_PACKAGES=(chromium)
 
 # install_missing [PACKAGE...]: those given, or PACKAGES.
 install_missing() {
