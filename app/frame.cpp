@@ -1,7 +1,19 @@
-// One frame drawn: clock, camera scheduling, the group walk. See render.h.
+// One frame drawn (clock, camera scheduling, the group walk) and the frame-time line. See
+// render.h.
 #include <GL/glew.h>
 
 #include "app/render.h"
+
+#include <cstdio>
+
+void frame_rate_line::tick(double now) {
+    ++nbFrames;
+    if (now - lastTime >= 1.0) {
+        std::printf("%f ms/frame\n", 1000.0 / static_cast<double>(nbFrames));
+        nbFrames = 0;
+        lastTime += 1.0;
+    }
+}
 
 bool drawFrame(scene* s, glm::mat4 model, glm::mat4 projection) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -108,21 +108,15 @@ int runPlayer(int argc, char** argv) {
     glDepthFunc(GL_LESS);
 
     const bool log = frameLog();
-    double lastTime = glfwGetTime();
-    const double loopStart = lastTime;
-    double frameStart = lastTime;
+    const double loopStart = glfwGetTime();
+    frame_rate_line rate(loopStart);
+    double frameStart = loopStart;
     long frames = 0;
-    int nbFrames = 0;
     const glm::mat4 model(1.0f);
     bool running = !stopRequested();
     while (running) {
         const double currentTime = glfwGetTime();
-        ++nbFrames;
-        if (currentTime - lastTime >= 1.0) {
-            std::printf("%f ms/frame\n", 1000.0 / static_cast<double>(nbFrames));
-            nbFrames = 0;
-            lastTime += 1.0;
-        }
+        rate.tick(currentTime);
         running = renderScene(s, model, s->projection);
         frameStart = currentTime;
         if (log && ++frames == 1)

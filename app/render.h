@@ -8,6 +8,20 @@
 // framebuffer, without presenting it. True while at least one camera was active at that time.
 bool drawFrame(scene* s, glm::mat4 model, glm::mat4 projection);
 
+// The frame-time line of the players: each second of their clock, the mean time of a frame in
+// that second, as "N ms/frame" on standard output.
+class frame_rate_line {
+public:
+    // Counting from `start` on the clock.
+    explicit frame_rate_line(double start) : lastTime(start) {}
+    // Counts a frame begun at `now`; prints the line when a second has passed.
+    void tick(double now);
+
+private:
+    double lastTime;
+    int nbFrames = 0;
+};
+
 // Draws one frame of the scene at the clock's current time, presents it and polls window
 // events. True while at least one camera was active at that time.
 bool renderScene(scene* s, glm::mat4 model, glm::mat4 projection);

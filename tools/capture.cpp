@@ -218,7 +218,7 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
 
     // Moving cameras show the state of the frame before: put it where uninterrupted playback
     // from frame 0 would have left it.
-    if (o.first > 0) settleAt(s, frameTime(o.first - 1, o.fps));
+    settleForFrame(s, o.first, o.fps);
 
     const glm::mat4 model(1.0f);
     rgb_image frame;

@@ -31,8 +31,7 @@ struct web_player {
     int height = 0;
     bool playing = false;
     double started = 0.0; // ms of the browser's clock at the start
-    double lastTime = 0.0;
-    int nbFrames = 0;
+    frame_rate_line rate{0.0};
     bool hold = false; // one frame, drawn once and kept
     double at = 0.0;
     int fps = 60;
@@ -71,13 +70,7 @@ void frame() {
     followCanvas();
     if (p.hold) return drawHeld();
     if (!p.playing) return;
-    const double currentTime = seconds();
-    ++p.nbFrames;
-    if (currentTime - p.lastTime >= 1.0) {
-        std::printf("%f ms/frame\n", 1000.0 / static_cast<double>(p.nbFrames));
-        p.nbFrames = 0;
-        p.lastTime += 1.0;
-    }
+    p.rate.tick(seconds());
     if (drawFrame(p.s, glm::mat4(1.0f), p.s->projection)) return;
     // The cameras have run out: the last frame stays under the page's end card.
     p.playing = false;
@@ -105,8 +98,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void kestrine_start() {
     if (!p.s || p.hold) return;
     unsettle(*p.s);
     p.started = emscripten_get_now();
-    p.lastTime = 0.0;
-    p.nbFrames = 0;
+    p.rate = frame_rate_line(0.0);
     p.playing = true;
 }
 
