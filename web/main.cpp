@@ -1,6 +1,6 @@
 // The player in a web browser. The page starts it with the scene file, or with "--at SECONDS
 // --fps N" before it for one held frame; the browser drives the frames, and the page plays the
-// music and calls kestrine_start when its start button is pressed.
+// music, keeps the scene clock and calls kestrine_start when its start button is pressed.
 #include <GL/glew.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
@@ -22,6 +22,9 @@ EM_JS(void, pageReady, (), { Module.kestrineReady(); });
 EM_JS(void, pageEnded, (), { Module.kestrineEnded(); });
 EM_JS(void, pageHeld, (long frame, bool active), { Module.kestrineHeld(frame, active); });
 EM_JS(void, pageFailed, (const char* why), { Module.kestrineFailed(UTF8ToString(why)); });
+// The scene time, which follows the music's position while it plays; unlike the native
+// player's clock, it cannot drift from the sound.
+EM_JS(double, pageSeconds, (), { return Module.kestrineClock(); });
 
 namespace {
 
@@ -30,9 +33,10 @@ struct web_player {
     int width = 0; // of the canvas's drawing buffer, as last seen
     int height = 0;
     bool playing = false;
-    double started = 0.0; // ms of the browser's clock at the start
+    double started = 0.0; // ms of the browser's clock at the start, for the frame rate
     frame_rate_line rate{0.0};
-    bool hold = false; // one frame, drawn once and kept
+    bool hold = false; // one frame, drawn and kept
+    bool held = false; // and drawn
     double at = 0.0;
     int fps = 60;
 };
@@ -40,6 +44,11 @@ struct web_player {
 web_player p;
 
 double seconds() {
+    return pageSeconds();
+}
+
+// The frame-time line counts the browser's time: the scene's holds while the music waits.
+double wallSeconds() {
     return (emscripten_get_now() - p.started) / 1000.0;
 }
 
@@ -55,22 +64,26 @@ void followCanvas() {
     glViewport(0, 0, w, h);
 }
 
-// The frame that kestrine-capture --fps writes for that time, with the kept state it has.
-void drawHeld() {
-    const long k = std::lround(p.at * p.fps);
+// The frame that kestrine-capture --fps writes for that time, with the kept state it has; the
+// same however often it is drawn.
+bool drawHeld(long k) {
     settleForFrame(*p.s, k, p.fps);
     const double t = frameTime(k, p.fps);
     p.s->timer = [t] { return t; };
-    const bool active = drawFrame(p.s, glm::mat4(1.0f), p.s->projection);
-    emscripten_cancel_main_loop();
-    pageHeld(k, active);
+    return drawFrame(p.s, glm::mat4(1.0f), p.s->projection);
 }
 
 void frame() {
     followCanvas();
-    if (p.hold) return drawHeld();
+    if (p.hold) {
+        const long k = std::lround(p.at * p.fps);
+        const bool active = drawHeld(k);
+        emscripten_cancel_main_loop();
+        p.held = true;
+        return pageHeld(k, active);
+    }
     if (!p.playing) return;
-    p.rate.tick(seconds());
+    p.rate.tick(wallSeconds());
     if (drawFrame(p.s, glm::mat4(1.0f), p.s->projection)) return;
     // The cameras have run out: the last frame stays under the page's end card.
     p.playing = false;
@@ -100,6 +113,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE void kestrine_start() {
     p.started = emscripten_get_now();
     p.rate = frame_rate_line(0.0);
     p.playing = true;
+}
+
+// A canvas given a new size has lost its picture: the page asks for the held frame again at
+// once, before the browser shows (or a screenshot takes) the cleared canvas.
+extern "C" EMSCRIPTEN_KEEPALIVE void kestrine_redraw() {
+    if (!p.held) return;
+    followCanvas();
+    drawHeld(std::lround(p.at * p.fps));
 }
 
 int main(int argc, char** argv) {

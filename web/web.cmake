@@ -35,5 +35,6 @@ target_link_options(kestrine PRIVATE
     -sFORCE_FILESYSTEM=1
     -sALLOW_MEMORY_GROWTH=1
     -sENVIRONMENT=web
-    # The page reads the music out of the packed files.
-    -sEXPORTED_RUNTIME_METHODS=FS)
+    # The page writes a given scene into the file system, reads the music out of it, and starts
+    # the player once the scene is there.
+    -sEXPORTED_RUNTIME_METHODS=FS,callMain)
