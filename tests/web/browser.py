@@ -57,7 +57,8 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
 class Browser:
     """One headless Chromium in a process group of its own, with one page attached. Console
     messages, uncaught exceptions and browser log entries are collected in `console` as
-    (level, text) pairs, level being "log", "warning" or "error"."""
+    (level, text) pairs, level being "log", "warning" or "error"; uncaught exceptions also in
+    `uncaught`."""
 
     def __init__(self, *flags):
         self.profile = tempfile.mkdtemp(prefix="kestrine-chromium-")
@@ -82,6 +83,7 @@ class Browser:
         self.answered = threading.Condition()
         self.events = queue.Queue()
         self.console = []
+        self.uncaught = []
         threading.Thread(target=self._read, daemon=True).start()
         try:
             target = next(t["targetId"] for t in self.call("Target.getTargets")["targetInfos"]
@@ -120,7 +122,9 @@ class Browser:
             self.console.append((level, text))
         elif method == "Runtime.exceptionThrown":
             d = p["exceptionDetails"]
-            self.console.append(("error", d.get("exception", {}).get("description", d["text"])))
+            text = d.get("exception", {}).get("description", d["text"])
+            self.console.append(("error", text))
+            self.uncaught.append(text)
         elif method == "Log.entryAdded":
             e = p["entry"]
             text = e["text"] + (f" ({e['url']})" if e.get("url") else "")
@@ -190,6 +194,25 @@ class Browser:
             for kind in ("mousePressed", "mouseReleased"):
                 self.page("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left",
                           clickCount=count)
+
+    def set_files(self, selector, paths):
+        """Gives a file input paths, as a person choosing them would; a folder for a folder
+        input."""
+        self.page("DOM.enable")
+        target = self.page("Runtime.evaluate", expression=f"document.querySelector('{selector}')")
+        self.page("DOM.setFileInputFiles", files=[str(p) for p in paths],
+                  objectId=target["result"]["objectId"])
+
+    def drop(self, paths, x, y):
+        """Drags files or folders from outside the browser and drops them at (x, y)."""
+        data = {"items": [], "files": [str(p) for p in paths], "dragOperationsMask": 1}
+        for kind in ("dragEnter", "dragOver", "drop"):
+            self.page("Input.dispatchDragEvent", type=kind, x=x, y=y, data=data)
+
+    def screenshot(self, path):
+        """What the page shows, as a PNG."""
+        with open(path, "wb") as f:
+            f.write(base64.b64decode(self.page("Page.captureScreenshot", format="png")["data"]))
 
     def canvas_rgb(self):
         """The canvas's pixels, RGB, top row first, with its width and height."""

@@ -13,6 +13,7 @@ import unittest
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 from browser import DEADLINE, Browser, Server  # noqa: E402
+from pictures import capture, rgb, same_picture  # noqa: E402
 
 ROOT, WORK, PLAYER, CAPTURE = (pathlib.Path(a).resolve() for a in sys.argv[1:5])
 SIZE = (640, 360)
@@ -122,38 +123,6 @@ def without_driver_logs(lines):
     return kept
 
 
-def capture(folder, out, k):
-    """kestrine-capture's frame k of folder's demo.xml at SIZE, into out."""
-    r = subprocess.run([CAPTURE, "demo.xml", "--out", out, "--size", "%dx%d" % SIZE,
-                        "--frames", f"{k}:{k}"], cwd=folder, capture_output=True, text=True)
-    assert r.returncode == 0, r.stderr
-
-
-def rgb(png):
-    return subprocess.run(["convert", png, "-depth", "8", "rgb:-"], capture_output=True,
-                          check=True).stdout
-
-
-def difference(a, b):
-    """Two measures of how far two RGB pictures of one size are apart: the mean absolute
-    difference of their channels, and the share of pixels where some channel differs by more
-    than 32."""
-    assert len(a) == len(b)
-    far = sum(1 for i in range(0, len(a), 3)
-              if max(abs(a[i] - b[i]), abs(a[i + 1] - b[i + 1]), abs(a[i + 2] - b[i + 2])) > 32)
-    return sum(abs(x - y) for x, y in zip(a, b)) / len(a), far / (len(a) // 3)
-
-
-def same_picture(a, b):
-    """llvmpipe and SwiftShader differ along edges and in the mip level they pick at grazing
-    angles. Measured on the demo at 640x360: matching frames differ by a mean of 0.2 to 0.3
-    (1.1 at 20 s, the first frame of a camera looking along the ground) with at most 0.15% of
-    pixels far off; a frame of another camera, or one without the pillars, by 8.9 and 13.6% or
-    more."""
-    mean, far = difference(a, b)
-    return mean < 2.0 and far < 0.01, f"mean difference {mean:.3f}, {far:.2%} of pixels far off"
-
-
 class WebPlayer(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -202,7 +171,7 @@ class WebPlayer(unittest.TestCase):
         captures = WORK / "captures"
         shutil.rmtree(captures, ignore_errors=True)
         for t in TIMES:
-            capture(ROOT / "demo", captures, t * 60)
+            capture(CAPTURE, ROOT / "demo", captures, t * 60, SIZE)
         # The demo without its pillars, at the last time.
         without = WORK / "without-pillars"
         shutil.rmtree(without, ignore_errors=True)
@@ -210,7 +179,7 @@ class WebPlayer(unittest.TestCase):
         xml = (without / "demo.xml").read_text()
         start = xml.index('<model name="pillars"')
         (without / "demo.xml").write_text(xml[:start] + xml[xml.index("/>", start) + 2:])
-        capture(without, without, TIMES[-1] * 60)
+        capture(CAPTURE, without, without, TIMES[-1] * 60, SIZE)
 
         web = {}
         for t in TIMES:
