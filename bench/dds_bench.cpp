@@ -1,5 +1,5 @@
 // DDS reading: placing the levels of a header, and reading a file through the bounded reader.
-#include "gpu/dds.h"
+#include "formats/dds.h"
 
 #include <cstring>
 #include <vector>

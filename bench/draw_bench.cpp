@@ -12,7 +12,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "scene/scene.h"
-#include "tools/context.h"
+#include "platform/context.h"
 
 namespace {
 

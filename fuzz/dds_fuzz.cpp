@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "gpu/dds.h"
+#include "formats/dds.h"
 
 namespace {
 

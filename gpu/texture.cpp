@@ -4,11 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "gpu/dds.h"
-
-#ifdef __EMSCRIPTEN__
-#include <emscripten/emscripten.h>
-#endif
+#include "formats/dds.h"
+#include "platform/gl_target.h"
 
 GLuint loadDDS(const char* path) {
     std::FILE* in = std::fopen(path, "rb");
@@ -25,16 +22,7 @@ GLuint loadDDS(const char* path) {
     if (img.status == DdsStatus::HeaderCut)
         std::printf("%s: %s\n", path, ddsStatusText(img.status));
     if (!ddsUsable(img.status)) return 0;
-#ifdef __EMSCRIPTEN__
-    // WebGL would refuse every level; say why the texture is missing instead.
-    if (!ddsFitsWebGL(img)) {
-        emscripten_log(EM_LOG_CONSOLE | EM_LOG_WARN,
-                       "%s: %ux%u is not a multiple of 4 pixels, which WebGL needs for S3TC "
-                       "textures; drawn as texture 0",
-                       path, unsigned(img.width), unsigned(img.height));
-        return 0;
-    }
-#endif
+    if (!textureAccepted(path, img)) return 0;
 
     GLuint name = 0;
     glGenTextures(1, &name);

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "scene/convert.h"
+#include "formats/convert.h"
 
 using tinyxml2::XMLElement;
 using tinyxml2::XMLNode;

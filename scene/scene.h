@@ -19,7 +19,7 @@
 #include "gpu/shader.h"
 #include "gpu/texture.h"
 #include "graph/group.h"
-#include "scene/convert.h"
+#include "formats/convert.h"
 
 // The scene's name-keyed asset tables; a name already present keeps its first record.
 class assets {

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/png_read.h"
-#include "tools/timeline.h"
+#include "authoring/timeline.h"
 #include "tools/timeline_svg.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // DDS reading without a context: header checks, the level chain, and bounds on hostile sizes.
-#include "gpu/dds.h"
+#include "formats/dds.h"
 
 #include <cstring>
 #include <vector>

@@ -15,6 +15,7 @@
 
 #include "app/offline.h"
 #include "app/render.h"
+#include "platform/draw_state.h"
 #include "scene/scene.h"
 
 // What the page is told; it shows the cards and keeps its state for tests.
@@ -146,9 +147,7 @@ int main(int argc, char** argv) {
         return refuse(d.empty() ? std::string("the scene could not be loaded") : d.back().text,
                       false);
     }
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
+    setDrawState();
     followCanvas();
     emscripten_set_main_loop(frame, 0, 0);
     if (!p.hold) pageReady();

@@ -1,5 +1,5 @@
 // DDS reading without OpenGL: see dds.h.
-#include "gpu/dds.h"
+#include "formats/dds.h"
 
 #include <algorithm>
 #include <array>
