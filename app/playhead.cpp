@@ -80,7 +80,6 @@ void playhead::restart(double t, double wall) {
     jumped = true;
 }
 
-
 std::string previewTitle(const std::string& file, double t, int cameraIndex, bool paused,
                          const std::optional<section>& loop) {
     char time[64];

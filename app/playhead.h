@@ -2,7 +2,6 @@
 #include <optional>
 #include <string>
 
-
 // A stretch of scene time that playback can loop over, start < end, in seconds.
 struct section {
     double start = 0.0;

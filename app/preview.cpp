@@ -60,35 +60,35 @@ struct scene_slot {
 };
 
 // Everything the key handler and the window's callbacks change.
-struct controls {
+struct user_controls {
     playhead head;
     audio_engine* music = nullptr;
     std::optional<section> given; // --loop
     scene_slot* slot = nullptr;
 };
 
-void toggleLoop(controls& keys, double wall) {
-    if (keys.head.loop()) {
-        keys.head.stopLooping();
+void toggleLoop(user_controls& controls, double wall) {
+    if (controls.head.loop()) {
+        controls.head.stopLooping();
         return;
     }
-    if (keys.given) {
-        keys.head.loopOver(*keys.given, wall);
+    if (controls.given) {
+        controls.head.loopOver(*controls.given, wall);
         return;
     }
-    const std::vector<camera>& cameras = keys.slot->current->cameras;
-    const int index = filmingCamera(cameras, keys.slot->time);
+    const std::vector<camera>& cameras = controls.slot->current->cameras;
+    const int index = filmingCamera(cameras, controls.slot->time);
     if (index < 0 || !(cameras[index].start < cameras[index].end)) {
         std::printf("no loop: the camera that films has no time window, and --loop was not "
                     "given\n");
         return;
     }
-    keys.head.loopOver({cameras[index].start, cameras[index].end}, wall);
+    controls.head.loopOver({cameras[index].start, cameras[index].end}, wall);
 }
 
 void onKey(GLFWwindow* w, int key, int, int action, int mods) {
     if (action == GLFW_RELEASE) return;
-    controls& keys = *static_cast<controls*>(glfwGetWindowUserPointer(w));
+    user_controls& controls = *static_cast<user_controls*>(glfwGetWindowUserPointer(w));
     const double wall = glfwGetTime();
     const double step = (mods & GLFW_MOD_SHIFT) ? 10.0 : 1.0;
     const bool press = action == GLFW_PRESS; // held arrows repeat, toggles don't
@@ -98,23 +98,23 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
         break;
     case GLFW_KEY_SPACE:
         if (!press) break;
-        keys.head.togglePause(wall);
-        if (keys.head.paused())
-            keys.music->pause();
+        controls.head.togglePause(wall);
+        if (controls.head.paused())
+            controls.music->pause();
         else
-            keys.music->resume();
+            controls.music->resume();
         break;
     case GLFW_KEY_LEFT:
-        keys.head.seekBy(-step, wall);
+        controls.head.seekBy(-step, wall);
         break;
     case GLFW_KEY_RIGHT:
-        keys.head.seekBy(step, wall);
+        controls.head.seekBy(step, wall);
         break;
     case GLFW_KEY_HOME:
-        keys.head.home(wall);
+        controls.head.home(wall);
         break;
     case GLFW_KEY_L:
-        if (press) toggleLoop(keys, wall);
+        if (press) toggleLoop(controls, wall);
         break;
     default:
         break;
@@ -122,18 +122,18 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
 }
 
 void onResize(GLFWwindow* w, int width, int height) {
-    const controls& keys = *static_cast<controls*>(glfwGetWindowUserPointer(w));
-    keys.slot->current->changeWindowSize(width, height);
+    const user_controls& controls = *static_cast<user_controls*>(glfwGetWindowUserPointer(w));
+    controls.slot->current->changeWindowSize(width, height);
 }
 
 // The kept state as a 60 fps capture has it before drawing t: after the frame at t - 1/60,
 // or as loaded when there is no frame before.
-void settleFor(scene& sc, double t) {
+void prepareAt(scene& sc, double t) {
     const double previous = t - kFrameStep;
     if (previous < 0.0)
-        unsettle(sc);
+        rewind(sc);
     else
-        settleAt(sc, previous);
+        advanceTo(sc, previous);
 }
 
 // Destroys a scene, and its GL objects with it, without leaving the drawing without a vertex
@@ -284,7 +284,7 @@ void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame) {
 
 // Frames until the window closes or a stop signal comes: reloads on saves, follows the
 // playhead, and names the frame on screen in the title.
-void playUntilClosed(scene_slot& slot, controls& keys, audio_engine& music,
+void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& music,
                      const std::string& path) {
     std::unique_ptr<offscreen> frame;
     double nextPoll = glfwGetTime() + kPollInterval;
@@ -296,18 +296,18 @@ void playUntilClosed(scene_slot& slot, controls& keys, audio_engine& music,
             nextPoll = wall + kPollInterval;
             if (slot.watch.changed()) reloaded = reload(slot, path);
         }
-        const double t = keys.head.at(wall);
-        const bool jumped = keys.head.takeJump();
+        const double t = controls.head.at(wall);
+        const bool jumped = controls.head.takeJump();
         if (jumped) music.seek(t);
         // Paused frames are all drawn as the first frame after a seek, so they are identical.
         scene& sc = *slot.current;
-        if (jumped || reloaded || keys.head.paused()) settleFor(sc, t);
+        if (jumped || reloaded || controls.head.paused()) prepareAt(sc, t);
         slot.time = t;
         drawToWindow(slot, frame);
         glfwSwapBuffers(slot.window);
         // Set once the frame is presented, so that whoever waits for a title sees that frame.
         const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),
-                                               keys.head.paused(), keys.head.loop()) +
+                                               controls.head.paused(), controls.head.loop()) +
                                   (slot.failed ? " | reload failed" : "");
         if (title != shownTitle) {
             glfwSetWindowTitle(slot.window, title.c_str());
@@ -316,7 +316,7 @@ void playUntilClosed(scene_slot& slot, controls& keys, audio_engine& music,
         glfwPollEvents();
         // No more than 60 frames a second, and fewer while paused; keys still come at once.
         const double left =
-            (keys.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
+            (controls.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
         if (left > 0.0) glfwWaitEventsTimeout(left);
     }
 }
@@ -357,12 +357,12 @@ int runPreview(int argc, char** argv) {
     glViewport(0, 0, fbWidth, fbHeight);
     setDrawState();
 
-    controls keys{playhead(options.at, glfwGetTime()), &*engine, options.loop, &slot};
-    if (options.loop) keys.head.loopOver(*options.loop, glfwGetTime());
-    glfwSetWindowUserPointer(slot.window, &keys);
+    user_controls controls{playhead(options.at, glfwGetTime()), &*engine, options.loop, &slot};
+    if (options.loop) controls.head.loopOver(*options.loop, glfwGetTime());
+    glfwSetWindowUserPointer(slot.window, &controls);
     glfwSetKeyCallback(slot.window, onKey);
     glfwSetWindowSizeCallback(slot.window, onResize);
-    playUntilClosed(slot, keys, *engine, options.scene);
+    playUntilClosed(slot, controls, *engine, options.scene);
 
     slot.current.reset();
     engine.reset();

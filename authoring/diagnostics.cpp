@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "authoring/timeline.h"
-#include "formats/files.h"
 #include "formats/dds.h"
+#include "formats/files.h"
 #include "formats/obj.h"
 #include "gpu/program_check.h"
 
@@ -66,7 +66,7 @@ private:
     void checkTexture(int line, const std::string& label, const std::string& file);
     void checkMesh(int line, const std::string& label, const std::string& file);
     void checkProgramFiles(const asset_record& a);
-    void checkPassedOver(const passed_over& p);
+    void checkPassedOver(const reading_note& p);
     void checkCameras(const timeline& tl);
     void walkGroup(const group& g);
     void checkTransform(const transform& t);
@@ -101,7 +101,7 @@ check_result checker::run() {
     // Assets are read before the group tree, so a group error still leaves them checkable.
     for (const asset_record& a : s->asset_records)
         checkAsset(a);
-    for (const passed_over& p : s->passed)
+    for (const reading_note& p : s->reading_notes)
         checkPassedOver(p);
     timeline tl;
     if (s->loaded()) {
@@ -163,8 +163,8 @@ void checker::checkAsset(const asset_record& a) {
         checkMesh(a.line, label, a.file);
 }
 
-void checker::checkPassedOver(const passed_over& p) {
-    if (p.kind == passed_over::number) {
+void checker::checkPassedOver(const reading_note& p) {
+    if (p.kind == reading_note::number) {
         char used[64];
         std::snprintf(used, sizeof used, "%.9g", p.used);
         const std::string what = "attribute " + quoted(p.name) + " is " + quoted(p.text);
@@ -180,7 +180,7 @@ void checker::checkPassedOver(const passed_over& p) {
         return;
     }
     const std::string best = closest(p.name, p.valid);
-    std::string what = (p.kind == passed_over::element ? "element " : "attribute ") +
+    std::string what = (p.kind == reading_note::element ? "element " : "attribute ") +
                        quoted(p.name) + " is not read here; the player ignores it";
     if (p.model_dropped)
         what += ", and the model makes no descriptor";
@@ -199,7 +199,7 @@ void checker::checkTexture(int line, const std::string& label, const std::string
     }
     const std::vector<unsigned char> bytes = readDdsFile(in);
     std::fclose(in);
-    const DdsImage img = readDDS(bytes.data(), bytes.size());
+    const dds_image img = parseDds(bytes.data(), bytes.size());
     if (!ddsUsable(img.status)) {
         add(diagnostic::error, line, label,
             quoted(file) + " loads as texture 0: " + ddsStatusText(img.status));
@@ -210,7 +210,7 @@ void checker::checkTexture(int line, const std::string& label, const std::string
         ++chain;
     const bool complete =
         !img.levels.empty() && img.levels.back().width == 1 && img.levels.back().height == 1;
-    why = img.status == DdsStatus::Ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
+    why = img.status == dds_status::ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
     if (!complete) {
         std::string what = quoted(file) + " has " + std::to_string(img.levels.size()) + " of " +
                            std::to_string(chain) + " mip-map levels";
@@ -219,7 +219,7 @@ void checker::checkTexture(int line, const std::string& label, const std::string
                     std::to_string(img.levels.back().height);
         add(diagnostic::warning, line, label,
             what + why + "; an incomplete chain samples black under default filtering");
-    } else if (img.status != DdsStatus::Ok) {
+    } else if (img.status != dds_status::ok) {
         add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
     }
     if (!ddsFitsWebGL(img))
@@ -444,7 +444,8 @@ std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_
         add(diagnostic::warning,
             "the program has no active uniform " + quoted(u) + "; the drawing's matrix is lost");
     for (const std::string& input : r.misplaced_inputs)
-        add(diagnostic::warning, "vertex input " + input + "; meshes feed only locations 0, 1 and 3");
+        add(diagnostic::warning,
+            "vertex input " + input + "; meshes feed only locations 0, 1 and 3");
     return out;
 }
 

@@ -78,8 +78,8 @@ void addModelWindows(scene_timeline& out, const std::vector<group>& groups,
     for (std::size_t i = 0; i < groups.size(); ++i) {
         const std::string path = parent + (parent.empty() ? "" : ".") + std::to_string(i + 1);
         for (const modelo_descript& m : groups[i].descriptors)
-            out.model_windows.push_back({path, m.mesh_name, m.texture_name, m.shader_name,
-                                         m.start, m.end, m.line});
+            out.model_windows.push_back(
+                {path, m.mesh_name, m.texture_name, m.shader_name, m.start, m.end, m.line});
         addModelWindows(out, groups[i].children, path);
     }
 }
@@ -87,8 +87,8 @@ void addModelWindows(scene_timeline& out, const std::vector<group>& groups,
 } // namespace
 
 scene_timeline sceneTimeline(const std::vector<camera>& cameras,
-                             const std::vector<int>& camera_lines,
-                             const std::vector<group>& groups, double musicSeconds) {
+                             const std::vector<int>& camera_lines, const std::vector<group>& groups,
+                             double musicSeconds) {
     scene_timeline out;
     out.cameras = cameraTimeline(cameras);
     out.music_seconds = musicSeconds;

@@ -62,8 +62,8 @@ struct scene_timeline {
 
 // The model of a loaded scene's cameras (with the line of each element) and group tree.
 scene_timeline sceneTimeline(const std::vector<camera>& cameras,
-                             const std::vector<int>& camera_lines,
-                             const std::vector<group>& groups, double musicSeconds);
+                             const std::vector<int>& camera_lines, const std::vector<group>& groups,
+                             double musicSeconds);
 
 // "static", "moving, looking at a point" or "moving, along its tangent".
 const char* cameraForm(int mode);

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "gpu/offscreen.h"
-#include "scene/scene.h"
-#include "tools/capture.h"
 #include "platform/context.h"
 #include "platform/music.h"
+#include "scene/scene.h"
+#include "tools/capture.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <benchmark/benchmark.h>
 #include <glm/gtc/matrix_transform.hpp>
 
-#include "scene/scene.h"
 #include "platform/context.h"
+#include "scene/scene.h"
 
 namespace {
 

@@ -18,8 +18,8 @@ GLuint loadDDS(const char* path) {
     const std::vector<unsigned char> bytes = readDdsFile(in);
     std::fclose(in);
 
-    const DdsImage img = readDDS(bytes.data(), bytes.size());
-    if (img.status == DdsStatus::HeaderCut)
+    const dds_image img = parseDds(bytes.data(), bytes.size());
+    if (img.status == dds_status::header_cut)
         std::printf("%s: %s\n", path, ddsStatusText(img.status));
     if (!ddsUsable(img.status)) return 0;
     if (!textureAccepted(path, img)) return 0;
@@ -28,10 +28,10 @@ GLuint loadDDS(const char* path) {
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    for (const DdsLevel& l : img.levels)
+    for (const dds_level& l : img.levels)
         glCompressedTexImage2D(GL_TEXTURE_2D, GLint(l.level), img.gl_format, GLsizei(l.width),
                                GLsizei(l.height), 0, GLsizei(l.size), bytes.data() + l.offset);
-    if (img.status != DdsStatus::Ok)
+    if (img.status != dds_status::ok)
         std::printf("%s: %s; %zu of %u mip-map levels uploaded\n", path, ddsStatusText(img.status),
                     img.levels.size(), img.mip_count);
     return name;

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-struct DdsImage;
+struct dds_image;
 
 // Where the desktop's OpenGL 3.3 and the browser's WebGL 2 differ for the assets we upload. The
 // build picks one implementation (gl_target_native.cpp or gl_target_web.cpp), so the uploads
@@ -13,4 +13,4 @@ std::string shaderSourceFor(const std::string& source);
 
 // Whether the GL takes this compressed texture. When it does not, the reason goes where the
 // platform's warnings go, naming path.
-bool textureAccepted(const char* path, const DdsImage& img);
+bool textureAccepted(const char* path, const dds_image& img);

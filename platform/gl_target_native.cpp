@@ -5,6 +5,6 @@ std::string shaderSourceFor(const std::string& source) {
     return source;
 }
 
-bool textureAccepted(const char*, const DdsImage&) {
+bool textureAccepted(const char*, const dds_image&) {
     return true;
 }

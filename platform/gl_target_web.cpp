@@ -10,7 +10,7 @@ std::string shaderSourceFor(const std::string& source) {
     return toGlslEs(source);
 }
 
-bool textureAccepted(const char* path, const DdsImage& img) {
+bool textureAccepted(const char* path, const dds_image& img) {
     // WebGL would refuse every level; say why the texture is missing instead.
     if (ddsFitsWebGL(img)) return true;
     emscripten_log(EM_LOG_CONSOLE | EM_LOG_WARN,

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/png_read.h"
 #include "authoring/timeline.h"
+#include "tests/png_read.h"
 #include "tools/timeline_svg.h"
 
 namespace {

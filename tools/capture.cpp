@@ -17,13 +17,13 @@
 #include "app/offline.h"
 #include "app/render.h"
 #include "app/stop.h"
+#include "authoring/timeline.h"
 #include "gpu/offscreen.h"
-#include "scene/scene.h"
 #include "platform/context.h"
 #include "platform/draw_state.h"
 #include "platform/music.h"
+#include "scene/scene.h"
 #include "tools/frame_writer.h"
-#include "authoring/timeline.h"
 #include "tools/video.h"
 
 namespace {
@@ -217,7 +217,7 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
 
     // Moving cameras show the state of the frame before: put it where uninterrupted playback
     // from frame 0 would have left it.
-    settleForFrame(s, o.first, o.fps);
+    prepareFrame(s, o.first, o.fps);
 
     const glm::mat4 model(1.0f);
     rgb_image frame;

@@ -61,9 +61,8 @@ std::string timelineSvg(const scene& s, const std::string& title, double musicSe
     d.end = model.axis_end;
 
     for (const camera_window& c : model.camera_windows)
-        d.lane("camera",
-               "camera " + std::to_string(c.number) + " (" + cameraForm(c.mode) + ")", c.start,
-               c.end, c.mode == static_camera ? "#d9a441" : "#c4663f");
+        d.lane("camera", "camera " + std::to_string(c.number) + " (" + cameraForm(c.mode) + ")",
+               c.start, c.end, c.mode == static_camera ? "#d9a441" : "#c4663f");
     for (const model_window& m : model.model_windows)
         d.lane("model", m.mesh + " (group " + m.group_path + ")", m.start, m.end, "#7a9cc6");
     if (musicSeconds >= 0)

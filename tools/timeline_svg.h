@@ -9,4 +9,3 @@ class scene;
 // the gaps where the demo would end, and the music's length (below 0: unknown). Every lane
 // carries its times as data-start and data-end, as the scene holds them.
 std::string timelineSvg(const scene& s, const std::string& title, double musicSeconds);
-

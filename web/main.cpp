@@ -59,7 +59,7 @@ void followCanvas() {
 // The frame that kestrine-capture --fps writes for that time, with the kept state it has.
 void drawHeld() {
     const long k = std::lround(p.at * p.fps);
-    settleForFrame(*p.s, k, p.fps);
+    prepareFrame(*p.s, k, p.fps);
     const double t = frameTime(k, p.fps);
     p.s->timer = [t] { return t; };
     const bool active = drawFrame(p.s, glm::mat4(1.0f), p.s->projection);
@@ -97,7 +97,7 @@ bool number(const char* text, double& out) {
 // again at each replay.
 extern "C" EMSCRIPTEN_KEEPALIVE void kestrine_start() {
     if (!p.s || p.hold) return;
-    unsettle(*p.s);
+    rewind(*p.s);
     p.started = emscripten_get_now();
     p.rate = frame_rate_line(0.0);
     p.playing = true;
