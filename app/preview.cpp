@@ -253,10 +253,7 @@ GLFWwindow* openPreviewWindow(const preview_options& options) {
     GLFWwindow* window = openWindow(
         {window_kind::windowed, options.width, options.height, "kestrine-preview", 0}, failure);
     if (window) return window;
-    std::fprintf(stderr, "kestrine-preview: %s\n",
-                 failure == window_failure::library  ? "cannot start the window library"
-                 : failure == window_failure::window ? "cannot open an OpenGL 3.3 window"
-                                                     : "cannot load the OpenGL entry points");
+    std::fprintf(stderr, "kestrine-preview: %s\n", describe(failure));
     if (failure != window_failure::library) glfwTerminate();
     return nullptr;
 }

@@ -65,7 +65,6 @@ private:
     void checkAsset(const asset_record& a);
     void checkTexture(int line, const std::string& label, const std::string& file);
     void checkMesh(int line, const std::string& label, const std::string& file);
-    void checkProgramFiles(const asset_record& a);
     void checkPassedOver(const reading_note& p);
     void checkCameras(const timeline& tl);
     void walkGroup(const group& g);
@@ -147,7 +146,9 @@ void checker::checkAsset(const asset_record& a) {
             add(diagnostic::warning, a.line, "shader",
                 "a program without \"name\" is compiled but never drawn with");
         }
-        if (a.complete) checkProgramFiles(a);
+        if (!a.complete) return;
+        for (diagnostic& d : programDiagnostics(path, a, options.compile_shaders))
+            result.diagnostics.push_back(std::move(d));
         return;
     }
     if (!a.named || !a.complete) {
@@ -251,11 +252,6 @@ void checker::checkMesh(int line, const std::string& label, const std::string& f
         add(diagnostic::warning, line, label,
             quoted(file) + " has " + std::to_string(status.faces_truncated) +
                 " face(s) with more than three corners; only their first triangle is drawn");
-}
-
-void checker::checkProgramFiles(const asset_record& a) {
-    for (diagnostic& d : programDiagnostics(path, a, options.compile_shaders))
-        result.diagnostics.push_back(std::move(d));
 }
 
 void checker::checkCameras(const timeline& tl) {

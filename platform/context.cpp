@@ -69,13 +69,8 @@ bool openEglContext(std::string& why) {
 bool openHiddenContext(const char* title, std::string& why, int width, int height) {
     window_failure failure;
     if (openWindow({window_kind::hidden, width, height, title, 0}, failure)) return true;
-    if (failure == window_failure::library) {
-        why = "no display for an OpenGL context (run under xvfb-run -a)";
-        return false;
-    }
-    why = failure == window_failure::window ? "no OpenGL 3.3 core context"
-                                            : "cannot load the OpenGL entry points";
-    glfwTerminate();
+    why = describe(failure);
+    if (failure != window_failure::library) glfwTerminate();
     return false;
 }
 

@@ -43,3 +43,17 @@ GLFWwindow* openWindow(const window_request& request, window_failure& failure) {
     }
     return window;
 }
+
+const char* describe(window_failure failure) {
+    switch (failure) {
+    case window_failure::none:
+        return "no failure";
+    case window_failure::library:
+        return "no display for an OpenGL context (run under xvfb-run -a)";
+    case window_failure::window:
+        return "no OpenGL 3.3 core context";
+    case window_failure::entry_points:
+        return "cannot load the OpenGL entry points";
+    }
+    return "";
+}

@@ -27,6 +27,9 @@ enum class window_failure {
     entry_points, // GLEW could not load the OpenGL functions
 };
 
+// What failed, in words: "no display for an OpenGL context (run under xvfb-run -a)", ...
+const char* describe(window_failure failure);
+
 // The window, current on this thread; null with the failure. Unless the library failed to
 // start, the caller ends it with glfwTerminate, on failure too.
 GLFWwindow* openWindow(const window_request& request, window_failure& failure);
