@@ -403,17 +403,18 @@ def main():
         if not shutil.which(program):
             print(f"slurm: {program} is missing (scripts/test installs slurm-wlm, munge, ffmpeg)")
             return 1
-    recipes = readme_recipes(readme)
     root = tempfile.mkdtemp(prefix="kestrine-slurm-")
     cluster = Cluster(root)
     reference = None
-    # ctest's timeout, Ctrl+C and kill still take the cluster down.
+    keep = False
+    # Ctrl+C and kill still take the cluster down.
     for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(sig, lambda s, _: sys.exit(128 + s))
     # Ends well before ctest's timeout, whose kill would leave the jobs' processes behind.
     signal.signal(signal.SIGALRM, out_of_time)
     signal.alarm(400)
     try:
+        recipes = readme_recipes(readme)
         # One capture of frames 0-59, drawn while the cluster starts.
         copy_demo(demo, os.path.join(root, "one"))
         reference = subprocess.Popen(
@@ -431,16 +432,18 @@ def main():
         cancel_and_resume(cluster, recipes, copy_demo(demo, os.path.join(root, "b")), frames)
     except (Failure, subprocess.TimeoutExpired) as e:
         print(f"slurm: {e}\n{cluster.logs()}(files kept in {root})")
+        keep = True
         return 1
     finally:
+        signal.alarm(0)
         if reference is not None and reference.poll() is None:
             os.killpg(reference.pid, signal.SIGKILL)
             reference.wait()
         cluster.stop()
-    shutil.rmtree(root)
+        if not keep:
+            shutil.rmtree(root, ignore_errors=True)
     print("slurm: the README's array, join, resubmission and retargeted join ran as written")
     return 0
-
 
 if __name__ == "__main__":
     sys.exit(main())
