@@ -44,8 +44,9 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
 version=$("$root/usr/bin/kestrine-check" --version)
-[ "$(head -n1 <<<"$version")" = "kestrine-check 1.0.0" ] && grep -q 'MIT licence' <<<"$version" ||
+if [ "$(head -n1 <<<"$version")" != "kestrine-check 1.0.0" ] || ! grep -q 'MIT licence' <<<"$version"; then
     fail "the unpacked kestrine-check does not say its version and licence: $version"
+fi
 grep -q '^License: Expat$' "$root/usr/share/doc/kestrine/copyright" ||
     fail "the copyright file does not name the MIT (Expat) licence"
 zcat "$root/usr/share/man/man1/kestrine-check.1.gz" | grep -q 'MIT licence' ||
