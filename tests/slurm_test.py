@@ -102,6 +102,7 @@ class Cluster:
     def __init__(self, root):
         self.root = root
         self.daemons = []
+        # The jobs draw through EGL, as on a render node without an X server.
         self.env = {k: v for k, v in os.environ.items()
                     if not k.startswith(("SLURM_", "SBATCH_", "SQUEUE_"))
                     and k not in ("DISPLAY", "WAYLAND_DISPLAY")}
@@ -245,12 +246,17 @@ PartitionName=test Nodes=ALL Default=YES MaxTime=INFINITE State=UP
                 pass
             p.wait()
         # slurmstepd and the jobs leave slurmd's session; the mark in their environment finds
-        # those of this cluster.
-        for pid in marked_processes(self.root):
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+        # those of this cluster, and a few rounds those forked meanwhile.
+        for _ in range(10):
+            pids = marked_processes(self.root)
+            if not pids:
+                break
+            for pid in pids:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            time.sleep(0.1)
 
 
 def marked_processes(root):
@@ -278,7 +284,8 @@ def same_frames(folder, reference, first, last):
     want = {frame_name(k) for k in range(first, last + 1)}
     have = set(os.listdir(folder))
     if have != want:
-        raise Failure(f"{folder}: extra {sorted(have - want)[:5]}, missing {sorted(want - have)[:5]}")
+        raise Failure(f"{folder}: extra {sorted(have - want)[:5]}, "
+                      f"missing {sorted(want - have)[:5]}")
     for name in sorted(want):
         with open(os.path.join(folder, name), "rb") as a, \
                 open(os.path.join(reference, name), "rb") as b:
