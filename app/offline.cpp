@@ -6,18 +6,18 @@
 namespace {
 
 // As the (start, end) constructor leaves a moving camera; a fixed look-at point stays.
-void unsettleCamera(camera& c) {
+void rewindCamera(camera& c) {
     if (c.mode != moving_look_at && c.mode != moving_tangent) return;
     c.view = glm::mat4(1.0f);
     c.eye = glm::vec3(0.0f);
     if (c.mode == moving_tangent) c.look = glm::vec3(0.0f);
 }
 
-void settleGroup(group& g, double t) {
+void advanceGroup(group& g, double t) {
     for (transform& tr : g.transforms)
         tr.update(t);
     for (group& child : g.children)
-        settleGroup(child, t);
+        advanceGroup(child, t);
 }
 
 } // namespace
@@ -26,25 +26,25 @@ double frameTime(long k, int fps) {
     return double(k) / double(fps);
 }
 
-void settleForFrame(scene& s, long k, int fps) {
+void prepareFrame(scene& s, long k, int fps) {
     if (k > 0)
-        settleAt(s, frameTime(k - 1, fps));
+        advanceTo(s, frameTime(k - 1, fps));
     else
-        unsettle(s);
+        rewind(s);
 }
 
-void settleAt(scene& s, double previous) {
+void advanceTo(scene& s, double previous) {
     for (camera& c : s.cameras) {
         if (c.is_on_time(previous))
             c.position_update(previous);
         else
-            unsettleCamera(c);
+            rewindCamera(c);
     }
     for (group& g : s.groups)
-        settleGroup(g, previous);
+        advanceGroup(g, previous);
 }
 
-void unsettle(scene& s) {
+void rewind(scene& s) {
     for (camera& c : s.cameras)
-        unsettleCamera(c);
+        rewindCamera(c);
 }

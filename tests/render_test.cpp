@@ -89,7 +89,7 @@ TEST(ChangeWindowSize, FollowsTheWindowAndIgnoresEmptySizes) {
     }
 }
 
-TEST(SettleAt, AJumpGivesTheSameFrameCameraAsPlaying) {
+TEST(AdvanceTo, AJumpGivesTheSameFrameCameraAsPlaying) {
     const char text[] = R"(<scene>
         <camera start="0" end="4"><p X="0" Y="0" Z="9"/><p X="9" Y="0" Z="0"/><p X="0" Y="3" Z="-9"/></camera>
         <camera start="4" end="9" look_x="0" look_y="1" look_z="0"><p X="5" Y="5" Z="5"/><p X="-5" Y="2" Z="5"/></camera>
@@ -108,7 +108,7 @@ TEST(SettleAt, AJumpGivesTheSameFrameCameraAsPlaying) {
     // for the second half, backwards from a later time on the same scene.
     std::unique_ptr<scene> played = load();
     std::unique_ptr<scene> jumped = load();
-    settleAt(*jumped, 8.5);
+    advanceTo(*jumped, 8.5);
     for (int k = 0; k <= 480; k += 1) {
         const double t = k * step;
         camera byPlaying;
@@ -117,7 +117,7 @@ TEST(SettleAt, AJumpGivesTheSameFrameCameraAsPlaying) {
         SCOPED_TRACE(k);
         std::unique_ptr<scene> fresh = load();
         scene& target = k < 240 ? *fresh : *jumped;
-        if (k > 0) settleAt(target, t - step);
+        if (k > 0) advanceTo(target, t - step);
         camera byJumping;
         scheduleCameras(target.cameras, t, byJumping);
         EXPECT_EQ(byJumping.viewMatrix(), byPlaying.viewMatrix());

@@ -17,11 +17,13 @@
 #include "app/offline.h"
 #include "app/render.h"
 #include "app/stop.h"
+#include "authoring/timeline.h"
 #include "gpu/offscreen.h"
+#include "platform/context.h"
+#include "platform/draw_state.h"
+#include "platform/music.h"
 #include "scene/scene.h"
-#include "tools/context.h"
 #include "tools/frame_writer.h"
-#include "tools/timeline.h"
 #include "tools/video.h"
 
 namespace {
@@ -39,7 +41,6 @@ const char* const kUsage =
     "  --gl x11|egl      draw through the X display, or through EGL without one (default: X\n"
     "                    when DISPLAY is set)\n"
     "  --help, --version\n";
-const char* const kMusic = "Music/evil-2005.ogg"; // relative to the working directory, as played
 
 // "A:B" or "A:" (to the end).
 bool frameRange(const std::string& text, long& first, long& last) {
@@ -212,13 +213,11 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     s.timer = [&at] { return at; };
     s.changeWindowSize(o.width, o.height);
     target.bind();
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
+    setDrawState();
 
     // Moving cameras show the state of the frame before: put it where uninterrupted playback
     // from frame 0 would have left it.
-    settleForFrame(s, o.first, o.fps);
+    prepareFrame(s, o.first, o.fps);
 
     const glm::mat4 model(1.0f);
     rgb_image frame;
@@ -326,12 +325,12 @@ int runCapture(int argc, char** argv) {
 
     std::string music;
     if (!o.video_path.empty()) {
-        if (std::FILE* f = std::fopen(kMusic, "rb")) {
+        if (std::FILE* f = std::fopen(kMusicFile, "rb")) {
             std::fclose(f);
-            music = kMusic;
+            music = kMusicFile;
         } else {
             std::fprintf(stderr, "kestrine-capture: cannot read %s (%s); the video has no sound\n",
-                         kMusic, std::strerror(errno));
+                         kMusicFile, std::strerror(errno));
         }
     }
 

@@ -9,7 +9,3 @@ class scene;
 // the gaps where the demo would end, and the music's length (below 0: unknown). Every lane
 // carries its times as data-start and data-end, as the scene holds them.
 std::string timelineSvg(const scene& s, const std::string& title, double musicSeconds);
-
-// The length in seconds of an Ogg Vorbis file, read from the file itself (no sound device);
-// -1 when it cannot be read.
-double musicLength(const char* path);

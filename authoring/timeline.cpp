@@ -1,9 +1,9 @@
-// The player's timeline: see timeline.h.
-#include "tools/timeline.h"
+// The scene's time line: see timeline.h.
+#include "authoring/timeline.h"
 
 #include <algorithm>
 
-#include "app/playhead.h"
+#include <vorbis/vorbisfile.h>
 
 timeline cameraTimeline(const std::vector<camera>& cameras) {
     timeline tl;
@@ -62,4 +62,59 @@ timeline cameraTimeline(const std::vector<camera>& cameras) {
         }
     }
     return tl;
+}
+
+int filmingCamera(const std::vector<camera>& cameras, double t) {
+    int filming = -1;
+    for (std::size_t i = 0; i < cameras.size(); ++i)
+        if (cameras[i].is_on_time(t)) filming = static_cast<int>(i);
+    return filming;
+}
+
+namespace {
+
+void addModelWindows(scene_timeline& out, const std::vector<group>& groups,
+                     const std::string& parent) {
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        const std::string path = parent + (parent.empty() ? "" : ".") + std::to_string(i + 1);
+        for (const modelo_descript& m : groups[i].descriptors)
+            out.model_windows.push_back(
+                {path, m.mesh_name, m.texture_name, m.shader_name, m.start, m.end, m.line});
+        addModelWindows(out, groups[i].children, path);
+    }
+}
+
+} // namespace
+
+scene_timeline sceneTimeline(const std::vector<camera>& cameras,
+                             const std::vector<int>& camera_lines, const std::vector<group>& groups,
+                             double musicSeconds) {
+    scene_timeline out;
+    out.cameras = cameraTimeline(cameras);
+    out.music_seconds = musicSeconds;
+    double last = std::max(musicSeconds, 1.0);
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        const camera& c = cameras[i];
+        const int line = i < camera_lines.size() ? camera_lines[i] : 0;
+        out.camera_windows.push_back({int(i) + 1, c.mode, c.start, c.end, line});
+        last = std::max(last, c.end);
+    }
+    addModelWindows(out, groups, "");
+    const timeline& tl = out.cameras;
+    out.axis_end = tl.filmed && !tl.endless && tl.end > 0 ? tl.end : last;
+    return out;
+}
+
+const char* cameraForm(int mode) {
+    return mode == moving_look_at   ? "moving, looking at a point"
+           : mode == moving_tangent ? "moving, along its tangent"
+                                    : "static";
+}
+
+double musicLength(const char* path) {
+    OggVorbis_File file;
+    if (ov_fopen(path, &file) != 0) return -1.0;
+    const double seconds = ov_time_total(&file, -1);
+    ov_clear(&file);
+    return seconds < 0 ? -1.0 : seconds;
 }
