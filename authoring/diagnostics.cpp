@@ -6,12 +6,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 
 #include "authoring/timeline.h"
 #include "formats/dds.h"
 #include "formats/files.h"
+#include "formats/glsl_es.h"
 #include "formats/obj.h"
 #include "gpu/program_check.h"
 
@@ -147,7 +149,7 @@ void checker::checkAsset(const asset_record& a) {
                 "a program without \"name\" is compiled but never drawn with");
         }
         if (!a.complete) return;
-        for (diagnostic& d : programDiagnostics(path, a, options.compile_shaders))
+        for (diagnostic& d : programDiagnostics(path, a, options.compile_shaders, options.web))
             result.diagnostics.push_back(std::move(d));
         return;
     }
@@ -223,10 +225,21 @@ void checker::checkTexture(int line, const std::string& label, const std::string
     } else if (img.status != dds_status::ok) {
         add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
     }
-    if (!ddsFitsWebGL(img))
+    if (options.web) {
+        std::string refused;
+        for (const dds_level& l : ddsLevelsWebGLRefuses(img))
+            refused += (refused.empty() ? "" : ", ") + std::to_string(l.level) + " (" +
+                       std::to_string(l.width) + "x" + std::to_string(l.height) + ")";
+        if (!refused.empty())
+            add(diagnostic::error, line, label,
+                quoted(file) + " has mip-map levels WebGL refuses for S3TC: " + refused +
+                    "; a web browser takes a top level a multiple of 4 pixels wide and high, "
+                    "and lower ones 0, 1, 2 or a multiple of 4, and draws this one as texture 0");
+    } else if (!ddsFitsWebGL(img)) {
         add(diagnostic::warning, line, label,
             quoted(file) + " is " + std::to_string(img.width) + "x" + std::to_string(img.height) +
                 ", not a multiple of 4 pixels wide and high; it will not show in a web browser");
+    }
 }
 
 void checker::checkMesh(int line, const std::string& label, const std::string& file) {
@@ -411,8 +424,38 @@ diagnostic makeDiagnostic(diagnostic::kind severity, const std::string& path, in
     return {severity, line, std::move(text)};
 }
 
+namespace {
+
+// What the web build compiles: the same sources through toGlslEs. Each error is reported with
+// the file's line, which the rewrite keeps; what fails on the desktop already is not reported
+// twice.
+void addGlslEsFailures(const program_report& desktop, const asset_record& a,
+                       const std::string& vertex_source, const std::string& fragment_source,
+                       const std::function<void(const std::string&)>& error) {
+    const program_report r = checkProgram(toGlslEs(vertex_source), toGlslEs(fragment_source));
+    const char* const web = " (as GLSL ES 3.00, in a web browser)";
+    struct stage {
+        bool fine; // compiled, or failed on the desktop already
+        const std::string& file;
+        const std::string& log;
+    };
+    for (const stage& st :
+         {stage{r.vertex_compiled || !desktop.vertex_compiled, a.file, r.vertex_log},
+          stage{r.fragment_compiled || !desktop.fragment_compiled, a.fragment, r.fragment_log}}) {
+        if (st.fine) continue;
+        const std::vector<std::string> errors = logErrors(st.log, st.file);
+        if (errors.empty()) error(quoted(st.file) + " does not compile" + web + ":\n" + st.log);
+        for (const std::string& e : errors)
+            error(e + web);
+    }
+    if (r.vertex_compiled && r.fragment_compiled && !r.linked && desktop.linked)
+        error(std::string("the program does not link") + web + ":\n" + r.link_log);
+}
+
+} // namespace
+
 std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_record& a,
-                                           bool compile) {
+                                           bool compile, bool web) {
     std::vector<diagnostic> out;
     const std::string label = a.named ? "shader " + quoted(a.name) : "shader";
     const auto add = [&](diagnostic::kind severity, const std::string& what) {
@@ -442,6 +485,9 @@ std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_
     for (const std::string& input : r.misplaced_inputs)
         add(diagnostic::warning,
             "vertex input " + input + "; meshes feed only locations 0, 1 and 3");
+    if (web)
+        addGlslEsFailures(r, a, vertex_source, fragment_source,
+                          [&](const std::string& what) { add(diagnostic::error, what); });
     return out;
 }
 

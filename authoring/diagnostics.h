@@ -11,6 +11,9 @@ struct check_options {
     // Compile and link the programs; needs a current 3.3 context. Without one, everything
     // else is still checked.
     bool compile_shaders = false;
+    // Also as a web browser takes the scene: the programs compiled as GLSL ES 3.00 (the web
+    // build's rewrite of them) and every DDS level against WebGL's S3TC sizes, as errors.
+    bool web = false;
 };
 
 struct check_result {
@@ -34,6 +37,7 @@ diagnostic makeDiagnostic(diagnostic::kind severity, const std::string& path, in
 // What the checker says of one complete "shader" element of the scene file at path: a vertex or
 // fragment file that cannot be read and, with compile (which needs a current context), a
 // program that does not compile or link, with the driver's log, and uniforms or inputs that
-// the drawing cannot feed.
+// the drawing cannot feed. With web too, what the program's GLSL ES 3.00 rewrite adds to
+// that, each error with the file's line.
 std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_record& a,
-                                           bool compile);
+                                           bool compile, bool web = false);

@@ -46,6 +46,16 @@ bool ddsFitsWebGL(const dds_image& img) {
     return img.width % 4 == 0 && img.height % 4 == 0;
 }
 
+std::vector<dds_level> ddsLevelsWebGLRefuses(const dds_image& img) {
+    const auto fits = [](std::uint32_t side, bool top) {
+        return side % 4 == 0 || (!top && side <= 2);
+    };
+    std::vector<dds_level> refused;
+    for (const dds_level& l : img.levels)
+        if (!fits(l.width, l.level == 0) || !fits(l.height, l.level == 0)) refused.push_back(l);
+    return refused;
+}
+
 const char* ddsStatusText(dds_status status) {
     switch (status) {
     case dds_status::ok:

@@ -56,6 +56,10 @@ dds_image parseDds(const unsigned char* bytes, std::size_t size);
 // a multiple of 4.
 bool ddsFitsWebGL(const dds_image& img);
 
+// The levels WebGL refuses for S3TC: the top one unless a multiple of 4 pixels wide and high,
+// a lower one unless each side is 0, 1, 2 or a multiple of 4 (a 12x12 texture's 6x6 level).
+std::vector<dds_level> ddsLevelsWebGLRefuses(const dds_image& img);
+
 // Reads from `in` the header and as much data as the header's levels need, never more than the
 // stream holds: memory grows only with the bytes actually read.
 std::vector<unsigned char> readDdsFile(std::FILE* in);

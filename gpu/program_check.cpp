@@ -3,6 +3,9 @@
 
 #include <GL/glew.h>
 
+#include <cctype>
+#include <sstream>
+
 namespace {
 
 template <typename Query, typename Fetch>
@@ -51,7 +54,65 @@ void inspect(GLuint program, program_report& r) {
     }
 }
 
+// Reads digits at `at`, moving past them; -1 without any.
+long digits(const std::string& s, std::size_t& at) {
+    long n = -1;
+    for (; at < s.size() && std::isdigit(static_cast<unsigned char>(s[at])); ++at)
+        if (n < 100000000) n = (n < 0 ? 0 : n * 10) + (s[at] - '0');
+    return n;
+}
+
+bool startsWith(const std::string& s, std::size_t at, const char* prefix) {
+    return s.compare(at, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
 } // namespace
+
+std::vector<std::string> logErrors(const std::string& log, const std::string& path) {
+    std::vector<std::string> errors;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        std::size_t at = 0;
+        bool error = false;
+        if (startsWith(line, at, "ERROR: ")) {
+            error = true;
+            at += 7;
+        } else if (startsWith(line, at, "WARNING: ")) {
+            continue;
+        }
+        // The source string's number, then the line: "0:5", "0(5)".
+        long number = -1;
+        if (digits(line, at) >= 0 && at < line.size() && (line[at] == ':' || line[at] == '(')) {
+            ++at;
+            number = digits(line, at);
+        }
+        if (number < 0) {
+            if (line.find("error") != std::string::npos)
+                errors.push_back("\"" + path + "\": " + line);
+            continue;
+        }
+        // Past the column and the separators to the driver's words.
+        if (at < line.size() && line[at] == '(') {
+            digits(line, ++at);
+            if (at < line.size() && line[at] == ')') ++at;
+        }
+        if (at < line.size() && line[at] == ')') ++at;
+        while (at < line.size() && (line[at] == ' ' || line[at] == ':'))
+            ++at;
+        std::string what = line.substr(at);
+        if (startsWith(what, 0, "warning")) continue;
+        if (startsWith(what, 0, "error")) {
+            error = true;
+            const std::size_t colon = what.find(':');
+            what = colon == std::string::npos ? what.substr(5) : what.substr(colon + 1);
+            while (!what.empty() && what.front() == ' ')
+                what.erase(0, 1);
+        }
+        if (error)
+            errors.push_back("\"" + path + "\" line " + std::to_string(number) + ": " + what);
+    }
+    return errors;
+}
 
 program_report checkProgram(const std::string& vertex_source, const std::string& fragment_source) {
     program_report r;

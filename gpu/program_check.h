@@ -24,6 +24,12 @@ struct program_report {
 std::vector<std::string> programFailures(const program_report& r, const std::string& vertex_path,
                                          const std::string& fragment_path);
 
+// The errors of a driver's compile log, one message each, with the file's line where the log
+// gives one: "\"f.frag\" line 5: <what the driver says>". Warnings are left out. Reads the
+// forms of Mesa ("0:5(12): error: ..."), ANGLE ("ERROR: 0:5: ...") and NVIDIA
+// ("0(5) : error C1234: ...").
+std::vector<std::string> logErrors(const std::string& log, const std::string& path);
+
 // Compiles and links the two sources (the texts, not paths) on the current context and deletes
 // everything it created. Needs a current 3.3 context.
 program_report checkProgram(const std::string& vertex_source, const std::string& fragment_source);

@@ -2,6 +2,8 @@
 // wording, the timeline, and the PNG files the capture writes.
 #include "authoring/diagnostics.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "authoring/timeline.h"
+#include "gpu/program_check.h"
 #include "tests/png_read.h"
 #include "tools/timeline_svg.h"
 
@@ -156,6 +159,95 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
         ASSERT_EQ(got.size(), 1u) << ::testing::PrintToString(got);
         EXPECT_EQ(got[0], path + ":" + c.expected);
         EXPECT_EQ(r.errors, c.expected.find(": error: ") != std::string::npos ? 1 : 0);
+    }
+}
+
+namespace {
+
+// A DXT1 file of width x height with its whole mip chain, every block zero.
+std::string dxt1Chain(std::uint32_t width, std::uint32_t height) {
+    std::string h(128, '\0');
+    const auto put = [&h](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            h[at + std::size_t(i)] = char((v >> (8 * i)) & 0xff);
+    };
+    h.replace(0, 4, "DDS ");
+    put(4, 124);
+    put(12, height);
+    put(16, width);
+    put(76, 32);
+    put(80, 4); // the four-character code is set
+    h.replace(84, 4, "DXT1");
+    std::uint32_t levels = 0;
+    std::string data;
+    for (std::uint32_t w = width, hgt = height;;
+         w = std::max(1u, w / 2), hgt = std::max(1u, hgt / 2)) {
+        ++levels;
+        data.append(std::size_t((w + 3) / 4) * ((hgt + 3) / 4) * 8, '\0');
+        if (w == 1 && hgt == 1) break;
+    }
+    put(28, levels);
+    return h + data;
+}
+
+} // namespace
+
+TEST(Check, WebRefusesEveryMipLevelWebGLRefuses) {
+    const std::string twelve = tempPath("12x12.dds");
+    write(twelve, dxt1Chain(12, 12));
+    const struct {
+        std::string file;
+        std::string refused; // "" when WebGL takes every level
+    } cases[] = {
+        {kData + "/dds/dxt1_64x64_full.dds", ""},
+        {twelve, "1 (6x6), 2 (3x3)"},
+        {kData + "/dds/dxt1_8x2_full.dds", "0 (8x2)"},
+        {kData + "/dds/dxt1_4x4_full.dds", ""},
+    };
+    check_options web;
+    web.web = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = tempPath("scene.xml");
+        write(path, "<scene>\n<texture name=\"t\" filename=\"" + c.file + "\"/>\n</scene>\n");
+        const check_result r = checkScene(path.c_str(), web);
+        std::vector<std::string> got;
+        for (const std::string& t : texts(r))
+            if (t.find("never used") == std::string::npos) got.push_back(t);
+        if (c.refused.empty()) {
+            EXPECT_EQ(got, std::vector<std::string>{});
+            continue;
+        }
+        EXPECT_EQ(got, std::vector<std::string>{
+                           path + ":2: error: texture \"t\": \"" + c.file +
+                           "\" has mip-map levels WebGL refuses for S3TC: " + c.refused +
+                           "; a web browser takes a top level a multiple of 4 pixels wide and "
+                           "high, and lower ones 0, 1, 2 or a multiple of 4, and draws this one "
+                           "as texture 0"});
+        // Without --web, only the top level is looked at, and only warned about.
+        EXPECT_EQ(checkScene(path.c_str(), check_options()).errors, 0);
+    }
+}
+
+TEST(Check, DriverLogErrorsCarryTheFilesLine) {
+    const struct {
+        const char* log;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"0:5(12): error: initializer of type int cannot be assigned to variable of type float\n"
+         "0:7(3): warning: unused variable",
+         {"\"f.frag\" line 5: initializer of type int cannot be assigned to variable of type "
+          "float"}},
+        {"ERROR: 0:9: 'f' : syntax error\nWARNING: 0:2: extension not supported",
+         {"\"f.frag\" line 9: 'f' : syntax error"}},
+        {"0(14) : error C1008: undefined variable \"x\"",
+         {"\"f.frag\" line 14: undefined variable \"x\""}},
+        {"error: no main()", {"\"f.frag\": error: no main()"}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        EXPECT_EQ(logErrors(c.log, "f.frag"), c.errors);
     }
 }
 

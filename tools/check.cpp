@@ -16,9 +16,11 @@
 
 int runCheck(int argc, char** argv) {
     const char* const usage =
-        "usage: kestrine-check SCENE.xml [--timeline FILE.svg] [--gl x11|egl]\n"
+        "usage: kestrine-check SCENE.xml [--web] [--timeline FILE.svg] [--gl x11|egl]\n"
         "Reads the scene as the player would, without playing it, and prints its errors and\n"
         "warnings with file and line, then a summary. Status 0 without errors, 1 with one.\n"
+        "  --web                also as a web browser takes it: the programs compiled as GLSL\n"
+        "                       ES 3.00 and every DDS level against WebGL's S3TC sizes\n"
         "  --timeline FILE.svg  also draws the scene's time line: cameras, models, cuts, gaps\n"
         "                       and the music's length\n"
         "  --gl x11|egl         where the context that compiles the programs comes from: the\n"
@@ -28,8 +30,13 @@ int runCheck(int argc, char** argv) {
     const char* path = nullptr;
     const char* svg = nullptr;
     gl_source source = gl_source::automatic;
+    check_options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--web") {
+            options.web = true;
+            continue;
+        }
         const bool valued = arg == "--timeline" || arg == "--gl";
         if (valued && i + 1 < argc && arg == "--timeline") {
             svg = argv[++i];
@@ -46,7 +53,6 @@ int runCheck(int argc, char** argv) {
         std::fprintf(stderr, "%s", usage);
         return 2;
     }
-    check_options options;
     std::string no_context;
     options.compile_shaders = openToolContext(source, "kestrine-check", no_context);
     const check_result r = checkScene(path, options);

@@ -137,6 +137,32 @@ TEST(CheckTool, CompilesWithOrWithoutADisplayAndSaysWhenItCannot) {
     EXPECT_NE(r.out.find("shaders: not compiled (no OpenGL context"), std::string::npos) << r.out;
 }
 
+// A line desktop GLSL 3.30 takes and GLSL ES 3.00 refuses (an int where a float is wanted)
+// fails --web with its file and line, and only --web.
+TEST(CheckTool, WebCompilesTheProgramsAsGlslEsWithTheirFilesLines) {
+    const std::string dir = workDir("check_web");
+    write(dir + "/es.frag", "#version 330 core\n"
+                            "in vec2 UV;\n"
+                            "out vec4 color;\n"
+                            "void main() {\n"
+                            "    float alpha = 1;\n"
+                            "    color = vec4(UV, 0.0, alpha);\n"
+                            "}\n");
+    write(dir + "/web.xml", "<scene>\n<shader name=\"s\" vertex=\"" KESTRINE_TEST_DATA
+                            "/shaders/basic.vert\" fragment=\"es.frag\"/>\n</scene>\n");
+    run_result r = check(dir, "web.xml");
+    EXPECT_EQ(r.status, 0) << r.out;
+    r = check(dir, "--web web.xml");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("web.xml:2: error: shader \"s\": \"es.frag\" line 5: "), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(" (as GLSL ES 3.00, in a web browser)\n"), std::string::npos) << r.out;
+    // The bundled demo is ready for a browser.
+    r = check(dir + "/demo", "demo.xml --web");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind("demo.xml: 0 error(s), 0 warning(s)\n", 0), 0u) << r.out;
+}
+
 // A render node has no X server: the capture draws through EGL, pixel for pixel as under X.
 TEST(CaptureTool, WithoutAnXServerDrawsTheSameFrames) {
     const std::string dir = workDir("capture_egl");
