@@ -21,6 +21,7 @@
 #include "app/args.h"
 #include "app/offline.h"
 #include "app/render.h"
+#include "app/resource_log.h"
 #include "app/stop.h"
 #include "app/watch.h"
 #include "audio/audio.h"
@@ -327,13 +328,17 @@ int runPreview(int argc, char** argv) {
 
     std::unique_ptr<offscreen> frame;
     double nextPoll = glfwGetTime() + kPollInterval;
+    long reloads = 0;
     std::string shownTitle;
     while (!glfwWindowShouldClose(window) && !stopRequested()) {
         const double wall = glfwGetTime();
         bool reloaded = false;
         if (wall >= nextPoll) {
             nextPoll = wall + kPollInterval;
-            if (shown.watch.changed()) reloaded = reload(shown, options.scene);
+            if (shown.watch.changed()) {
+                reloaded = reload(shown, options.scene);
+                logResources("kestrine-preview", "reload", ++reloads);
+            }
         }
         const double t = keys.head.at(wall);
         const bool jumped = keys.head.takeJump();
