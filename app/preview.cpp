@@ -312,6 +312,7 @@ int runPreview(int argc, char** argv) {
             return 1;
         }
         play(shown, std::move(first), std::move(read));
+        logResources("kestrine-preview", "reload", 0); // the first load
     }
     int fbWidth = 0, fbHeight = 0;
     glfwGetFramebufferSize(window, &fbWidth, &fbHeight);

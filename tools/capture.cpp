@@ -309,6 +309,7 @@ bool capture_output::finish(std::string& reason) {
 }
 
 void capture_output::keepFramesBefore(long gap, std::string& reason) {
+    if (gap > taken) return; // no write of ours failed
     for (long k = gap + 1; k <= taken; ++k)
         std::remove(framePath(options.out_dir, k).c_str());
     if (gap > options.first)
