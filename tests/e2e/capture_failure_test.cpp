@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,16 +43,18 @@ private:
     bool done = false;
 };
 
+// What the test does once the capture has shown frame 10.
+enum class meanwhile { nothing, remove_folder, kill_encoder };
+
 struct failure_case {
     const char* name;
     const char* scene;  // "demo" (frames that fill a disk quickly) or "quad"
     std::string output; // the capture's output arguments, relative to the case's folder
+    const char* mount;  // tmpfs options for the output's top folder, or none
     std::string before; // a shell command before the program's: a limit
     std::string env;    // the program's environment
-    const char* said;   // in the message
-    // Run once the capture has shown frame `after` (when > 0): the failure, made then.
-    std::function<void(pid_t capture)> then;
-    long after = 0;
+    meanwhile then;
+    const char* said; // in the message
 };
 
 const bool kRoot = geteuid() == 0;
@@ -101,17 +102,17 @@ std::string framesLeftWrong(const std::string& out, long first) {
 // a partial file at the video's path.
 void stallingEncoder(const std::string& dir) {
     mkdir((dir + "/stalling").c_str(), 0755);
-    write(dir + "/stalling/ffmpeg", "#!/bin/sh\n"
-                                    "for a; do video=$a; done\n"
-                                    "echo partial > \"$video\"\n"
-                                    "head -c 230400 >/dev/null\n"
-                                    "i=0\n"
-                                    "while ! grep -q 'frame 5/' '" +
-                                        dir +
-                                        "/err.txt' && [ $i -lt 1200 ]; do\n"
-                                        "    sleep 0.05; i=$((i + 1))\n"
-                                        "done\n"
-                                        "exit 3\n");
+    // It runs in the capture's folder, beside err.txt.
+    write(dir + "/stalling/ffmpeg", R"(#!/bin/sh
+for a; do video=$a; done
+echo partial > "$video"
+head -c 230400 >/dev/null
+i=0
+while ! grep -q 'frame 5/' err.txt && [ $i -lt 1200 ]; do
+    sleep 0.05; i=$((i + 1))
+done
+exit 3
+)");
     chmod((dir + "/stalling/ffmpeg").c_str(), 0755);
 }
 
@@ -123,80 +124,51 @@ TEST(CaptureFails, EndsWithAMessageAndLeavesOnlyWholeFrames) {
     stallingEncoder(dir);
     mkdir((dir + "/empty").c_str(), 0755);
 
+    const std::string path = "PATH='" + dir;
     std::vector<failure_case> cases = {
         // A limit of 8 KiB (16 blocks of dash's 512 bytes): the first frame is larger.
-        {"file-size limit",
-         "demo",
-         "--out limited",
-         "ulimit -f 16 &&",
-         "",
-         "(File too large)",
-         {},
-         0},
-        {"folder removed", "quad", "--out vanishing", "", "", "(No such file or directory)",
-         [&](pid_t) { std::system(("rm -rf '" + dir + "/vanishing'").c_str()); }, 10},
-        {"ffmpeg missing",
-         "quad",
-         "--video missing.mp4",
-         "",
-         "PATH='" + dir + "/empty'",
-         "cannot start ffmpeg (No such file or directory)",
-         {},
-         0},
-        {"ffmpeg killed", "quad", "--video killed.mp4", "", "",
-         "ffmpeg stopped taking frames (Broken pipe); ffmpeg ended by signal 9",
-         [](pid_t capture) {
-             std::system(("pkill -KILL -x -P " + std::to_string(capture) + " ffmpeg").c_str());
-         },
-         10},
-        {"ffmpeg stalls, then dies",
-         "quad",
-         "--video stalled.mp4",
-         "",
-         "PATH='" + dir + "/stalling':\"$PATH\"",
-         "ffmpeg stopped taking frames (Broken pipe); ffmpeg exited with status 3",
-         {},
-         0},
+        {"file-size limit", "demo", "--out limited", nullptr, "ulimit -f 16 &&", "",
+         meanwhile::nothing, "(File too large)"},
+        {"folder removed", "quad", "--out vanishing", nullptr, "", "", meanwhile::remove_folder,
+         "(No such file or directory)"},
+        {"ffmpeg missing", "quad", "--video missing.mp4", nullptr, "", path + "/empty'",
+         meanwhile::nothing, "cannot start ffmpeg (No such file or directory)"},
+        {"ffmpeg killed", "quad", "--video killed.mp4", nullptr, "", "", meanwhile::kill_encoder,
+         "ffmpeg stopped taking frames (Broken pipe); ffmpeg ended by signal 9"},
+        {"ffmpeg stalls, then dies", "quad", "--video stalled.mp4", nullptr, "",
+         path + "/stalling':\"$PATH\"", meanwhile::nothing,
+         "ffmpeg stopped taking frames (Broken pipe); ffmpeg exited with status 3"},
     };
     if (kRoot) {
-        cases.push_back(
-            {"full disk", "demo", "--out full/frames", "", "", "(No space left on device)", {}, 0});
-        cases.push_back({"read-only folder",
-                         "demo",
-                         "--out read-only",
-                         "",
-                         "",
-                         "(Read-only file system)",
-                         {},
-                         0});
+        cases.push_back({"full disk", "demo", "--out full/frames", "size=1m", "", "",
+                         meanwhile::nothing, "(No space left on device)"});
+        cases.push_back({"read-only folder", "demo", "--out read-only", "ro", "", "",
+                         meanwhile::nothing, "(Read-only file system)"});
     } else {
         std::printf("not root: a full disk is tried as a file-size limit only, and a read-only "
                     "folder as one without write permission\n");
         mkdir((dir + "/read-only").c_str(), 0555);
-        cases.push_back({"folder without write permission",
-                         "demo",
-                         "--out read-only",
-                         "",
-                         "",
-                         "(Permission denied)",
-                         {},
-                         0});
+        cases.push_back({"folder without write permission", "demo", "--out read-only", nullptr, "",
+                         "", meanwhile::nothing, "(Permission denied)"});
     }
 
     for (const failure_case& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::string out = c.output.substr(c.output.find(' ') + 1);
         std::optional<mounted> disk;
-        if (kRoot && c.output == "--out full/frames") disk.emplace(dir + "/full", "size=1m");
-        if (kRoot && c.output == "--out read-only") disk.emplace(dir + "/read-only", "ro");
+        if (c.mount) disk.emplace(dir + "/" + out.substr(0, out.find('/')), c.mount);
         ASSERT_TRUE(!disk || disk->ok()) << "cannot mount a tmpfs for this case";
         std::remove((dir + "/err.txt").c_str());
         const std::string args = sceneArguments(dir, c.scene) + " " + c.output + " --size 320x240";
         child p("cd '" + dir + "' && " + c.before + " exec env " + c.env +
                 " '" KESTRINE_CAPTURE_BIN "' " + args + " >out.txt 2>err.txt");
-        if (c.then) {
-            ASSERT_TRUE(waitForText(dir + "/err.txt", "frame " + std::to_string(c.after) + "/"))
-                << slurp(dir + "/err.txt");
-            c.then(p.pid());
+        if (c.then != meanwhile::nothing) {
+            ASSERT_TRUE(waitForText(dir + "/err.txt", "frame 10/")) << slurp(dir + "/err.txt");
+            const std::string act =
+                c.then == meanwhile::remove_folder
+                    ? "rm -rf '" + dir + "/" + out + "'"
+                    : "pkill -KILL -x -P " + std::to_string(p.pid()) + " ffmpeg";
+            std::system(act.c_str());
         }
         const int raw = p.wait(60.0);
         const std::string err = slurp(dir + "/err.txt");
@@ -205,13 +177,13 @@ TEST(CaptureFails, EndsWithAMessageAndLeavesOnlyWholeFrames) {
         EXPECT_NE(err.find(c.said), std::string::npos) << err;
         const std::size_t said = err.rfind("kestrine-capture: ");
         std::printf("%s: %s", c.name, said == std::string::npos ? "\n" : err.c_str() + said);
-        const std::string out = dir + "/" + c.output.substr(c.output.find(' ') + 1);
         if (c.output.rfind("--out", 0) == 0) {
-            EXPECT_EQ(framesLeftWrong(out, c.scene == std::string("demo") ? 1200 : 0), "");
+            EXPECT_EQ(framesLeftWrong(dir + "/" + out, c.scene == std::string("demo") ? 1200 : 0),
+                      "");
         } else {
             // No video that looks finished; where the encoder had started, the message says
             // that its unfinished video was removed.
-            EXPECT_NE(access(out.c_str(), F_OK), 0) << out << " is still there";
+            EXPECT_NE(access((dir + "/" + out).c_str(), F_OK), 0) << out << " is still there";
             if (c.env.find("empty") == std::string::npos)
                 EXPECT_NE(err.find("the unfinished video"), std::string::npos) << err;
         }
