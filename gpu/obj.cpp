@@ -258,6 +258,19 @@ bool readInt(const char*& p, const char* e, std::uint32_t& out) {
     return true;
 }
 
+// The usual index: only digits, at most nine, so that it cannot overflow; reads as readInt does.
+bool readPlainIndex(const char*& p, const char* e, std::uint32_t& out) {
+    const char* q = p;
+    const char* const stop = q + std::min<std::ptrdiff_t>(9, e - q);
+    std::uint32_t value = 0;
+    for (; q != stop && isDigit(*q); ++q)
+        value = value * 10 + unsigned(*q - '0');
+    if (q == p || (q != e && isDigit(*q))) return false;
+    out = value;
+    p = q;
+    return true;
+}
+
 struct corner {
     std::uint32_t position, uv, normal; // 1-based, as in the file
 };
@@ -338,7 +351,7 @@ scan_end scan(const char* p, const char* e, bool cut_at_end, const char* meet, S
             bool ok = true;
             for (int k = 0; k < 9 && ok; ++k) {
                 if (k % 3 != 0) ok = p != e && *p++ == '/';
-                ok = ok && readInt(p, e, i[k]);
+                ok = ok && (readPlainIndex(p, e, i[k]) || readInt(p, e, i[k]));
             }
             if (cut_at_end && p == e) return scan_end::cut;
             if (!ok) return scan_end::bad_face;
@@ -630,7 +643,8 @@ template <class T> struct own_pages {
         void* m = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
                        -1, 0);
         if (m == MAP_FAILED) throw std::bad_alloc();
-        madvise(m, n * sizeof(T), MADV_HUGEPAGE);
+        // Only the joined lists grow this large; a piece's would keep a part-used huge page.
+        if (n * sizeof(T) >= kHuge) madvise(m, n * sizeof(T), MADV_HUGEPAGE);
         return static_cast<T*>(m);
     }
     void deallocate(T* p, std::size_t n) {
@@ -640,7 +654,7 @@ template <class T> struct own_pages {
             munmap(p, n * sizeof(T));
     }
     bool operator==(const own_pages&) const { return true; }
-    static constexpr std::size_t kLarge = std::size_t(1) << 18;
+    static constexpr std::size_t kLarge = std::size_t(1) << 18, kHuge = std::size_t(1) << 23;
 };
 template <class T> using own_list = std::vector<T, own_pages<T>>;
 
@@ -669,6 +683,12 @@ struct piece {
 
     void readFrom(const char* from) {
         clear();
+        // Room from a count of the lines by keyword, so that the lists do not grow by copying.
+        const line_counts n = countLines(from, end);
+        positions.reserve(n.v);
+        uvs.reserve(n.vt);
+        normals.reserve(n.vn);
+        corners.reserve(3 * n.f);
         first = from;
         skipSpace(first, end);
         how = scan(from, end, !last, end, *this, at, nullptr);
@@ -752,7 +772,7 @@ public:
     // Reads and joins every piece; false at a face that fails (at = its "f" word) or a read
     // error (io_error).
     bool run() {
-        onThreads(threads, [this] { work(); });
+        onThreads(unsigned(std::min<std::size_t>(threads, pieces.size())), [this] { work(); });
         return !io_error && failed_at == nullptr;
     }
 
