@@ -23,8 +23,8 @@ READERS = {
 def once(binary, reader, path):
     done = subprocess.run([binary, reader, path], stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE, text=True, check=True)
-    name, seconds, peak, corners, digest = done.stderr.split()[-5:]
-    return float(seconds), float(peak), int(corners), digest
+    name, seconds, cpu, peak, corners, digest = done.stderr.split()[-6:]
+    return float(seconds), float(cpu), float(peak), int(corners), digest
 
 
 def main():
@@ -45,13 +45,15 @@ def main():
         if args.today:
             runs.append(("today", args.today, "loadOBJ"))
         times = {label: [] for label, _, _ in runs}
+        cpus = {label: [] for label, _, _ in runs}
         peaks = {label: [] for label, _, _ in runs}
         digests = {}
         for k in range(args.rounds):
             order = runs[k % len(runs):] + runs[:k % len(runs)]
             for label, b, reader in order:
-                seconds, peak, corners, digest = once(b, reader, path)
+                seconds, cpu, peak, corners, digest = once(b, reader, path)
                 times[label].append(seconds)
+                cpus[label].append(cpu)
                 peaks[label].append(peak)
                 if label != "memchr":
                     digests.setdefault(digest, []).append(label)
@@ -61,12 +63,13 @@ def main():
         megabytes = os.path.getsize(path) / 1e6
         t = {label: statistics.median(v) for label, v in times.items()}
         print(f"\n{size} triangles ({megabytes:.0f} MB), medians of {args.rounds} interleaved runs")
-        print("| reader | time | MB/s | share of the read+memchr rate | loadOBJ is faster by "
-              "| peak memory |")
-        print("|---|---|---|---|---|---|")
+        print("| reader | time | CPU time | MB/s | share of the read+memchr rate "
+              "| loadOBJ is faster by | peak memory |")
+        print("|---|---|---|---|---|---|---|")
         for label in times:
             print(f"| {label} | {t[label] * 1000:.0f} ms "
-                  f"(min {min(times[label]) * 1000:.0f}) | {megabytes / t[label]:.0f} | "
+                  f"(min {min(times[label]) * 1000:.0f}) | "
+                  f"{statistics.median(cpus[label]) * 1000:.0f} ms | {megabytes / t[label]:.0f} | "
                   f"{t['memchr'] / t[label]:.2f} | {t[label] / t['loadOBJ']:.2f}x | "
                   f"{statistics.median(peaks[label]):.0f} MB |")
     with open("/proc/loadavg") as f:

@@ -1,6 +1,6 @@
 // One reading of one OBJ file in a fresh process, for bench/obj_compare.py: prints the reader,
-// the wall time in seconds, the peak resident memory in MB, the corners read and a hash of the
-// three lists.
+// the wall time and the CPU time of all threads in seconds, the peak resident memory in MB, the
+// corners read and a hash of the three lists.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -77,6 +77,15 @@ bool readTinyobj(const char* path, lists& out) {
     return true;
 }
 
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 template <class T> std::uint64_t hash(const std::vector<T>& v, std::uint64_t h) {
     const auto* p = reinterpret_cast<const unsigned char*>(v.data());
     for (std::size_t i = 0; i < v.size() * sizeof(T); ++i)
@@ -96,6 +105,7 @@ int main(int argc, char** argv) {
     const char* path = argv[2];
     lists l;
     bool ok = false;
+    const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     if (reader == "memchr") {
         ok = readAndFindLines(path, l);
@@ -117,6 +127,7 @@ int main(int argc, char** argv) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = cpuSeconds() - cpuStart;
     if (!ok) {
         std::fprintf(stderr, "%s: %s failed\n", path, reader.c_str());
         return 1;
@@ -124,7 +135,7 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const std::uint64_t h = hash(l.normals, hash(l.uvs, hash(l.positions, 14695981039346656037u)));
-    std::fprintf(stderr, "%s %.6f %.1f %zu %016llx\n", reader.c_str(), seconds,
+    std::fprintf(stderr, "%s %.6f %.6f %.1f %zu %016llx\n", reader.c_str(), seconds, cpu,
                  double(usage.ru_maxrss) / 1024.0, l.positions.size(),
                  static_cast<unsigned long long>(h));
     return 0;

@@ -766,7 +766,7 @@ public:
         position = data;
         released = data;
         // Pieces read ahead of the join wait, so that the file's bytes in memory stay bounded.
-        window = fd >= 0 ? 2 * std::size_t(threads) + 2 : count;
+        window = fd >= 0 ? 4 * std::size_t(threads) + 4 : count;
     }
 
     // Reads and joins every piece; false at a face that fails (at = its "f" word) or a read

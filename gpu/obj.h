@@ -34,15 +34,17 @@ struct obj_status {
 // How a reading shares its work among threads. The lists, the result and the status never
 // depend on it: pieces of the text are read side by side and joined in order, and a piece whose
 // first record is not where the reading before it ended is read again from there. The default
-// reads small files on this thread, larger ones on every core (at most kObjMaxThreads).
+// reads small files on this thread, larger ones on every core (at most kObjMaxThreads); the web
+// build reads on one thread.
 struct obj_threads {
     unsigned threads = 0;  // 0: as many as the machine has cores; 1: this thread only
     std::size_t piece = 0; // bytes per piece (0: chosen from the size); given, it also makes
                            // small texts go through the pieces
 };
 inline constexpr unsigned kObjMaxThreads = 8;
-// Texts shorter than this are read on one thread unless a piece size is given (see README).
-inline constexpr std::size_t kObjThreadedFrom = std::size_t(1) << 20;
+// Texts shorter than this are read on one thread unless a piece size is given: below it, threads
+// saved nothing measurable on the development machine once it was busy (README, Benchmarks).
+inline constexpr std::size_t kObjThreadedFrom = std::size_t(4) << 20;
 
 // Prints "Loading OBJ file <path>..." and reads the file. On success appends one entry per
 // triangle corner to each list and returns true; on failure prints the reason, leaves the lists
