@@ -16,7 +16,7 @@
 
 #include <tiny_obj_loader.h>
 
-#include "gpu/obj.h"
+#include "formats/obj.h"
 #include "tests/obj_oracle.h"
 
 namespace {
