@@ -694,7 +694,7 @@ template <class T> struct own_pages {
         void* m = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
                        -1, 0);
         if (m == MAP_FAILED) throw std::bad_alloc();
-        // Only the joined lists grow this large; a piece's would keep a part-used huge page.
+        // A part-used huge page at the end is let go with the list, and lists are let go early.
         if (n * sizeof(T) >= kHuge) madvise(m, n * sizeof(T), MADV_HUGEPAGE);
         return static_cast<T*>(m);
     }
@@ -705,7 +705,7 @@ template <class T> struct own_pages {
             munmap(p, n * sizeof(T));
     }
     bool operator==(const own_pages&) const { return true; }
-    static constexpr std::size_t kLarge = std::size_t(1) << 18, kHuge = std::size_t(1) << 23;
+    static constexpr std::size_t kLarge = std::size_t(1) << 18, kHuge = std::size_t(1) << 21;
 };
 template <class T> using own_list = std::vector<T, own_pages<T>>;
 
