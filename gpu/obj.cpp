@@ -806,7 +806,7 @@ public:
     // Over the text in [data, data + size); with fd >= 0, each piece is first read from the file
     // at its offset into data, which has room for size bytes.
     threaded_reading(char* data, std::size_t size, std::size_t piece_size, unsigned threads, int fd)
-        : begin(data), data(data), fd(fd), threads(threads) {
+        : data(data), fd(fd), threads(threads) {
         const std::size_t count = std::max<std::size_t>(1, (size + piece_size - 1) / piece_size);
         pieces.resize(count);
         for (std::size_t k = 0; k < count; ++k) {
@@ -827,12 +827,12 @@ public:
         return !io_error && failed_at == nullptr;
     }
 
-    const char* begin;
     chain joined;
     const char* failed_at = nullptr;
     bool io_error = false;
 
 private:
+    char* const data;
     void work() {
         for (;;) {
             const std::size_t k = next.fetch_add(1);
@@ -846,7 +846,7 @@ private:
             bool ok = true;
             if (fd >= 0) {
                 const auto want = static_cast<std::size_t>(pc.end - pc.begin);
-                const auto offset = static_cast<std::size_t>(pc.begin - begin);
+                const auto offset = static_cast<std::size_t>(pc.begin - data);
                 const std::size_t got = file_bytes::readAt(fd, data + offset, want, offset, ok);
                 if (got < want) { // the file was cut short while it was read: it ends here
                     pc.end = pc.begin + got;
@@ -926,14 +926,13 @@ private:
     // Hands back the file's pages that the join has passed, in whole huge pages.
     void release() {
         constexpr std::size_t kStep = std::size_t(1) << 21;
-        char* const to = data + (static_cast<std::size_t>(position - begin) & ~(kStep - 1));
+        char* const to = data + (static_cast<std::size_t>(position - data) & ~(kStep - 1));
         if (to > released) {
             madvise(released, std::size_t(to - released), MADV_DONTNEED);
             released = to;
         }
     }
 
-    char* const data;
     std::vector<piece> pieces;
     int fd;
     unsigned threads;
