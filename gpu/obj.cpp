@@ -734,12 +734,18 @@ struct piece {
 
     void readFrom(const char* from) {
         clear();
-        // Room from a count of the lines by keyword, so that the lists do not grow by copying.
-        const line_counts n = countLines(from, end);
-        positions.reserve(n.v);
-        uvs.reserve(n.vt);
-        normals.reserve(n.vn);
-        corners.reserve(3 * n.f);
+        // Room from the lines at the piece's head, so that the lists rarely grow by copying;
+        // room never written costs no memory.
+        constexpr std::size_t kSample = std::size_t(1) << 16;
+        const auto size = static_cast<std::size_t>(end - from);
+        const line_counts n = countLines(from, from + std::min(size, kSample));
+        const auto room = [&](std::size_t lines) {
+            return size <= kSample ? lines : (lines + 1) * (size / kSample + 1);
+        };
+        positions.reserve(room(n.v));
+        uvs.reserve(room(n.vt));
+        normals.reserve(room(n.vn));
+        corners.reserve(3 * room(n.f));
         first = from;
         skipSpace(first, end);
         how = scan(from, end, !last, end, *this, at, nullptr);
