@@ -176,8 +176,29 @@ bool convertText(const char* p, const char* e, float& out) {
     return true;
 }
 
+// The digits that start the 8 bytes at p, eight at a time: their count n (0 to 7) and value.
+// False when fewer than 8 bytes are left or all 8 are digits; the caller then goes by bytes.
+bool leadingDigits(const char* p, const char* e, std::uint32_t& value, std::ptrdiff_t& n) {
+    if (e - p < 8) return false;
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, 8); // the first byte is the lowest: the first digit is the highest
+    v -= 0x3030303030303030u;
+    // A byte's top bit is set where it is no digit; a borrow only reaches later bytes.
+    const std::uint64_t other = (v | (v + 0x7676767676767676u)) & 0x8080808080808080u;
+    if (other == 0) return false;
+    n = __builtin_ctzll(other) / 8;
+    v = n == 0 ? 0 : v << (8 * (8 - n)); // the digits last, leading zeros before them
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
+    value = static_cast<std::uint32_t>(v * 10000 + (v >> 32));
+    return true;
+}
+
 constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+constexpr double kTenths[] = {1e0,  1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                              1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
 
 // Plain "[-]digits[.digits]" with at most 15 significant digits, the shape exporters write.
 // The quotient of two exact doubles is the correctly rounded double; rounding that to float is
@@ -187,19 +208,40 @@ bool readPlainFloat(const char*& p, const char* e, float& out) {
     const char* q = p;
     const bool negative = *q == '-';
     if (negative) ++q;
-    std::uint64_t mantissa = 0;
-    int digits = 0, fraction = 0;
-    for (; q != e && isDigit(*q); ++q, ++digits)
-        mantissa = mantissa * 10 + unsigned(*q - '0');
-    if (q != e && *q == '.') {
-        for (++q; q != e && isDigit(*q); ++q, ++digits, ++fraction)
-            mantissa = mantissa * 10 + unsigned(*q - '0');
+    std::uint64_t mantissa = 0; // wraps past 19 digits, which are refused below anyway
+    std::ptrdiff_t digits = 0, fraction = 0;
+    std::uint32_t whole = 0, part = 0;
+    if (leadingDigits(q, e, whole, digits) &&
+        (q[digits] != '.' || leadingDigits(q + digits + 1, e, part, fraction))) {
+        mantissa = std::uint64_t(whole) * std::uint64_t(kPow10[fraction]) + part;
+        q += digits + (q[digits] == '.' ? 1 + fraction : 0);
+        digits += fraction;
+    } else {
+        const char* const start = q;
+        while (q != e && isDigit(*q))
+            mantissa = mantissa * 10 + unsigned(*q++ - '0');
+        digits = q - start;
+        fraction = 0;
+        if (q != e && *q == '.') {
+            const char* const after = ++q;
+            while (q != e && isDigit(*q))
+                mantissa = mantissa * 10 + unsigned(*q++ - '0');
+            fraction = q - after;
+            digits += fraction;
+        }
     }
     if (digits == 0 || digits > 15 || (q != e && mayContinueNumber(*q))) return false;
-    const double d = static_cast<double>(mantissa) / kPow10[fraction];
-    if (d != 0.0 && !(d >= 0x1p-126)) return false;
+    // A product with the tenth's power is within 2 units in the last place of the quotient, so
+    // it rounds to the same float unless a float's rounding boundary (low 29 bits 0x10000000)
+    // is that close; then, and near float's subnormals, the exact quotient decides.
+    double d = static_cast<double>(mantissa) * kTenths[fraction];
     std::uint64_t bits = 0;
     std::memcpy(&bits, &d, sizeof bits);
+    if (fraction != 0 && (d < 0x1p-125 || (bits & 0x1FFFFFFFu) - 0x0FFFFFF8u <= 16u)) {
+        d = static_cast<double>(mantissa) / kPow10[fraction];
+        std::memcpy(&bits, &d, sizeof bits);
+    }
+    if (d != 0.0 && !(d >= 0x1p-126)) return false;
     if ((bits & 0x1FFFFFFFu) == 0x10000000u) return false; // exactly halfway between floats
     const float f = static_cast<float>(d);
     out = negative ? -f : f;
@@ -258,11 +300,20 @@ bool readInt(const char*& p, const char* e, std::uint32_t& out) {
     return true;
 }
 
-// The usual index: only digits, at most nine, so that it cannot overflow; reads as readInt does.
+// The usual index: only digits after the blanks %d skips, at most nine, so that it cannot
+// overflow; reads as readInt does, which takes over from the blanks otherwise.
 bool readPlainIndex(const char*& p, const char* e, std::uint32_t& out) {
+    skipSpace(p, e);
+    std::ptrdiff_t n = 0;
+    std::uint32_t value = 0;
+    if (leadingDigits(p, e, value, n)) {
+        if (n == 0) return false;
+        out = value;
+        p += n;
+        return true;
+    }
     const char* q = p;
     const char* const stop = q + std::min<std::ptrdiff_t>(9, e - q);
-    std::uint32_t value = 0;
     for (; q != stop && isDigit(*q); ++q)
         value = value * 10 + unsigned(*q - '0');
     if (q == p || (q != e && isDigit(*q))) return false;
@@ -643,7 +694,7 @@ template <class T> struct own_pages {
         void* m = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
                        -1, 0);
         if (m == MAP_FAILED) throw std::bad_alloc();
-        // Only the joined lists grow this large; a piece's would keep a part-used huge page.
+        // A part-used huge page at the end is let go with the list, and lists are let go early.
         if (n * sizeof(T) >= kHuge) madvise(m, n * sizeof(T), MADV_HUGEPAGE);
         return static_cast<T*>(m);
     }
@@ -654,7 +705,7 @@ template <class T> struct own_pages {
             munmap(p, n * sizeof(T));
     }
     bool operator==(const own_pages&) const { return true; }
-    static constexpr std::size_t kLarge = std::size_t(1) << 18, kHuge = std::size_t(1) << 23;
+    static constexpr std::size_t kLarge = std::size_t(1) << 18, kHuge = std::size_t(1) << 21;
 };
 template <class T> using own_list = std::vector<T, own_pages<T>>;
 
@@ -683,12 +734,18 @@ struct piece {
 
     void readFrom(const char* from) {
         clear();
-        // Room from a count of the lines by keyword, so that the lists do not grow by copying.
-        const line_counts n = countLines(from, end);
-        positions.reserve(n.v);
-        uvs.reserve(n.vt);
-        normals.reserve(n.vn);
-        corners.reserve(3 * n.f);
+        // Room from the lines at the piece's head, so that the lists rarely grow by copying;
+        // room never written costs no memory.
+        constexpr std::size_t kSample = std::size_t(1) << 16;
+        const auto size = static_cast<std::size_t>(end - from);
+        const line_counts n = countLines(from, from + std::min(size, kSample));
+        const auto room = [&](std::size_t lines) {
+            return size <= kSample ? lines : (lines + 1) * (size / kSample + 1);
+        };
+        positions.reserve(room(n.v));
+        uvs.reserve(room(n.vt));
+        normals.reserve(room(n.vn));
+        corners.reserve(3 * room(n.f));
         first = from;
         skipSpace(first, end);
         how = scan(from, end, !last, end, *this, at, nullptr);
@@ -755,7 +812,7 @@ public:
     // Over the text in [data, data + size); with fd >= 0, each piece is first read from the file
     // at its offset into data, which has room for size bytes.
     threaded_reading(char* data, std::size_t size, std::size_t piece_size, unsigned threads, int fd)
-        : begin(data), data(data), fd(fd), threads(threads) {
+        : data(data), fd(fd), threads(threads) {
         const std::size_t count = std::max<std::size_t>(1, (size + piece_size - 1) / piece_size);
         pieces.resize(count);
         for (std::size_t k = 0; k < count; ++k) {
@@ -776,12 +833,12 @@ public:
         return !io_error && failed_at == nullptr;
     }
 
-    const char* begin;
     chain joined;
     const char* failed_at = nullptr;
     bool io_error = false;
 
 private:
+    char* const data;
     void work() {
         for (;;) {
             const std::size_t k = next.fetch_add(1);
@@ -795,7 +852,7 @@ private:
             bool ok = true;
             if (fd >= 0) {
                 const auto want = static_cast<std::size_t>(pc.end - pc.begin);
-                const auto offset = static_cast<std::size_t>(pc.begin - begin);
+                const auto offset = static_cast<std::size_t>(pc.begin - data);
                 const std::size_t got = file_bytes::readAt(fd, data + offset, want, offset, ok);
                 if (got < want) { // the file was cut short while it was read: it ends here
                     pc.end = pc.begin + got;
@@ -875,14 +932,13 @@ private:
     // Hands back the file's pages that the join has passed, in whole huge pages.
     void release() {
         constexpr std::size_t kStep = std::size_t(1) << 21;
-        char* const to = data + (static_cast<std::size_t>(position - begin) & ~(kStep - 1));
+        char* const to = data + (static_cast<std::size_t>(position - data) & ~(kStep - 1));
         if (to > released) {
             madvise(released, std::size_t(to - released), MADV_DONTNEED);
             released = to;
         }
     }
 
-    char* const data;
     std::vector<piece> pieces;
     int fd;
     unsigned threads;

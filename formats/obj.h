@@ -50,7 +50,7 @@ inline constexpr std::size_t kObjThreadedFrom = std::size_t(4) << 20;
 // triangle corner to each list and returns true; on failure prints the reason, leaves the lists
 // unchanged and returns false. It never waits for input: the player reads meshes only once its
 // full-screen window covers the terminal. A file that shrinks while it is read is read as far as
-// it goes.
+// it goes. `threads` shares the reading among threads without changing anything it gives.
 bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
              std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals,
              const obj_threads& threads = {});

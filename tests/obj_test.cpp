@@ -188,6 +188,26 @@ TEST(LoadObj, MatchesFscanfReadingOnGeneratedMeshes) {
         }
 }
 
+// Decimal texts of at most 15 digits at and around the points halfway between two floats, where
+// a quick product with a power of ten could round the other way.
+TEST(LoadObj, MatchesFscanfReadingNearFloatRoundingBoundaries) {
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> magnitude(-30.0f, 30.0f);
+    // Halfway points that a product with 1e-5 rounds the wrong way.
+    std::string text = "vt 0 0\nvn 0 0 1\nv 5859978.25000 5942128.25000 24753393.00000\n"
+                       "v 1042776480.00000 407863696.00000 8388608.5\n";
+    char buf[64];
+    for (int i = 0; i < 3000; ++i) {
+        const float f = std::exp2(magnitude(rng));
+        const double half = (double(f) + double(std::nextafter(f, 1e30f))) / 2;
+        std::snprintf(buf, sizeof buf, "v %.15g %.14g %.9f\n", half, half, half);
+        text += buf;
+    }
+    for (int i = 1; i <= 3002; ++i)
+        text += "f " + std::to_string(i) + "/1/1 1/1/1 1/1/1\n";
+    expectSameLists(parse(text, nullptr, {1, 0}), oracle(text));
+}
+
 // Random text over the characters that matter; the fuzzer goes much further.
 TEST(LoadObj, MatchesFscanfReadingOnRandomText) {
     const char* pieces[] = {
