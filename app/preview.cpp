@@ -184,12 +184,13 @@ bool assetsUsable(const scene& sc, const std::string& path) {
             std::ifstream in(i == 0 ? a.file : a.fragment, std::ios::binary);
             sources[i].assign(std::istreambuf_iterator<char>(in), {});
         }
+        const std::string element = path + ":" + std::to_string(a.line);
         const std::vector<std::string> failures =
-            programFailures(checkProgram(sources[0], sources[1]), a.file, a.fragment);
+            programFailures(checkProgram(sources[0], sources[1]), a.file, a.fragment, element);
         if (failures.empty()) continue;
         usable = false;
         // Built step by step: GCC 12 warns falsely (-Wrestrict) about one long sum of strings.
-        std::string where = path + ":" + std::to_string(a.line) + ": error: shader";
+        std::string where = element + ": error: shader";
         if (a.named) where += ' ' + quoted(a.name);
         for (const std::string& failure : failures)
             std::fprintf(stderr, "%s: %s\n", where.c_str(), failure.c_str());

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
-#include "tools/driver_log.h"
+#include "gpu/driver_log.h"
 #include "tools/xml_syntax.h"
 
 TEST(XmlSyntax, SaysWhatIsWrongAndWhereInWords) {
@@ -52,7 +52,8 @@ TEST(DriverLog, EveryLineStartsWithFileAndLine) {
          "a.vert:3:1: warning: x\nscene.xml:4: error: no main"},
         {"ERROR: 0:7: 'f' : undeclared identifier", "a.vert",
          "a.vert:7: error: 'f' : undeclared identifier"},
-        {"0(12) : error C1008: undefined variable", "a.vert", "a.vert:12: error C1008: undefined variable"},
+        {"0(12) : error C1008: undefined variable", "a.vert",
+         "a.vert:12: error C1008: undefined variable"},
         {"error: vertex shader output `q' declared as type `vec3'\n", "",
          "scene.xml:4: error: vertex shader output `q' declared as type `vec3'"},
     };

@@ -86,7 +86,7 @@ std::optional<xml_syntax_problem> tag_scan::run() {
     }
     if (!open.empty())
         return atEnd("the element <" + open.back().name + "> opened at line " +
-                  std::to_string(open.back().line) + " is not closed");
+                     std::to_string(open.back().line) + " is not closed");
     return std::nullopt;
 }
 
@@ -113,16 +113,13 @@ std::optional<xml_syntax_problem> tag_scan::closingTag() {
     if (pos >= text.size() || text[pos] != '>')
         return at("the closing tag </" + closing + "> does not end with >");
     advance(pos + 1);
-    if (open.empty())
-        return at("the closing tag </" + closing + "> closes no open element");
+    if (open.empty()) return at("the closing tag </" + closing + "> closes no open element");
     if (open.back().name != closing) {
         const open_element& o = open.back();
-        std::string what = "the element <" + o.name + "> opened at line " +
-                           std::to_string(o.line) + " is not closed";
-        const bool closesOuter =
-            std::any_of(open.begin(), open.end(), [&](const open_element& e) {
-                return e.name == closing;
-            });
+        std::string what = "the element <" + o.name + "> opened at line " + std::to_string(o.line) +
+                           " is not closed";
+        const bool closesOuter = std::any_of(
+            open.begin(), open.end(), [&](const open_element& e) { return e.name == closing; });
         what += closesOuter ? " before </" + closing + ">"
                             : " (</" + closing + "> closes no open element)";
         return at(what);

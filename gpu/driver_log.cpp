@@ -1,5 +1,5 @@
 // Driver logs that point into files: see driver_log.h.
-#include "tools/driver_log.h"
+#include "gpu/driver_log.h"
 
 #include <cctype>
 #include <regex>
@@ -14,8 +14,7 @@ std::string lowered(std::string text) {
 }
 
 // One line, or "" when it names no place; a place at line 0 is the program's as a whole.
-std::string located(const std::string& line, const std::string& file,
-                    const std::string& fallback) {
+std::string located(const std::string& line, const std::string& file, const std::string& fallback) {
     const auto at = [&](const std::ssub_match& number, std::string rest) {
         return (number == "0" ? fallback : file + ":" + number.str()) + rest;
     };
