@@ -33,14 +33,30 @@ namespace {
 constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fps capture has it
 constexpr double kPollInterval = 0.25;    // seconds between looks at the scene's files
 const char* const kMusic = "Music/evil-2005.ogg";
+// Laid out for help2man, which makes the manual page from it.
 const char* const kUsage =
-    "usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n"
-    "Plays the scene in a window from any second and reloads it when its files are saved.\n"
-    "Keys: Space pause, Left/Right seek 1 s (Shift: 10 s), Home start, L loop, Escape quit.\n"
+    "Usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n"
+    "   or: kestrine-preview --help | --version\n"
+    "\n"
+    "Plays the scene in a resizable window, with its music, from any second, and reloads it\n"
+    "whenever the scene file or a file it names is saved. Run it from the scene's folder, as\n"
+    "the player. A save that does not load, or whose programs do not compile, prints why on\n"
+    "standard error and keeps the old scene playing.\n"
+    "\n"
+    "Keys:\n"
+    "  Space         pause / resume, picture and music together\n"
+    "  Left, Right   seek 1 s back / forward (with Shift: 10 s)\n"
+    "  Home          back to 0 s (to the start of the loop while looping)\n"
+    "  L             loop over --loop A:B on and off; without it, over the filming camera's\n"
+    "                window\n"
+    "  Escape        quit\n"
+    "\n"
+    "Options:\n"
     "  --at SECONDS  start there (default 0)\n"
     "  --loop A:B    loop from A to B seconds, looping from the start\n"
     "  --size WxH    window size (default 1280x720)\n"
-    "  --help, --version\n";
+    "  --help        print this text and exit\n"
+    "  --version     print the version and exit\n";
 
 bool readSeconds(const std::string& text, double& out) {
     return parseNumber(std::string_view(text), 0.0, playhead::kMaxSceneTime, out);

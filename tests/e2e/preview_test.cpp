@@ -421,7 +421,7 @@ TEST(Preview, WrongCommandLinesAndScenesEndWithAMessage) {
         int status;
         const char* message;
     } cases[] = {
-        {"", 2, "kestrine-preview: no scene file given\nusage: kestrine-preview SCENE.xml"},
+        {"", 2, "kestrine-preview: no scene file given\nUsage: kestrine-preview SCENE.xml"},
         {"a.xml --at soon", 2, "--at: not a time in seconds from 0 to 1000000: \"soon\""},
         {"a.xml --loop 3:1", 2, "--loop: not A:B in seconds with A before B: \"3:1\""},
         {"missing.xml", 1, "missing.xml: error: cannot read the scene file"},
