@@ -72,7 +72,9 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
          "2: error: texture \"t\": cannot read \"/nonexistent/t.dds\" (No such file or "
          "directory)"},
         {"not a DDS file", "<texture name=\"t\" filename=\"" + notDds + "\"/>",
-         "2: error: texture \"t\": \"" + notDds + "\" loads as texture 0: not a DDS file"},
+         "2: error: texture \"t\": \"" + notDds +
+             "\" cannot be read as a texture (not a DDS file), so its models are drawn without "
+             "one"},
         {"mip chain incomplete",
          "<texture name=\"t\" filename=\"" + kData + "/dds/dxt1_64x64_partial.dds\"/>",
          "2: warning: texture \"t\": \"" + kData +
@@ -101,12 +103,13 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
         {"vertex file missing",
          "<shader name=\"s\" vertex=\"/nonexistent/v.vert\" fragment=\"x.frag\"/>",
          "2: error: shader \"s\": cannot read vertex file \"/nonexistent/v.vert\" (No such file "
-         "or directory); the program is 0"},
+         "or directory), so its models are not drawn"},
         {"fragment file missing",
          "<shader name=\"s\" vertex=\"" + kData +
              "/player/flat.vert\" fragment=\"/nonexistent/f.frag\"/>",
          "2: error: shader \"s\": cannot read fragment file \"/nonexistent/f.frag\" (No such "
-         "file or directory); it compiles as an empty source"},
+         "file or directory), so the program is built from an empty fragment source, does not "
+         "link, and its models are not drawn"},
         {"unnamed shader",
          "<shader vertex=\"" + kData + "/player/flat.vert\" fragment=\"" + kData +
              "/player/flat.frag\"/>",

@@ -72,7 +72,7 @@ TEST(ScheduleCameras, ACameraMovedUnderALaterOneKeepsTheDelayWhenItTakesOver) {
     camera under;
     ASSERT_EQ(scheduleCameras(cams, 2.0, under), 2);
     EXPECT_EQ(under.eye, glm::vec3(1, 2, 3)); // the later camera films
-    camera after = cams[0];                    // as the update at t = 2 left it
+    camera after = cams[0];                   // as the update at t = 2 left it
     camera taking;
     ASSERT_EQ(scheduleCameras(cams, 2.5, taking), 1);
     EXPECT_EQ(taking.viewMatrix(), after.viewMatrix());

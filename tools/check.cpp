@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 
 #include <sys/stat.h>
 
@@ -20,6 +21,7 @@
 #include "tools/context.h"
 #include "tools/timeline.h"
 #include "tools/timeline_svg.h"
+#include "tools/xml_syntax.h"
 
 namespace {
 
@@ -105,7 +107,12 @@ private:
     void checkTexture(int line, const std::string& label, const std::string& file);
     void checkMesh(int line, const std::string& label, const std::string& file);
     void checkProgramFiles(const asset_record& a, const std::string& label);
+    // The player's message for a file it cannot read as XML, in words an author can act on,
+    // at a line an editor can jump to.
+    void wordLoadFailure();
     void checkPassedOver(const passed_over& p);
+    // What a model the player skips at this line lacks: "name", "start" or "end".
+    std::string skippedModelLacks(int line) const;
     void checkCameras(const timeline& tl);
     void walkGroup(const group& g);
     void checkTransform(const transform& t);
@@ -122,7 +129,16 @@ private:
     std::map<std::string, asset_decl> textures, shaders, meshes;
     int unnamed_shaders = 0;
     std::vector<const modelo_descript*> models; // of the whole group tree
+    std::set<int> dropped_lines; // models whose misspelt attribute said they are never drawn
 };
+
+// Why the player never draws a model that lacks `lacks`.
+std::string skippedModelReason(const std::string& lacks) {
+    if (lacks == "name") return "the model has no \"name\", so the player never draws it";
+    const std::string other = lacks == "end" ? "start" : "end";
+    return "the model has " + quoted(other) + " without " + quoted(lacks) +
+           ", so the player never draws it";
+}
 
 void checker::add(diagnostic::kind severity, int line, const std::string& element,
                   const std::string& what) {
@@ -139,6 +155,7 @@ check_result checker::run() {
     quiet.print_diagnostics = false;
     s = std::make_unique<scene>(path.c_str(), quiet);
     result.diagnostics = s->diagnostics();
+    if (!s->loaded()) wordLoadFailure();
 
     // Assets are read before the group tree, so a group error still leaves them checkable.
     for (const asset_record& a : s->asset_records)
@@ -206,11 +223,22 @@ void checker::checkAsset(const asset_record& a) {
 }
 
 void checker::checkPassedOver(const passed_over& p) {
+    if (p.kind == passed_over::skipped_model) {
+        // A misspelt attribute on the same model has said it already.
+        if (dropped_lines.count(p.line) == 0)
+            add(diagnostic::warning, p.line, "model",
+                skippedModelReason(p.name) +
+                    (p.name == "name" ? "" : " (give both, or neither to show it at every time)"));
+        return;
+    }
     if (p.kind == passed_over::number) {
         char used[64];
         std::snprintf(used, sizeof used, "%.9g", p.used);
         const std::string what = "attribute " + quoted(p.name) + " is " + quoted(p.text);
-        if (p.how == reading::not_finite)
+        if (p.how == reading::wrapped)
+            add(diagnostic::warning, p.line, p.within,
+                what + ": the player reads no negative number there and uses " + used);
+        else if (p.how == reading::not_finite)
             add(diagnostic::warning, p.line, p.within,
                 what + ": not a finite number; the player uses " + used);
         else if (p.how == reading::fraction_dropped)
@@ -224,12 +252,40 @@ void checker::checkPassedOver(const passed_over& p) {
     const std::string best = closest(p.name, p.valid);
     std::string what = (p.kind == passed_over::element ? "element " : "attribute ") +
                        quoted(p.name) + " is not read here; the player ignores it";
-    if (p.model_dropped)
-        what += ", and the model makes no descriptor";
-    else if (p.within == "model" && (best == "start" || best == "end"))
+    if (p.model_dropped) {
+        dropped_lines.insert(p.line);
+        what += ", and " + skippedModelReason(skippedModelLacks(p.line));
+    } else if (p.within == "model" && (best == "start" || best == "end"))
         what += ", so the model is shown at every time";
     if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
     add(diagnostic::warning, p.line, p.within.empty() ? "scene" : p.within, what);
+}
+
+void checker::wordLoadFailure() {
+    const std::string stops = "; the player stops before the first frame";
+    const auto only = [&](int line, const std::string& what) {
+        result.diagnostics = {{diagnostic::error, line,
+                               path + ":" + std::to_string(line) + ": error: " + what + stops}};
+    };
+    const int parsed = s->loadResult;
+    if (parsed == tinyxml2::XML_SUCCESS) {
+        // Otherwise a group's error, which the player's message tells already.
+        if (!s->sceneElement) only(1, "the file has no <scene> element around the rest");
+        return;
+    }
+    std::string text, why;
+    if (!readFile(path, text, why)) {
+        only(1, "cannot read the scene file (" + why + ")");
+        return;
+    }
+    const xml_syntax_problem p = describeXmlSyntax(text, s->doc.ErrorID(), s->doc.ErrorLineNum());
+    only(std::max(p.line, 1), p.what);
+}
+
+std::string checker::skippedModelLacks(int line) const {
+    for (const passed_over& p : s->passed)
+        if (p.kind == passed_over::skipped_model && p.line == line) return p.name;
+    return "name";
 }
 
 void checker::checkTexture(int line, const std::string& label, const std::string& file) {
@@ -244,7 +300,8 @@ void checker::checkTexture(int line, const std::string& label, const std::string
     const DdsImage img = readDDS(bytes.data(), bytes.size());
     if (!ddsUsable(img.status)) {
         add(diagnostic::error, line, label,
-            quoted(file) + " loads as texture 0: " + ddsStatusText(img.status));
+            quoted(file) + " cannot be read as a texture (" + ddsStatusText(img.status) +
+                "), so its models are drawn without one");
         return;
     }
     unsigned chain = 1; // levels of a full chain, down to 1x1
@@ -302,19 +359,22 @@ void checker::checkProgramFiles(const asset_record& a, const std::string& label)
     std::string vertex_source, fragment_source, why;
     if (!readFile(vertex, vertex_source, why)) {
         add(diagnostic::error, line, label,
-            "cannot read vertex file " + quoted(vertex) + " (" + why + "); the program is 0");
+            "cannot read vertex file " + quoted(vertex) + " (" + why +
+                "), so its models are not drawn");
         return;
     }
     if (!readFile(fragment, fragment_source, why)) {
         add(diagnostic::error, line, label,
             "cannot read fragment file " + quoted(fragment) + " (" + why +
-                "); it compiles as an empty source");
+                "), so the program is built from an empty fragment source, does not link, "
+                "and its models are not drawn");
         return;
     }
     if (!options.compile_shaders) return;
 
     const program_report r = checkProgram(vertex_source, fragment_source);
-    for (const std::string& failure : programFailures(r, vertex, fragment))
+    for (const std::string& failure :
+         programFailures(r, vertex, fragment, path + ":" + std::to_string(line)))
         add(diagnostic::error, line, label, failure);
     for (const std::string& u : r.missing_uniforms)
         add(diagnostic::warning, line, label,
@@ -494,15 +554,23 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
 }
 
 int runCheck(int argc, char** argv) {
+    // Laid out for help2man, which makes the manual page from it.
     const char* const usage =
-        "usage: kestrine-check SCENE.xml [--timeline FILE.svg] [--gl x11|egl]\n"
-        "Reads the scene as the player would, without playing it, and prints its errors and\n"
-        "warnings with file and line, then a summary. Status 0 without errors, 1 with one.\n"
-        "  --timeline FILE.svg  also draws the scene's time line: cameras, models, cuts, gaps\n"
+        "Usage: kestrine-check SCENE.xml [--timeline FILE.svg] [--gl x11|egl]\n"
+        "   or: kestrine-check --help | --version\n"
+        "\n"
+        "Reads the scene as the player would, without playing it, and prints each error and\n"
+        "warning as FILE:LINE: with what the player does about it, then a summary. Run it\n"
+        "from the scene's folder, as the player. Status 0 without errors, 1 with one, 2 for a\n"
+        "wrong command line.\n"
+        "\n"
+        "Options:\n"
+        "  --timeline FILE.svg  also draw the scene's time line: cameras, models, cuts, gaps\n"
         "                       and the music's length\n"
         "  --gl x11|egl         where the context that compiles the programs comes from: the\n"
         "                       X display, or EGL without one (default: X when DISPLAY is set)\n"
-        "  --help, --version\n";
+        "  --help               print this text and exit\n"
+        "  --version            print the version and exit\n";
     if (answersHelpOrVersion(argc, argv, "kestrine-check", usage)) return 0;
     const char* path = nullptr;
     const char* svg = nullptr;
