@@ -135,6 +135,9 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
          "<group>\n<group>\n<rotate angle=\"1\" axisX=\"0\" axisY=\"0\" "
          "axisZ=\"0\"/></group></group>",
          "4: warning: rotate: the axis is (0, 0, 0); the rotation is left out"},
+        {"terrain in a root group", "<group><models>\n<terrain file=\"t.obj\"/></models></group>",
+         "3: warning: models: element \"terrain\" is not read here; the player ignores it (it "
+         "reads terrain and procedural_m in nested groups only)"},
         {"moving camera, one point",
          "<camera start=\"0\" end=\"5\" look_x=\"0\" look_y=\"0\" look_z=\"0\">\n<p X=\"1\" "
          "Y=\"0\" Z=\"0\"/></camera>",
@@ -160,6 +163,21 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
         EXPECT_EQ(got[0], path + ":" + c.expected);
         EXPECT_EQ(r.errors, c.expected.find(": error: ") != std::string::npos ? 1 : 0);
     }
+}
+
+// The player reads camera times as unsigned numbers: "-1" is 4294967295 s.
+TEST(Check, NegativeCameraTimesAreWarnedAbout) {
+    std::string path;
+    const check_result r = checkBody(
+        usableAssets() + kCamera + kModel +
+            "<camera start=\"-1\" end=\"5\" eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" up_x=\"0\" "
+            "up_y=\"1\" up_z=\"0\" look_x=\"0\" look_y=\"0\" look_z=\"0\"/>",
+        path);
+    const std::vector<std::string> want = {
+        path + ":6: warning: camera: attribute \"start\" is \"-1\": the player reads no negative "
+               "number there and uses 4294967295",
+        path + ":6: warning: camera: \"end\" is before \"start\"; the camera never films"};
+    EXPECT_EQ(texts(r), want);
 }
 
 TEST(Check, LoadErrorsAreThePlayersOwn) {

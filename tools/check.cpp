@@ -233,7 +233,7 @@ void checker::checkPassedOver(const passed_over& p) {
     }
     if (p.kind == passed_over::number) {
         char used[64];
-        std::snprintf(used, sizeof used, "%.9g", p.used);
+        std::snprintf(used, sizeof used, p.integer ? "%.0f" : "%.9g", p.used);
         const std::string what = "attribute " + quoted(p.name) + " is " + quoted(p.text);
         if (p.how == reading::wrapped)
             add(diagnostic::warning, p.line, p.within,
@@ -258,6 +258,8 @@ void checker::checkPassedOver(const passed_over& p) {
     } else if (p.within == "model" && (best == "start" || best == "end"))
         what += ", so the model is shown at every time";
     if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
+    if (p.kind == passed_over::element && (p.name == "terrain" || p.name == "procedural_m"))
+        what += " (it reads terrain and procedural_m in nested groups only)";
     add(diagnostic::warning, p.line, p.within.empty() ? "scene" : p.within, what);
 }
 
