@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -318,6 +319,52 @@ TEST(Timeline, FollowsTheWindowsAsThePlayerDoes) {
     options.text_size = sizeof text - 1;
     const scene s("long.xml", options);
     EXPECT_LT(timelineSvg(s, "long.xml", -1.0).size(), 4000u);
+}
+
+// After a gap the demo has ended, but what the file holds there is drawn on the axis, up to a
+// limit.
+TEST(Timeline, TheAxisHoldsEveryWindowAfterAGapAndLongOnesRunOff) {
+    auto svgOf = [](const std::string& body) {
+        const std::string path = tempPath("timeline.xml");
+        write(path, "<scene>\n" + body + "</scene>\n");
+        load_options quiet;
+        quiet.load_assets = false;
+        quiet.trace = nullptr;
+        quiet.print_diagnostics = false;
+        const scene s(path.c_str(), quiet);
+        return timelineSvg(s, "t", -1.0);
+    };
+    const std::string still = " eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" up_x=\"0\" up_y=\"1\" "
+                              "up_z=\"0\" look_x=\"0\" look_y=\"0\" look_z=\"0\"/>\n";
+    const std::string gap =
+        "<camera start=\"0\" end=\"5\"" + still + "<camera start=\"7\" end=\"10\"" + still +
+        "<group><models><model name=\"m\" shader=\"s\" texture=\"\" start=\"6\" "
+        "end=\"12\"/></models></group>\n";
+    const auto axisEnd = [](const std::string& svg) {
+        const std::string before = "class=\"axis\" data-start=\"0\" data-end=\"";
+        const std::size_t at = svg.find(before);
+        return at == std::string::npos ? -1.0 : std::stod(svg.substr(at + before.size()));
+    };
+    const std::string svg = svgOf(gap);
+    EXPECT_EQ(axisEnd(svg), 12.0);
+    const std::regex window(
+        "class=\"lane [a-z]+\" data-start=\"([-0-9.e+]+)\" data-end=\"([-0-9.e+]+)\"");
+    int lanes = 0;
+    for (std::sregex_iterator m(svg.begin(), svg.end(), window), end; m != end; ++m, ++lanes) {
+        SCOPED_TRACE(m->str());
+        for (int i : {1, 2}) {
+            EXPECT_GE(std::stod((*m)[i]), 0.0);
+            EXPECT_LE(std::stod((*m)[i]), axisEnd(svg));
+        }
+    }
+    EXPECT_EQ(lanes, 3);
+    EXPECT_NE(svg.find("class=\"after-end\" data-start=\"5\""), std::string::npos);
+    EXPECT_EQ(svg.find("runs-off"), std::string::npos);
+
+    // "-1" is read as 4294967295: at most ten times the demo's end, and an arrow.
+    const std::string endless = svgOf(gap + "<camera start=\"8\" end=\"-1\"" + still);
+    EXPECT_EQ(axisEnd(endless), 50.0);
+    EXPECT_NE(endless.find("class=\"runs-off\""), std::string::npos);
 }
 
 TEST(Png, WritesAndReadsBackAndRejectsOtherFiles) {
