@@ -7,6 +7,11 @@
 
 // Command-line values of the authoring tools.
 
+// What --version says after the program's name and version.
+constexpr const char* kLicenceNotice =
+    "Copyright (c) 2026 The Kestrine authors\n"
+    "Released under the MIT licence: free to use, change and share, without warranty.\n";
+
 // The largest side of a frame or window the tools accept, in pixels.
 constexpr int kMaxFrameSide = 16384;
 
@@ -27,8 +32,9 @@ inline bool parseSize(std::string_view text, int& width, int& height) {
            parseNumber(text.substr(x + 1), 1, kMaxFrameSide, height);
 }
 
-// --help prints the usage on standard output, --version the program's version; either is
-// answered, and true returned, when it stands among the arguments after the program name.
+// --help prints the usage on standard output, --version the program's version and licence;
+// either is answered, and true returned, when it stands among the arguments after the program
+// name. help2man makes the manual pages' copyright section from the lines after the first.
 inline bool answersHelpOrVersion(int argc, char** argv, const char* program, const char* usage) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
@@ -36,7 +42,7 @@ inline bool answersHelpOrVersion(int argc, char** argv, const char* program, con
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", program, KESTRINE_VERSION);
+            std::printf("%s %s\n%s", program, KESTRINE_VERSION, kLicenceNotice);
             return true;
         }
     }

@@ -5,11 +5,11 @@
 
 namespace {
 
-void settleGroup(group& g, double t) {
+void advanceGroup(group& g, double t) {
     for (transform& tr : g.transforms)
         tr.update(t);
     for (group& child : g.children)
-        settleGroup(child, t);
+        advanceGroup(child, t);
 }
 
 } // namespace
@@ -18,25 +18,25 @@ double frameTime(long k, int fps) {
     return double(k) / double(fps);
 }
 
-void settleForFrame(scene& s, long k, int fps) {
+void prepareFrame(scene& s, long k, int fps) {
     if (k > 0)
-        settleAt(s, frameTime(k - 1, fps));
+        advanceTo(s, frameTime(k - 1, fps));
     else
-        unsettle(s);
+        rewind(s);
 }
 
-void settleAt(scene& s, double previous) {
+void advanceTo(scene& s, double previous) {
     for (camera& c : s.cameras) {
         if (c.is_on_time(previous))
             c.position_update(previous);
         else
-            c.unmove();
+            c.rewind();
     }
     for (group& g : s.groups)
-        settleGroup(g, previous);
+        advanceGroup(g, previous);
 }
 
-void unsettle(scene& s) {
+void rewind(scene& s) {
     for (camera& c : s.cameras)
-        c.unmove();
+        c.rewind();
 }

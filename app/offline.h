@@ -9,7 +9,7 @@ double frameTime(long k, int fps);
 
 // Puts the scene's kept state where the player has it just before drawing frame k at `fps`:
 // after frame k - 1, or as loaded for frame 0.
-void settleForFrame(scene& s, long k, int fps);
+void prepareFrame(scene& s, long k, int fps);
 
 // Puts the state that the scene keeps between frames (moving cameras, curve translations,
 // timed rotations) where the player would have it right after drawing a frame at time
@@ -17,8 +17,8 @@ void settleForFrame(scene& s, long k, int fps);
 // playback. Cameras not active at `previous` go back to their never-updated state: a
 // camera's window is one stretch of time, so the next frame is then its first, or it is never
 // seen again. Capture and preview use this; the player never jumps.
-void settleAt(scene& s, double previous);
+void advanceTo(scene& s, double previous);
 
 // Puts moving cameras back in the state their constructor leaves, as before any frame: what a
 // jump to the very start needs, when there is no frame before.
-void unsettle(scene& s);
+void rewind(scene& s);

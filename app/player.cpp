@@ -13,6 +13,9 @@
 #include "app/render.h"
 #include "app/stop.h"
 #include "audio/audio.h"
+#include "platform/draw_state.h"
+#include "platform/music.h"
+#include "platform/window.h"
 #include "scene/scene.h"
 
 GLFWwindow* window = nullptr;
@@ -74,28 +77,15 @@ int runPlayer(int argc, char** argv) {
     // The music starts before the clock does, so both run from practically the same instant.
     std::optional<audio_engine> engine;
     engine.emplace();
-    engine->play2D("Music/evil-2005.ogg");
+    engine->play2D(kMusicFile);
 
-    if (!glfwInit()) return startupFailure("Failed to initialize GLFW\n", false);
-
-    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
-    const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
-    if (!mode) return startupFailure(kWindowFailure, true);
-    glfwWindowHint(GLFW_RED_BITS, mode->redBits);
-    glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
-    glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
-    glfwWindowHint(GLFW_REFRESH_RATE, mode->refreshRate);
-    glfwWindowHint(GLFW_SAMPLES, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GL_TRUE);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    window = glfwCreateWindow(mode->width, mode->height, "Kestrine 3.0", monitor, nullptr);
-    if (!window) return startupFailure(kWindowFailure, true);
-
-    glfwMakeContextCurrent(window);
-    glewExperimental = true;
-    if (glewInit() != GLEW_OK) return startupFailure("Failed to initialize GLEW\n", true);
+    window_failure failure;
+    window = openWindow({window_kind::full_screen, 0, 0, "Kestrine 3.0", 4}, failure);
+    if (failure == window_failure::library)
+        return startupFailure("Failed to initialize GLFW\n", false);
+    if (failure == window_failure::window) return startupFailure(kWindowFailure, true);
+    if (failure == window_failure::entry_points)
+        return startupFailure("Failed to initialize GLEW\n", true);
 
     s = new scene(path);
     s->timer = glfwGetTime;
@@ -111,9 +101,7 @@ int runPlayer(int argc, char** argv) {
     s->changeWindowSize(fbWidth, fbHeight);
     glfwSetWindowSizeCallback(window, window_size_callback);
     glfwSetInputMode(window, GLFW_STICKY_KEYS, GL_TRUE);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
+    setDrawState();
 
     const bool log = frameLog();
     const double loopStart = glfwGetTime();

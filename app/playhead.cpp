@@ -80,13 +80,6 @@ void playhead::restart(double t, double wall) {
     jumped = true;
 }
 
-int filmingCamera(const std::vector<camera>& cameras, double t) {
-    int filming = -1;
-    for (std::size_t i = 0; i < cameras.size(); ++i)
-        if (cameras[i].is_on_time(t)) filming = static_cast<int>(i);
-    return filming;
-}
-
 std::string previewTitle(const std::string& file, double t, int cameraIndex, bool paused,
                          const std::optional<section>& loop) {
     char time[64];

@@ -1,9 +1,6 @@
 #pragma once
 #include <optional>
 #include <string>
-#include <vector>
-
-#include "camera/camera.h"
 
 // A stretch of scene time that playback can loop over, start < end, in seconds.
 struct section {
@@ -51,9 +48,6 @@ private:
     bool jumped = false;     // a jump not yet taken
     std::optional<section> looping;
 };
-
-// Index of the camera that films at time t: the last active one in list order, or -1.
-int filmingCamera(const std::vector<camera>& cameras, double t);
 
 // The preview window's title: file, scene time to the hundredth, the filming camera counted
 // from 1 in file order, then "paused" and "loop A-B" when they apply.

@@ -6,8 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -24,15 +22,18 @@
 #include "app/stop.h"
 #include "app/watch.h"
 #include "audio/audio.h"
+#include "authoring/diagnostics.h"
+#include "authoring/timeline.h"
 #include "gpu/offscreen.h"
-#include "gpu/program_check.h"
+#include "platform/draw_state.h"
+#include "platform/music.h"
+#include "platform/window.h"
 #include "scene/scene.h"
 
 namespace {
 
 constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fps capture has it
 constexpr double kPollInterval = 0.25;    // seconds between looks at the scene's files
-const char* const kMusic = "Music/evil-2005.ogg";
 // Laid out for help2man, which makes the manual page from it.
 const char* const kUsage =
     "Usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n"
@@ -63,7 +64,7 @@ bool readSeconds(const std::string& text, double& out) {
 }
 
 // The scene and what belongs to it, replaced together on a reload, and what it is drawn with.
-struct playing {
+struct scene_slot {
     GLFWwindow* window = nullptr;
     std::unique_ptr<scene> current;
     file_watch watch;
@@ -75,35 +76,35 @@ struct playing {
 };
 
 // Everything the key handler and the window's callbacks change.
-struct session {
+struct user_controls {
     playhead head;
     audio_engine* music = nullptr;
     std::optional<section> given; // --loop
-    playing* shown = nullptr;
+    scene_slot* slot = nullptr;
 };
 
-void toggleLoop(session& p, double wall) {
-    if (p.head.loop()) {
-        p.head.stopLooping();
+void toggleLoop(user_controls& controls, double wall) {
+    if (controls.head.loop()) {
+        controls.head.stopLooping();
         return;
     }
-    if (p.given) {
-        p.head.loopOver(*p.given, wall);
+    if (controls.given) {
+        controls.head.loopOver(*controls.given, wall);
         return;
     }
-    const std::vector<camera>& cameras = p.shown->current->cameras;
-    const int index = filmingCamera(cameras, p.shown->time);
+    const std::vector<camera>& cameras = controls.slot->current->cameras;
+    const int index = filmingCamera(cameras, controls.slot->time);
     if (index < 0 || !(cameras[index].start < cameras[index].end)) {
         std::printf("no loop: the camera that films has no time window, and --loop was not "
                     "given\n");
         return;
     }
-    p.head.loopOver({cameras[index].start, cameras[index].end}, wall);
+    controls.head.loopOver({cameras[index].start, cameras[index].end}, wall);
 }
 
 void onKey(GLFWwindow* w, int key, int, int action, int mods) {
     if (action == GLFW_RELEASE) return;
-    session& p = *static_cast<session*>(glfwGetWindowUserPointer(w));
+    user_controls& controls = *static_cast<user_controls*>(glfwGetWindowUserPointer(w));
     const double wall = glfwGetTime();
     const double step = (mods & GLFW_MOD_SHIFT) ? 10.0 : 1.0;
     const bool press = action == GLFW_PRESS; // held arrows repeat, toggles don't
@@ -113,23 +114,23 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
         break;
     case GLFW_KEY_SPACE:
         if (!press) break;
-        p.head.togglePause(wall);
-        if (p.head.paused())
-            p.music->pause();
+        controls.head.togglePause(wall);
+        if (controls.head.paused())
+            controls.music->pause();
         else
-            p.music->resume();
+            controls.music->resume();
         break;
     case GLFW_KEY_LEFT:
-        p.head.seekBy(-step, wall);
+        controls.head.seekBy(-step, wall);
         break;
     case GLFW_KEY_RIGHT:
-        p.head.seekBy(step, wall);
+        controls.head.seekBy(step, wall);
         break;
     case GLFW_KEY_HOME:
-        p.head.home(wall);
+        controls.head.home(wall);
         break;
     case GLFW_KEY_L:
-        if (press) toggleLoop(p, wall);
+        if (press) toggleLoop(controls, wall);
         break;
     default:
         break;
@@ -137,29 +138,30 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
 }
 
 void onResize(GLFWwindow* w, int width, int height) {
-    const session& p = *static_cast<session*>(glfwGetWindowUserPointer(w));
-    p.shown->current->changeWindowSize(width, height);
+    const user_controls& controls = *static_cast<user_controls*>(glfwGetWindowUserPointer(w));
+    controls.slot->current->changeWindowSize(width, height);
 }
 
 // The kept state as a 60 fps capture has it before drawing t: after the frame at t - 1/60,
 // or as loaded when there is no frame before.
-void settleFor(scene& sc, double t) {
+void prepareAt(scene& sc, double t) {
     const double previous = t - kFrameStep;
     if (previous < 0.0)
-        unsettle(sc);
+        rewind(sc);
     else
-        settleAt(sc, previous);
+        advanceTo(sc, previous);
 }
 
 // Destroys a scene, and its GL objects with it, without leaving the drawing without a vertex
 // array.
-void release(playing& p, std::unique_ptr<scene> old) {
-    glBindVertexArray(p.vertex_array);
+void release(scene_slot& slot, std::unique_ptr<scene> old) {
+    glBindVertexArray(slot.vertex_array);
     old.reset();
 }
 
 // Reads the scene file and its assets, each file's state taken just before it is read, so that
-// a save landing during the load is seen by the next look.
+// a save landing during the load is seen by the next look, and says what the checker would warn
+// about.
 std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
     // Milliseconds to pause before each file, from KESTRINE_PREVIEW_LOAD_PAUSE: lets a test
     // save a file while a reload is under way.
@@ -174,17 +176,22 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
     };
-    return std::make_unique<scene>(path.c_str(), options);
+    auto loaded = std::make_unique<scene>(path.c_str(), options);
+    // The checker's warnings, from what this load recorded; the loader has printed its own.
+    if (loaded->loaded())
+        for (const diagnostic& d : recordedDiagnostics(*loaded, path))
+            std::fprintf(stderr, "%s\n", d.text.c_str());
+    return loaded;
 }
 
-void play(playing& p, std::unique_ptr<scene> next, file_watch read) {
-    next->timer = [&p] { return p.time; };
+void play(scene_slot& slot, std::unique_ptr<scene> next, file_watch read) {
+    next->timer = [&slot] { return slot.time; };
     int width = 0, height = 0;
-    glfwGetWindowSize(p.window, &width, &height);
+    glfwGetWindowSize(slot.window, &width, &height);
     next->changeWindowSize(width, height);
-    release(p, std::move(p.current));
-    p.current = std::move(next);
-    p.watch = std::move(read);
+    release(slot, std::move(slot.current));
+    slot.current = std::move(next);
+    slot.watch = std::move(read);
 }
 
 // Errors by kestrine-check's rules in assets that loaded: a texture or mesh that could not be
@@ -195,42 +202,32 @@ bool assetsUsable(const scene& sc, const std::string& path) {
     for (const asset_record& a : sc.asset_records) {
         usable = usable && !a.failed;
         if (a.kind != asset_record::shader_kind || !a.complete || a.failed) continue;
-        std::string sources[2];
-        for (int i = 0; i < 2; ++i) {
-            std::ifstream in(i == 0 ? a.file : a.fragment, std::ios::binary);
-            sources[i].assign(std::istreambuf_iterator<char>(in), {});
+        for (const diagnostic& d : programDiagnostics(path, a, true)) {
+            if (d.severity != diagnostic::error) continue;
+            usable = false;
+            std::fprintf(stderr, "%s\n", d.text.c_str());
         }
-        const std::string element = path + ":" + std::to_string(a.line);
-        const std::vector<std::string> failures =
-            programFailures(checkProgram(sources[0], sources[1]), a.file, a.fragment, element);
-        if (failures.empty()) continue;
-        usable = false;
-        // Built step by step: GCC 12 warns falsely (-Wrestrict) about one long sum of strings.
-        std::string where = element + ": error: shader";
-        if (a.named) where += ' ' + quoted(a.name);
-        for (const std::string& failure : failures)
-            std::fprintf(stderr, "%s: %s\n", where.c_str(), failure.c_str());
     }
     return usable;
 }
 
 // Loads the scene file again; a file with a load error, or with assets the player could not
 // use, leaves the old scene playing.
-bool reload(playing& p, const std::string& path) {
+bool reload(scene_slot& slot, const std::string& path) {
     file_watch read;
     auto next = load(path, read);
-    p.failed = !next->loaded() || !assetsUsable(*next, path);
-    if (p.failed) {
-        release(p, std::move(next));
-        p.watch.update(read);
+    slot.failed = !next->loaded() || !assetsUsable(*next, path);
+    if (slot.failed) {
+        release(slot, std::move(next));
+        slot.watch.update(read);
         std::fprintf(stderr,
                      "%s: not reloaded; the scene that was playing goes on until the file is "
                      "saved again\n",
                      path.c_str());
         return false;
     }
-    play(p, std::move(next), std::move(read));
-    std::printf("%s: reloaded at %.2f s\n", path.c_str(), p.time);
+    play(slot, std::move(next), std::move(read));
+    std::printf("%s: reloaded at %.2f s\n", path.c_str(), slot.time);
     std::fflush(stdout);
     return true;
 }
@@ -268,6 +265,83 @@ std::string parsePreviewArgs(int argc, const char* const* argv, preview_options&
     return "";
 }
 
+namespace {
+
+// The preview's window; null once it has said why there is none.
+GLFWwindow* openPreviewWindow(const preview_options& options) {
+    window_failure failure;
+    // Frames are drawn offscreen exactly as kestrine-capture draws them and copied in, so the
+    // window itself takes no samples.
+    GLFWwindow* window = openWindow(
+        {window_kind::windowed, options.width, options.height, "kestrine-preview", 0}, failure);
+    if (window) return window;
+    std::fprintf(stderr, "kestrine-preview: %s\n", describe(failure));
+    if (failure != window_failure::library) glfwTerminate();
+    return nullptr;
+}
+
+// Nothing of the preview reads the terminal; a key typed there must not reach a loader.
+void detachStandardInput() {
+    const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (nothing < 0) return;
+    dup2(nothing, STDIN_FILENO);
+    close(nothing);
+}
+
+// Draws the frame at the slot's time offscreen, as a capture would, and copies it in.
+void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame) {
+    int width = 0, height = 0;
+    glfwGetFramebufferSize(slot.window, &width, &height);
+    if (width <= 0 || height <= 0) return;
+    if (!frame || frame->frameWidth() != width || frame->frameHeight() != height)
+        frame = std::make_unique<offscreen>(width, height, kFrameSamples);
+    frame->bind();
+    scene& sc = *slot.current;
+    drawFrame(&sc, glm::mat4(1.0f), sc.projection);
+    frame->present();
+}
+
+// Frames until the window closes or a stop signal comes: reloads on saves, follows the
+// playhead, and names the frame on screen in the title.
+void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& music,
+                     const std::string& path) {
+    std::unique_ptr<offscreen> frame;
+    double nextPoll = glfwGetTime() + kPollInterval;
+    std::string shownTitle;
+    while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
+        const double wall = glfwGetTime();
+        bool reloaded = false;
+        if (wall >= nextPoll) {
+            nextPoll = wall + kPollInterval;
+            if (slot.watch.changed()) reloaded = reload(slot, path);
+        }
+        const double t = controls.head.at(wall);
+        const bool jumped = controls.head.takeJump();
+        if (jumped) music.seek(t);
+        // Paused frames are all drawn as the first frame after a seek, so they are identical.
+        scene& sc = *slot.current;
+        if (jumped || reloaded || controls.head.paused()) prepareAt(sc, t);
+        slot.time = t;
+        drawToWindow(slot, frame);
+        glfwSwapBuffers(slot.window);
+        // Set once the frame is presented, so that whoever waits for a title sees that frame.
+        const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),
+                                               controls.head.paused(), controls.head.loop()) +
+                                  (slot.failed ? " | reload failed" : "");
+        if (title != shownTitle) {
+            glfwSetWindowTitle(slot.window, title.c_str());
+            shownTitle = title;
+        }
+        glfwPollEvents();
+        // No more than 60 frames a second, and fewer while paused; keys still come at once.
+        const double left =
+            (controls.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
+        if (left > 0.0) glfwWaitEventsTimeout(left);
+    }
+}
+
+} // namespace
+
 int runPreview(int argc, char** argv) {
     if (answersHelpOrVersion(argc, argv, "kestrine-preview", kUsage)) return 0;
     preview_options options;
@@ -277,47 +351,15 @@ int runPreview(int argc, char** argv) {
         return 2;
     }
     watchStopSignals();
-    // Nothing of the preview reads the terminal; a key typed there must not reach a loader.
-    const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (nothing >= 0) {
-        dup2(nothing, STDIN_FILENO);
-        close(nothing);
-    }
-
+    detachStandardInput();
     std::optional<audio_engine> engine;
     engine.emplace();
-    engine->play2D(kMusic);
+    engine->play2D(kMusicFile);
 
-    if (!glfwInit()) {
-        std::fprintf(stderr, "kestrine-preview: cannot start the window library\n");
-        return 1;
-    }
-    // Frames are drawn offscreen exactly as kestrine-capture draws them and copied in, so the
-    // window itself takes no samples.
-    glfwWindowHint(GLFW_SAMPLES, 0);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GL_TRUE);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
-    playing shown;
-    GLFWwindow* window =
-        glfwCreateWindow(options.width, options.height, "kestrine-preview", nullptr, nullptr);
-    if (!window) {
-        std::fprintf(stderr, "kestrine-preview: cannot open an OpenGL 3.3 window\n");
-        glfwTerminate();
-        return 1;
-    }
-    glfwMakeContextCurrent(window);
-    glewExperimental = true;
-    if (glewInit() != GLEW_OK) {
-        std::fprintf(stderr, "kestrine-preview: cannot load the OpenGL entry points\n");
-        glfwTerminate();
-        return 1;
-    }
-
-    shown.window = window;
-    glGenVertexArrays(1, &shown.vertex_array);
+    scene_slot slot;
+    slot.window = openPreviewWindow(options);
+    if (!slot.window) return 1;
+    glGenVertexArrays(1, &slot.vertex_array);
     {
         file_watch read;
         auto first = load(options.scene, read);
@@ -327,67 +369,21 @@ int runPreview(int argc, char** argv) {
             endByStopSignal();
             return 1;
         }
-        play(shown, std::move(first), std::move(read));
+        play(slot, std::move(first), std::move(read));
     }
     int fbWidth = 0, fbHeight = 0;
-    glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
+    glfwGetFramebufferSize(slot.window, &fbWidth, &fbHeight);
     glViewport(0, 0, fbWidth, fbHeight);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
+    setDrawState();
 
-    session keys{playhead(options.at, glfwGetTime()), &*engine, options.loop, &shown};
-    if (options.loop) keys.head.loopOver(*options.loop, glfwGetTime());
-    glfwSetWindowUserPointer(window, &keys);
-    glfwSetKeyCallback(window, onKey);
-    glfwSetWindowSizeCallback(window, onResize);
+    user_controls controls{playhead(options.at, glfwGetTime()), &*engine, options.loop, &slot};
+    if (options.loop) controls.head.loopOver(*options.loop, glfwGetTime());
+    glfwSetWindowUserPointer(slot.window, &controls);
+    glfwSetKeyCallback(slot.window, onKey);
+    glfwSetWindowSizeCallback(slot.window, onResize);
+    playUntilClosed(slot, controls, *engine, options.scene);
 
-    std::unique_ptr<offscreen> frame;
-    double nextPoll = glfwGetTime() + kPollInterval;
-    std::string shownTitle;
-    while (!glfwWindowShouldClose(window) && !stopRequested()) {
-        const double wall = glfwGetTime();
-        bool reloaded = false;
-        if (wall >= nextPoll) {
-            nextPoll = wall + kPollInterval;
-            if (shown.watch.changed()) reloaded = reload(shown, options.scene);
-        }
-        const double t = keys.head.at(wall);
-        const bool jumped = keys.head.takeJump();
-        if (jumped) engine->seek(t);
-        // Paused frames are all drawn as the first frame after a seek, so they are identical.
-        scene& sc = *shown.current;
-        if (jumped || reloaded || keys.head.paused()) settleFor(sc, t);
-        shown.time = t;
-
-        glfwGetFramebufferSize(window, &fbWidth, &fbHeight);
-        if (fbWidth > 0 && fbHeight > 0) {
-            if (!frame || frame->frameWidth() != fbWidth || frame->frameHeight() != fbHeight)
-                frame = std::make_unique<offscreen>(fbWidth, fbHeight, kFrameSamples);
-            frame->bind();
-            drawFrame(&sc, glm::mat4(1.0f), sc.projection);
-            frame->present();
-        }
-        glfwSwapBuffers(window);
-        // The title names the frame on screen: set once it is presented, so that whoever waits
-        // for a title sees that frame.
-        const std::string title = previewTitle(options.scene, t, filmingCamera(sc.cameras, t),
-                                               keys.head.paused(), keys.head.loop()) +
-                                  (shown.failed ? " | reload failed" : "");
-        if (title != shownTitle) {
-            glfwSetWindowTitle(window, title.c_str());
-            shownTitle = title;
-        }
-        glfwPollEvents();
-
-        // No more than 60 frames a second, and fewer while paused; keys still come at once.
-        const double left =
-            (keys.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
-        if (left > 0.0) glfwWaitEventsTimeout(left);
-    }
-
-    frame.reset();
-    shown.current.reset();
+    slot.current.reset();
     engine.reset();
     glfwTerminate();
     endByStopSignal();

@@ -10,9 +10,10 @@
 #include <string>
 
 #include "gpu/offscreen.h"
+#include "platform/context.h"
+#include "platform/music.h"
 #include "scene/scene.h"
 #include "tools/capture.h"
-#include "tools/context.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ run timeCapture(scene& s, const capture_options& o, const offscreen& target, boo
     if (discard) {
         frames = captureFrames(s, o, target, [](long, const rgb_image&) { return true; });
     } else {
-        capture_output output(o, o.video_path.empty() ? "" : "Music/evil-2005.ogg");
+        capture_output output(o, o.video_path.empty() ? "" : kMusicFile);
         frames = captureFrames(s, o, target,
                                [&](long k, const rgb_image& f) { return output.take(k, f); });
         std::string why;

@@ -1,5 +1,5 @@
 // DDS reading: placing the levels of a header, and reading a file through the bounded reader.
-#include "gpu/dds.h"
+#include "formats/dds.h"
 
 #include <cstring>
 #include <vector>
@@ -31,7 +31,7 @@ std::vector<unsigned char> fullChain(std::uint32_t side, const char* code, std::
 static void BM_ReadDdsLevels(benchmark::State& state) {
     const std::vector<unsigned char> f = fullChain(std::uint32_t(state.range(0)), "DXT1", 8);
     for (auto _ : state) {
-        DdsImage img = readDDS(f.data(), f.size());
+        dds_image img = parseDds(f.data(), f.size());
         benchmark::DoNotOptimize(img.levels.data());
     }
 }

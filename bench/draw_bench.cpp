@@ -11,8 +11,8 @@
 #include <benchmark/benchmark.h>
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "platform/context.h"
 #include "scene/scene.h"
-#include "tools/context.h"
 
 namespace {
 

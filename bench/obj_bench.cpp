@@ -11,7 +11,7 @@
 #include <benchmark/benchmark.h>
 #include <tiny_obj_loader.h>
 
-#include "gpu/obj.h"
+#include "formats/obj.h"
 #include "tests/obj_oracle.h"
 
 namespace {

@@ -53,7 +53,7 @@ void camera::position_update(double t) {
     view = lookAtOr(eye, look, up, view);
 }
 
-void camera::unmove() {
+void camera::rewind() {
     if (!moving()) return;
     view = glm::mat4(1.0f);
     eye = glm::vec3(0.0f);

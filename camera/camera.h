@@ -31,7 +31,7 @@ public:
     bool moving() const { return mode == moving_look_at || mode == moving_tangent; }
     // Back to the state the (start, end) constructor leaves a moving camera in, for a replay
     // from an earlier time; a fixed look-at point stays. A static camera is unchanged.
-    void unmove();
+    void rewind();
 
     glm::mat4 viewMatrix() const { return view; }  // a copy; position_update computes it
     glm::vec3 GetPosition() const { return look; } // the look-at point, not the eye
@@ -44,7 +44,7 @@ public:
     glm::vec3 up = glm::vec3(0.0f, 1.0f, 0.0f);
     double start = 0.0; // seconds of scene time
     double end = 0.0;
-    // No position_update since construction or the last unmove(): the view is not yet one of
+    // No position_update since construction or the last rewind(): the view is not yet one of
     // the path's. Kept as a flag, since an identity view can also be a computed one.
     bool unmoved = true;
 };

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "gpu/dds.h"
+#include "formats/dds.h"
 
 namespace {
 
@@ -15,9 +15,9 @@ void require(bool holds) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const DdsImage img = readDDS(data, size);
+    const dds_image img = parseDds(data, size);
     std::size_t next = 128;
-    for (const DdsLevel& l : img.levels) {
+    for (const dds_level& l : img.levels) {
         // Levels lie one after the other, each wholly inside the bytes given.
         require(l.offset == next && l.size <= size && l.offset <= size - l.size);
         require(l.width != 0 || l.height != 0);
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(bytes.size() <= size);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         require(bytes[i] == data[i]);
-    const DdsImage again = readDDS(bytes.data(), bytes.size());
+    const dds_image again = parseDds(bytes.data(), bytes.size());
     require(again.levels.size() == img.levels.size());
     return 0;
 }

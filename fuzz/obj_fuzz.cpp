@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "gpu/obj.h"
+#include "formats/obj.h"
 #include "tests/obj_oracle.h"
 
 namespace {

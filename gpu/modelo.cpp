@@ -1,7 +1,7 @@
 // Meshes on the GPU: see modelo.h.
 #include "gpu/modelo.h"
 
-#include "gpu/obj.h"
+#include "formats/obj.h"
 
 namespace {
 

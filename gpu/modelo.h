@@ -6,7 +6,8 @@
 #include <glm/glm.hpp>
 
 // One triangle mesh read from an OBJ file, its positions, normals and texture coordinates in
-// three vertex buffers. Copies share the GPU names; nothing deletes them.
+// three vertex buffers. Copies share the GPU names, which the scene's gl_pool deletes with the
+// scene.
 class modelo {
 public:
     // Reads the file, then creates a vertex array (left bound) and the position, texture

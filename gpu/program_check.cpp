@@ -3,7 +3,7 @@
 
 #include <GL/glew.h>
 
-#include "gpu/driver_log.h"
+#include "formats/driver_log.h"
 
 namespace {
 

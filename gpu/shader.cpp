@@ -2,25 +2,13 @@
 #include "gpu/shader.h"
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <utility>
 #include <vector>
 
-#ifdef __EMSCRIPTEN__
-#include "gpu/glsl_es.h"
-#endif
+#include "formats/files.h"
+#include "platform/gl_target.h"
 
 namespace {
-
-bool readWhole(const char* path, std::string& out) {
-    std::ifstream in(path, std::ios::in);
-    if (!in.is_open()) return false;
-    std::stringstream text;
-    text << in.rdbuf();
-    out = text.str();
-    return true;
-}
 
 // Prints an info log the moment it is fetched; a length of 1 (the terminator alone) prints an
 // empty line.
@@ -35,12 +23,8 @@ template <typename Query, typename Fetch> void printLog(GLuint object, Query que
 
 void compile(GLuint object, const char* path, const std::string& source) {
     std::printf("Compiling shader : %s\n", path);
-#ifdef __EMSCRIPTEN__
-    const std::string es = toGlslEs(source);
-    const char* text = es.c_str();
-#else
-    const char* text = source.c_str();
-#endif
+    const std::string target = shaderSourceFor(source);
+    const char* text = target.c_str();
     glShaderSource(object, 1, &text, nullptr);
     glCompileShader(object);
     printLog(object, glGetShaderiv, glGetShaderInfoLog);
@@ -52,8 +36,8 @@ GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path)
     const GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
     const GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
 
-    std::string vertex_source;
-    if (!readWhole(vertex_file_path, vertex_source)) {
+    std::string vertex_source, why;
+    if (!readWholeFile(vertex_file_path, vertex_source, why)) {
         std::printf("Impossible to open %s. Are you in the right directory ? Don't forget to read "
                     "the FAQ !\n",
                     vertex_file_path);
@@ -63,7 +47,7 @@ GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path)
         return 0;
     }
     std::string fragment_source; // stays empty when the file is missing, without a message
-    readWhole(fragment_file_path, fragment_source);
+    readWholeFile(fragment_file_path, fragment_source, why);
 
     compile(vertex, vertex_file_path, vertex_source);
     compile(fragment, fragment_file_path, fragment_source);

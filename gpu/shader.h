@@ -14,7 +14,7 @@
 GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path);
 
 // A linked program and its uniform locations (-1 where the program has no such active uniform).
-// Copies share the program, which is never deleted.
+// Copies share the program, which the scene's gl_pool deletes with the scene.
 class shader {
 public:
     shader(std::string vertex_path, std::string fragment_path);

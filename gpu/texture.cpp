@@ -4,11 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "gpu/dds.h"
-
-#ifdef __EMSCRIPTEN__
-#include <emscripten/emscripten.h>
-#endif
+#include "formats/dds.h"
+#include "platform/gl_target.h"
 
 GLuint loadDDS(const char* path) {
     std::FILE* in = std::fopen(path, "rb");
@@ -21,29 +18,20 @@ GLuint loadDDS(const char* path) {
     const std::vector<unsigned char> bytes = readDdsFile(in);
     std::fclose(in);
 
-    const DdsImage img = readDDS(bytes.data(), bytes.size());
-    if (img.status == DdsStatus::HeaderCut)
+    const dds_image img = parseDds(bytes.data(), bytes.size());
+    if (img.status == dds_status::header_cut)
         std::printf("%s: %s\n", path, ddsStatusText(img.status));
     if (!ddsUsable(img.status)) return 0;
-#ifdef __EMSCRIPTEN__
-    // WebGL would refuse every level; say why the texture is missing instead.
-    if (!ddsFitsWebGL(img)) {
-        emscripten_log(EM_LOG_CONSOLE | EM_LOG_WARN,
-                       "%s: %ux%u is not a multiple of 4 pixels, which WebGL needs for S3TC "
-                       "textures; drawn as texture 0",
-                       path, unsigned(img.width), unsigned(img.height));
-        return 0;
-    }
-#endif
+    if (!textureAccepted(path, img)) return 0;
 
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    for (const DdsLevel& l : img.levels)
+    for (const dds_level& l : img.levels)
         glCompressedTexImage2D(GL_TEXTURE_2D, GLint(l.level), img.gl_format, GLsizei(l.width),
                                GLsizei(l.height), 0, GLsizei(l.size), bytes.data() + l.offset);
-    if (img.status != DdsStatus::Ok)
+    if (img.status != dds_status::ok)
         std::printf("%s: %s; %zu of %u mip-map levels uploaded\n", path, ddsStatusText(img.status),
                     img.levels.size(), img.mip_count);
     return name;

@@ -13,7 +13,8 @@
 // cut. Needs a current context with S3TC.
 GLuint loadDDS(const char* path);
 
-// A texture loaded from a DDS file; copies share the OpenGL texture, which is never deleted.
+// A texture loaded from a DDS file; copies share the OpenGL texture, which the scene's gl_pool
+// deletes with the scene.
 class texture {
 public:
     explicit texture(const char* path);

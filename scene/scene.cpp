@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "scene/convert.h"
+#include "formats/convert.h"
 
 using tinyxml2::XMLElement;
 using tinyxml2::XMLNode;
@@ -327,22 +327,22 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         const char* text = e->Attribute(timeNames[i]);
         const conversion c = toUnsigned32(text, times[i]);
         if (c != conversion::ok) return skip(attributeProblem(timeNames[i], c, text));
-        const std::size_t before = passed.size();
+        const std::size_t before = reading_notes.size();
         noteNumber(e, timeNames[i], true, times[i]);
         if (times[i] != 0 && std::strtod(text, nullptr) < 0.0) {
             // "-1" is read as 4294967295: a window that never comes.
-            if (passed.size() == before) {
-                passed_over p;
-                p.kind = passed_over::number;
+            if (reading_notes.size() == before) {
+                reading_note p;
+                p.kind = reading_note::number;
                 p.line = line;
                 p.within = "camera";
                 p.name = timeNames[i];
                 p.text = text;
                 p.integer = true;
                 p.used = times[i];
-                passed.push_back(std::move(p));
+                reading_notes.push_back(std::move(p));
             }
-            passed.back().how = reading::wrapped;
+            reading_notes.back().how = reading::wrapped;
         }
     }
 
@@ -548,17 +548,17 @@ void scene::readModel(XMLElement* m, group& g) {
     const bool end = has(m, "end");
     const std::size_t noted =
         noteAttributes(m, {"name", "start", "end", "shader", "texture", "R", "G", "B"});
-    for (std::size_t i = passed.size() - noted; i < passed.size(); ++i)
-        passed[i].model_dropped = !has(m, "name") || start != end;
+    for (std::size_t i = reading_notes.size() - noted; i < reading_notes.size(); ++i)
+        reading_notes[i].model_dropped = !has(m, "name") || start != end;
     glm::vec3 colour(0.5f, 0.5f, 0.5f);
     if (has(m, "R") && has(m, "G") && has(m, "B")) colour = needVec3(m, "R", "G", "B");
     if (!has(m, "name") || start != end) {
-        passed_over p;
-        p.kind = passed_over::skipped_model;
+        reading_note p;
+        p.kind = reading_note::skipped_model;
         p.line = m->GetLineNum();
         p.within = "model";
         p.name = !has(m, "name") ? "name" : start ? "end" : "start"; // what it lacks
-        passed.push_back(std::move(p));
+        reading_notes.push_back(std::move(p));
         return;
     }
     trace("add model descriptor 2 \n");
@@ -631,13 +631,13 @@ std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<con
         for (const char* v : valid)
             known = known || name == v;
         if (known) continue;
-        passed_over p;
-        p.kind = passed_over::attribute;
+        reading_note p;
+        p.kind = reading_note::attribute;
         p.line = e->GetLineNum();
         p.within = e->Value();
         p.name = name;
         p.valid.assign(valid.begin(), valid.end());
-        passed.push_back(std::move(p));
+        reading_notes.push_back(std::move(p));
         ++noted;
     }
     return noted;
@@ -646,21 +646,21 @@ std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<con
 void scene::noteElement(const XMLElement* e, std::initializer_list<const char*> valid) {
     for (const char* v : valid)
         if (std::strcmp(e->Value(), v) == 0) return;
-    passed_over p;
-    p.kind = passed_over::element;
+    reading_note p;
+    p.kind = reading_note::element;
     p.line = e->GetLineNum();
     p.within = e->Parent() && e->Parent()->ToElement() ? e->Parent()->Value() : "";
     p.name = e->Value();
     p.valid.assign(valid.begin(), valid.end());
-    passed.push_back(std::move(p));
+    reading_notes.push_back(std::move(p));
 }
 
 void scene::noteNumber(const XMLElement* e, const char* name, bool integer, double used) {
     const char* text = e->Attribute(name);
     const reading how = howRead(text, integer);
     if (how == reading::whole) return;
-    passed_over p;
-    p.kind = passed_over::number;
+    reading_note p;
+    p.kind = reading_note::number;
     p.line = e->GetLineNum();
     p.within = e->Value();
     p.name = name;
@@ -668,7 +668,7 @@ void scene::noteNumber(const XMLElement* e, const char* name, bool integer, doub
     p.how = how;
     p.integer = integer;
     p.used = used;
-    passed.push_back(std::move(p));
+    reading_notes.push_back(std::move(p));
 }
 
 void scene::warnAsset(asset_record& r, const std::string& what) {

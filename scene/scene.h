@@ -14,12 +14,12 @@
 #include <tinyxml2.h>
 
 #include "camera/camera.h"
+#include "formats/convert.h"
 #include "gpu/modelo.h"
 #include "gpu/pool.h"
 #include "gpu/shader.h"
 #include "gpu/texture.h"
 #include "graph/group.h"
-#include "scene/convert.h"
 
 // The scene's name-keyed asset tables; a name already present keeps its first record.
 class assets {
@@ -61,7 +61,7 @@ struct asset_record {
 // element or attribute it does not read at that position, a number it reads only in part or
 // otherwise, or a model it skips for a missing attribute. Recorded for the tools, which warn
 // about them.
-struct passed_over {
+struct reading_note {
     enum kind_type { element, attribute, number, skipped_model };
     kind_type kind = element;
     int line = 0;
@@ -124,7 +124,7 @@ public:
     std::vector<camera> cameras;             // in document order; never empty once built
     std::vector<int> camera_lines;           // the line of each camera's element; 0 for the default
     std::vector<asset_record> asset_records; // every asset element, in document order
-    std::vector<passed_over> passed;         // what the player passes over, in reading order
+    std::vector<reading_note> reading_notes; // what the player passes over, in reading order
     std::vector<shader> unnamedShaders;      // programs without a name; nothing draws with them
     glm::mat4 projection = glm::mat4(1.0f);
     tinyxml2::XMLDocument doc{true, tinyxml2::PRESERVE_WHITESPACE};

@@ -11,7 +11,7 @@ PACKAGES=(
     xvfb xauth xdotool libgl1-mesa-dri libegl-dev libegl-mesa0
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
     libpng-dev ffmpeg libxml2-utils libvorbis-dev parallel
-    dpkg-dev lintian help2man
+    dpkg-dev lintian help2man slurm-wlm munge
 )
 # What scripts/web needs: Emscripten with its prebuilt system libraries, and GLM's headers.
 WEB_PACKAGES=(cmake make python3 libglm-dev emscripten)

@@ -79,7 +79,7 @@ TEST(Camera, MovingCameraStartsWithIdentityViewAndUnmoved) {
     EXPECT_TRUE(c.unmoved);
     c.position_update(1.0);
     EXPECT_FALSE(c.unmoved);
-    c.unmove();
+    c.rewind();
     EXPECT_TRUE(c.unmoved);
     expectMat(c.viewMatrix(), glm::mat4(1.0f), 0);
     expectVec(c.GetPosition(), 0, 0, 0);

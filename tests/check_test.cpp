@@ -1,6 +1,6 @@
 // The scene checker without a GL context: each error and warning with its file, line and
 // wording, the timeline, and the PNG files the capture writes.
-#include "tools/check.h"
+#include "authoring/diagnostics.h"
 
 #include <cstdio>
 #include <fstream>
@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "authoring/timeline.h"
 #include "tests/png_read.h"
-#include "tools/timeline.h"
 #include "tools/timeline_svg.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // DDS reading without a context: header checks, the level chain, and bounds on hostile sizes.
-#include "gpu/dds.h"
+#include "formats/dds.h"
 
 #include <cstring>
 #include <vector>
@@ -12,11 +12,11 @@ namespace {
 
 using Dim = testdata::Level;
 
-DdsImage read(const std::vector<unsigned char>& f) {
-    return readDDS(f.data(), f.size());
+dds_image read(const std::vector<unsigned char>& f) {
+    return parseDds(f.data(), f.size());
 }
 
-void expectLevels(const DdsImage& img, const std::vector<Dim>& want) {
+void expectLevels(const dds_image& img, const std::vector<Dim>& want) {
     ASSERT_EQ(img.levels.size(), want.size());
     std::size_t offset = 128;
     for (std::size_t k = 0; k < want.size(); ++k) {
@@ -45,14 +45,14 @@ TEST(DdsRead, LevelsHalveDownTheChainInWholeBlocks) {
     for (const testdata::DdsCase& c : testdata::handMadeChains()) {
         SCOPED_TRACE(c.name);
         const std::vector<unsigned char> f = testdata::chainFile(c);
-        const DdsImage img = read(f);
-        EXPECT_EQ(img.status, DdsStatus::Ok);
+        const dds_image img = read(f);
+        EXPECT_EQ(img.status, dds_status::ok);
         EXPECT_EQ(img.gl_format, c.format);
         EXPECT_EQ(img.bytes_wanted, f.size());
         expectLevels(img, c.levels);
     }
     std::size_t all = 0;
-    for (const DdsLevel& l : read(testdata::chainFile(testdata::handMadeChains()[0])).levels)
+    for (const dds_level& l : read(testdata::chainFile(testdata::handMadeChains()[0])).levels)
         all += l.size;
     EXPECT_EQ(all, 43704u);
 }
@@ -70,8 +70,8 @@ TEST(DdsRead, EmptyLevelsFollowTheChainToo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const DdsImage img = read(testdata::ddsFile(c.width, c.height, c.count, "DXT1", 64));
-        EXPECT_EQ(img.status, DdsStatus::Ok);
+        const dds_image img = read(testdata::ddsFile(c.width, c.height, c.count, "DXT1", 64));
+        EXPECT_EQ(img.status, dds_status::ok);
         expectLevels(img, c.levels);
     }
 }
@@ -84,22 +84,22 @@ TEST(DdsRead, RejectsWhatIsNotADxtFile) {
     struct Case {
         const char* name;
         std::vector<unsigned char> file;
-        DdsStatus status;
+        dds_status status;
     };
     const Case cases[] = {
-        {"empty", {}, DdsStatus::NotDds},
-        {"three bytes", {'D', 'D', 'S'}, DdsStatus::NotDds},
-        {"wrong magic", wrong_magic, DdsStatus::NotDds},
-        {"magic alone", {'D', 'D', 'S', ' '}, DdsStatus::HeaderCut},
-        {"123 header bytes", header_cut, DdsStatus::HeaderCut},
-        {"DXT2", testdata::ddsFile(4, 4, 1, "DXT2", 16), DdsStatus::UnknownFormat},
-        {"DXT4", testdata::ddsFile(4, 4, 1, "DXT4", 16), DdsStatus::UnknownFormat},
-        {"uncompressed", testdata::ddsFile(4, 4, 1, "\0\0\0\0", 64), DdsStatus::UnknownFormat},
-        {"lower case", testdata::ddsFile(4, 4, 1, "dxt1", 8), DdsStatus::UnknownFormat},
+        {"empty", {}, dds_status::not_dds},
+        {"three bytes", {'D', 'D', 'S'}, dds_status::not_dds},
+        {"wrong magic", wrong_magic, dds_status::not_dds},
+        {"magic alone", {'D', 'D', 'S', ' '}, dds_status::header_cut},
+        {"123 header bytes", header_cut, dds_status::header_cut},
+        {"DXT2", testdata::ddsFile(4, 4, 1, "DXT2", 16), dds_status::unknown_format},
+        {"DXT4", testdata::ddsFile(4, 4, 1, "DXT4", 16), dds_status::unknown_format},
+        {"uncompressed", testdata::ddsFile(4, 4, 1, "\0\0\0\0", 64), dds_status::unknown_format},
+        {"lower case", testdata::ddsFile(4, 4, 1, "dxt1", 8), dds_status::unknown_format},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const DdsImage img = read(c.file);
+        const dds_image img = read(c.file);
         EXPECT_EQ(img.status, c.status);
         EXPECT_FALSE(ddsUsable(img.status));
         EXPECT_TRUE(img.levels.empty());
@@ -109,15 +109,15 @@ TEST(DdsRead, RejectsWhatIsNotADxtFile) {
 
 TEST(DdsRead, KeepsOnlyLevelsThatLieWhollyInTheData) {
     // 256x256 DXT1 whose data ends 100 bytes into the third level.
-    const DdsImage cut = read(testdata::ddsFile(256, 256, 9, "DXT1", 32768 + 8192 + 100, 32768));
-    EXPECT_EQ(cut.status, DdsStatus::DataCut);
+    const dds_image cut = read(testdata::ddsFile(256, 256, 9, "DXT1", 32768 + 8192 + 100, 32768));
+    EXPECT_EQ(cut.status, dds_status::data_cut);
     EXPECT_TRUE(ddsUsable(cut.status));
     expectLevels(cut, {{256, 256, 32768}, {128, 128, 8192}});
     EXPECT_EQ(cut.bytes_wanted, 128u + 43704u);
 
     // The header claims 4 GiB of linear size and 32768x32768 pixels in a 200-byte file.
-    const DdsImage huge = read(testdata::ddsFile(32768, 32768, 2, "DXT1", 72, 0xFFFFFFFF));
-    EXPECT_EQ(huge.status, DdsStatus::DataCut);
+    const dds_image huge = read(testdata::ddsFile(32768, 32768, 2, "DXT1", 72, 0xFFFFFFFF));
+    EXPECT_EQ(huge.status, dds_status::data_cut);
     EXPECT_TRUE(huge.levels.empty());
 }
 
@@ -135,15 +135,15 @@ TEST(DdsRead, SizesNearTheTopOfThe32BitRangeDoNotWrap) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const DdsImage img = read(testdata::ddsFile(c.width, c.height, 3, "DXT5", 4096));
-        EXPECT_EQ(img.status, DdsStatus::LevelTooLarge);
+        const dds_image img = read(testdata::ddsFile(c.width, c.height, 3, "DXT5", 4096));
+        EXPECT_EQ(img.status, dds_status::level_too_large);
         EXPECT_TRUE(img.levels.empty());
     }
 }
 
 TEST(DdsRead, CountPastTheSmallestLevelStopsThere) {
-    const DdsImage img = read(testdata::ddsFile(2, 2, 0xFFFFFFFF, "DXT1", 4096));
-    EXPECT_EQ(img.status, DdsStatus::CountPastSmallest);
+    const dds_image img = read(testdata::ddsFile(2, 2, 0xFFFFFFFF, "DXT1", 4096));
+    EXPECT_EQ(img.status, dds_status::count_past_smallest);
     EXPECT_TRUE(ddsUsable(img.status));
     expectLevels(img, {{2, 2, 8}, {1, 1, 8}});
 }
@@ -152,8 +152,8 @@ TEST(DdsRead, ReadsFilesWrittenByImageMagick) {
     for (const testdata::DdsCase& c : testdata::imageMagickFiles()) {
         SCOPED_TRACE(c.name);
         const std::vector<unsigned char> f = testdata::bytes(testdata::path(c.name));
-        const DdsImage img = read(f);
-        EXPECT_EQ(img.status, DdsStatus::Ok);
+        const dds_image img = read(f);
+        EXPECT_EQ(img.status, dds_status::ok);
         EXPECT_EQ(img.gl_format, c.format);
         EXPECT_EQ(img.bytes_wanted, f.size());
         expectLevels(img, c.levels);

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
-#include "gpu/driver_log.h"
-#include "tools/xml_syntax.h"
+#include "formats/driver_log.h"
+#include "authoring/xml_syntax.h"
 
 TEST(XmlSyntax, SaysWhatIsWrongAndWhereInWords) {
     const struct {

@@ -1,5 +1,5 @@
 // Desktop GLSL made GLSL ES 3.00 for WebGL 2.
-#include "gpu/glsl_es.h"
+#include "formats/glsl_es.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // OBJ reading: loadOBJ and parseOBJ against the fscanf reading, the listed corner cases, and
 // hostile input.
-#include "gpu/obj.h"
+#include "formats/obj.h"
 
 #include <chrono>
 #include <cmath>

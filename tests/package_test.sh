@@ -35,9 +35,9 @@ for d in ffmpeg libgl1-mesa-dri libegl-mesa0 libc6 libglfw3 libglew2.2 libsdl2-m
     grep -qE "(^|, )$d( |,|$)" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 
-lintian --fail-on error "$deb" >"$build/lintian.txt" 2>&1 || {
+lintian --fail-on error,warning "$deb" >"$build/lintian.txt" 2>&1 || {
     cat "$build/lintian.txt"
-    fail "lintian reports errors"
+    fail "lintian reports errors or warnings"
 }
 
 root=$(mktemp -d)
@@ -51,8 +51,14 @@ for page in kestrine kestrine-preview kestrine-check kestrine-capture; do
     grep -q '^\.SH SYNOPSIS' <(zcat "$root/usr/share/man/man1/$page.1.gz") ||
         fail "the manual page of $page has no SYNOPSIS"
 done
-[ "$("$root/usr/bin/kestrine-check" --version)" = "kestrine-check 1.0.0" ] ||
-    fail "the unpacked kestrine-check does not say its version"
+version=$("$root/usr/bin/kestrine-check" --version)
+if [ "$(head -n1 <<<"$version")" != "kestrine-check 1.0.0" ] || ! grep -q 'MIT licence' <<<"$version"; then
+    fail "the unpacked kestrine-check does not say its version and licence: $version"
+fi
+grep -q '^License: Expat$' "$root/usr/share/doc/kestrine/copyright" ||
+    fail "the copyright file does not name the MIT (Expat) licence"
+zcat "$root/usr/share/man/man1/kestrine-check.1.gz" | grep -q 'MIT licence' ||
+    fail "the manual page does not name the licence"
 (cd "$root/usr/share/kestrine/demo" &&
     env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/kestrine-capture" demo.xml \
         --out "$root/frames" --size 160x90 --frames 0:2 >/dev/null 2>&1) ||

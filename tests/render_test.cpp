@@ -59,7 +59,7 @@ TEST(ScheduleCameras, MovingCameraFilmsItsPathFromItsFirstFrameThenThePreviousFr
     EXPECT_NEAR(third.eye.y, 0.0f, 1e-6f);
 
     // A replay from an earlier time makes the next frame a first one again.
-    cams[0].unmove();
+    cams[0].rewind();
     camera replayed;
     ASSERT_EQ(scheduleCameras(cams, 1.0, replayed), 1);
     EXPECT_EQ(replayed.viewMatrix(), first.viewMatrix());
@@ -116,7 +116,7 @@ TEST(ChangeWindowSize, FollowsTheWindowAndIgnoresEmptySizes) {
     }
 }
 
-TEST(SettleAt, AJumpGivesTheSameFrameCameraAsPlaying) {
+TEST(AdvanceTo, AJumpGivesTheSameFrameCameraAsPlaying) {
     const char text[] = R"(<scene>
         <camera start="0" end="4"><p X="0" Y="0" Z="9"/><p X="9" Y="0" Z="0"/><p X="0" Y="3" Z="-9"/></camera>
         <camera start="4" end="9" look_x="0" look_y="1" look_z="0"><p X="5" Y="5" Z="5"/><p X="-5" Y="2" Z="5"/></camera>
@@ -135,7 +135,7 @@ TEST(SettleAt, AJumpGivesTheSameFrameCameraAsPlaying) {
     // for the second half, backwards from a later time on the same scene.
     std::unique_ptr<scene> played = load();
     std::unique_ptr<scene> jumped = load();
-    settleAt(*jumped, 8.5);
+    advanceTo(*jumped, 8.5);
     for (int k = 0; k <= 480; k += 1) {
         const double t = k * step;
         camera byPlaying;
@@ -144,7 +144,7 @@ TEST(SettleAt, AJumpGivesTheSameFrameCameraAsPlaying) {
         SCOPED_TRACE(k);
         std::unique_ptr<scene> fresh = load();
         scene& target = k < 240 ? *fresh : *jumped;
-        if (k > 0) settleAt(target, t - step);
+        if (k > 0) advanceTo(target, t - step);
         camera byJumping;
         scheduleCameras(target.cameras, t, byJumping);
         EXPECT_EQ(byJumping.viewMatrix(), byPlaying.viewMatrix());

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scene/convert.h"
+#include "formats/convert.h"
 
 namespace {
 

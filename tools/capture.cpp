@@ -17,11 +17,13 @@
 #include "app/offline.h"
 #include "app/render.h"
 #include "app/stop.h"
+#include "authoring/timeline.h"
 #include "gpu/offscreen.h"
+#include "platform/context.h"
+#include "platform/draw_state.h"
+#include "platform/music.h"
 #include "scene/scene.h"
-#include "tools/context.h"
 #include "tools/frame_writer.h"
-#include "tools/timeline.h"
 #include "tools/video.h"
 
 namespace {
@@ -52,7 +54,6 @@ const char* const kUsage =
     "Examples:\n"
     "  kestrine-capture demo.xml --out frames --size 1280x720 --fps 30\n"
     "  kestrine-capture demo.xml --video demo.mp4 --frames 0:599\n";
-const char* const kMusic = "Music/evil-2005.ogg"; // relative to the working directory, as played
 
 // "A:B" or "A:" (to the end).
 bool frameRange(const std::string& text, long& first, long& last) {
@@ -225,13 +226,11 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     s.timer = [&at] { return at; };
     s.changeWindowSize(o.width, o.height);
     target.bind();
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
+    setDrawState();
 
     // Moving cameras show the state of the frame before: put it where uninterrupted playback
     // from frame 0 would have left it.
-    settleForFrame(s, o.first, o.fps);
+    prepareFrame(s, o.first, o.fps);
 
     const glm::mat4 model(1.0f);
     rgb_image frame;
@@ -339,12 +338,12 @@ int runCapture(int argc, char** argv) {
 
     std::string music;
     if (!o.video_path.empty()) {
-        if (std::FILE* f = std::fopen(kMusic, "rb")) {
+        if (std::FILE* f = std::fopen(kMusicFile, "rb")) {
             std::fclose(f);
-            music = kMusic;
+            music = kMusicFile;
         } else {
             std::fprintf(stderr, "kestrine-capture: cannot read %s (%s); the video has no sound\n",
-                         kMusic, std::strerror(errno));
+                         kMusicFile, std::strerror(errno));
         }
     }
 

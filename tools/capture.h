@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/offline.h"
-#include "tools/context.h"
+#include "platform/context.h"
 #include "tools/frame_writer.h"
 #include "tools/png.h"
 #include "tools/video.h"

@@ -5,10 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include <vorbis/vorbisfile.h>
-
+#include "authoring/timeline.h"
 #include "scene/scene.h"
-#include "tools/timeline.h"
 
 namespace {
 
@@ -64,54 +62,19 @@ struct drawing {
     }
 };
 
-// The latest time a camera or model window of the groups reaches.
-double latestModel(const std::vector<group>& groups) {
-    double latest = 0.0;
-    for (const group& g : groups) {
-        for (const modelo_descript& m : g.descriptors)
-            if (m.start != m.end) latest = std::max({latest, m.start, m.end});
-        latest = std::max(latest, latestModel(g.children));
-    }
-    return latest;
-}
-
-// The path of each group: its position and its ancestors', in document order, from 1.
-void modelLanes(drawing& d, const std::vector<group>& groups, const std::string& parent) {
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        const std::string path = parent + (parent.empty() ? "" : ".") + std::to_string(i + 1);
-        for (const modelo_descript& m : groups[i].descriptors)
-            d.lane("model", m.mesh_name + " (group " + path + ")", m.start, m.end, "#7a9cc6");
-        modelLanes(d, groups[i].children, path);
-    }
-}
-
 } // namespace
 
 std::string timelineSvg(const scene& s, const std::string& title, double musicSeconds) {
-    const timeline tl = cameraTimeline(s.cameras);
+    const scene_timeline model = sceneTimeline(s.cameras, s.camera_lines, s.groups, musicSeconds);
+    const timeline& tl = model.cameras;
     drawing d;
-    // Everything in the file can be seen: the axis runs to the latest window or the music's
-    // end, but no further than ten times the later of the demo's end and the music's (a window
-    // of billions of seconds runs off the edge).
-    const bool ends = tl.filmed && !tl.endless;
-    double latest = std::max(musicSeconds, latestModel(s.groups));
-    double endless = 0.0; // an endless demo's end, for the cap: its last window that ends
-    for (const camera& c : s.cameras) {
-        if (c.start != c.end) latest = std::max({latest, c.start, c.end});
-        if (c.start < c.end) endless = std::max(endless, c.end);
-    }
-    const double base = std::max({ends ? tl.end : endless, musicSeconds, 1.0});
-    d.end = std::min(std::max(latest, base), 10.0 * base);
+    d.end = model.axis_end;
 
-    for (std::size_t i = 0; i < s.cameras.size(); ++i) {
-        const camera& c = s.cameras[i];
-        const char* kind = c.mode == moving_look_at   ? "moving, looking at a point"
-                           : c.mode == moving_tangent ? "moving, along its tangent"
-                                                      : "static";
-        d.lane("camera", "camera " + std::to_string(i + 1) + " (" + kind + ")", c.start, c.end,
-               c.mode == static_camera ? "#d9a441" : "#c4663f");
-    }
-    modelLanes(d, s.groups, "");
+    for (const camera_window& c : model.camera_windows)
+        d.lane("camera", "camera " + std::to_string(c.number) + " (" + cameraForm(c.mode) + ")",
+               c.start, c.end, c.mode == static_camera ? "#d9a441" : "#c4663f");
+    for (const model_window& m : model.model_windows)
+        d.lane("model", m.mesh + " (group " + m.group_path + ")", m.start, m.end, "#7a9cc6");
     if (musicSeconds >= 0)
         d.lane("music", "music (" + number(musicSeconds) + " s)", 0.0, musicSeconds, "#6aa56a");
 
@@ -150,12 +113,4 @@ std::string timelineSvg(const scene& s, const std::string& title, double musicSe
            "\" font-family=\"sans-serif\" font-size=\"11\">\n<title>" + escaped(title) +
            "</title>\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n" + axis + d.body +
            marks + "</svg>\n";
-}
-
-double musicLength(const char* path) {
-    OggVorbis_File file;
-    if (ov_fopen(path, &file) != 0) return -1.0;
-    const double seconds = ov_time_total(&file, -1);
-    ov_clear(&file);
-    return seconds < 0 ? -1.0 : seconds;
 }

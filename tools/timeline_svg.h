@@ -12,7 +12,3 @@ class scene;
 // (below 0: unknown). Every lane carries its times as data-start and data-end, as the scene holds
 // them.
 std::string timelineSvg(const scene& s, const std::string& title, double musicSeconds);
-
-// The length in seconds of an Ogg Vorbis file, read from the file itself (no sound device);
-// -1 when it cannot be read.
-double musicLength(const char* path);

@@ -15,6 +15,7 @@
 
 #include "app/offline.h"
 #include "app/render.h"
+#include "platform/draw_state.h"
 #include "scene/scene.h"
 
 // What the page is told; it shows the cards and keeps its state for tests.
@@ -58,7 +59,7 @@ void followCanvas() {
 // The frame that kestrine-capture --fps writes for that time, with the kept state it has.
 void drawHeld() {
     const long k = std::lround(p.at * p.fps);
-    settleForFrame(*p.s, k, p.fps);
+    prepareFrame(*p.s, k, p.fps);
     const double t = frameTime(k, p.fps);
     p.s->timer = [t] { return t; };
     const bool active = drawFrame(p.s, glm::mat4(1.0f), p.s->projection);
@@ -96,7 +97,7 @@ bool number(const char* text, double& out) {
 // again at each replay.
 extern "C" EMSCRIPTEN_KEEPALIVE void kestrine_start() {
     if (!p.s || p.hold) return;
-    unsettle(*p.s);
+    rewind(*p.s);
     p.started = emscripten_get_now();
     p.rate = frame_rate_line(0.0);
     p.playing = true;
@@ -146,9 +147,7 @@ int main(int argc, char** argv) {
         return refuse(d.empty() ? std::string("the scene could not be loaded") : d.back().text,
                       false);
     }
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
+    setDrawState();
     followCanvas();
     emscripten_set_main_loop(frame, 0, 0);
     if (!p.hold) pageReady();

@@ -1,7 +1,7 @@
-# The player for web browsers, built with Emscripten: the same core, gpu and frame sources as the
-# native player, tinyxml2 9.0.0 from third_party/ (the version the native build links), and the
-# browser's platform layer in web/. Writes kestrine.js and kestrine.wasm; scripts/web adds the
-# page and the packed scene.
+# The player for web browsers, built with Emscripten: the same core, gpu, scene and frame sources
+# as the native player, tinyxml2 9.0.0 from third_party/ (the version the native build links),
+# and the browser's side of the platform layer (web/ and platform/). Writes kestrine.js and
+# kestrine.wasm; scripts/web adds the page and the packed scene.
 
 # GLM is headers only, and the host's: Emscripten may see its folder, never /usr/include itself,
 # which would bring in the host's C library.
@@ -20,7 +20,8 @@ add_library(tinyxml2 STATIC third_party/tinyxml2/tinyxml2.cpp)
 target_include_directories(tinyxml2 SYSTEM PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/third_party/tinyxml2)
 
 # Offscreen targets and program checks serve the native tools only.
-set(web_sources ${KESTRINE_CORE_SOURCES} ${KESTRINE_GPU_SOURCES})
+set(web_sources ${KESTRINE_CORE_SOURCES} ${KESTRINE_GPU_SOURCES} ${KESTRINE_SCENE_SOURCES}
+                platform/draw_state.cpp platform/gl_target_web.cpp)
 list(REMOVE_ITEM web_sources gpu/offscreen.cpp gpu/program_check.cpp)
 add_executable(kestrine web/main.cpp app/frame.cpp app/offline.cpp ${web_sources})
 target_include_directories(kestrine PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

@@ -292,9 +292,14 @@ TEST(Preview, ReloadsWhenTheSceneOrAFileItNamesChanges) {
     ASSERT_TRUE(p.waitNewFrame());
     EXPECT_TRUE(near(p.shot().centre(), 0, 255, 0));
 
-    // The next save is tried again.
-    write(file, quadScene(kBlue, kTwoCameras));
+    // The next save is tried again; the checker's warnings on it come with it.
+    write(file, quadScene(std::string(kBlue) + " strat=\"8\"", kTwoCameras));
     EXPECT_TRUE(shows(0, 0, 255));
+    EXPECT_TRUE(waitForText(dir + "/err.txt",
+                            "reload.xml:6: warning: model: attribute \"strat\" is not read here; "
+                            "the player ignores it, so the model is shown at every time (did you "
+                            "mean \"start\"?)\n"))
+        << p.err();
 
     // A file the scene names: a fragment shader that ignores the colour.
     const std::string frag = dir + "/yellow.frag";

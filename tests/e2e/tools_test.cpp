@@ -290,7 +290,10 @@ TEST(CheckTool, EveryProgramAnswersHelpAndVersion) {
         EXPECT_NE(r.out.find("--version"), std::string::npos) << r.out;
         r = run(dir, p.bin, "--version", "env -u DISPLAY");
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, std::string(p.name) + " " KESTRINE_VERSION "\n");
+        EXPECT_EQ(r.out, std::string(p.name) + " " KESTRINE_VERSION "\n"
+                         "Copyright (c) 2026 The Kestrine authors\n"
+                         "Released under the MIT licence: free to use, change and share, "
+                         "without warranty.\n");
     }
     // The player takes them only as its one argument: with two, demo.xml is played.
     const run_result r = run(dir, KESTRINE_BIN, "--help extra", "env -u DISPLAY");

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "app/offline.h"
-#include "app/playhead.h"
 #include "app/render.h"
+#include "authoring/timeline.h"
 #include "gpu/offscreen.h"
 #include "scene/scene.h"
 
@@ -58,7 +58,7 @@ TEST(DemoCuts, TheFrameAtACutIntoAMovingCameraIsAsCloseToTheNextAsNeighboursAre)
         SCOPED_TRACE(c.start);
         ++cuts;
         // Frames k to k + 6, played on from where frame k - 1 leaves the scene.
-        settleForFrame(s, k, kFps);
+        prepareFrame(s, k, kFps);
         std::vector<std::vector<unsigned char>> frames(7);
         for (long j = 0; j < long(frames.size()); ++j) {
             at = frameTime(k + j, kFps);

@@ -13,7 +13,7 @@
 #include <glm/gtc/type_ptr.hpp>
 #include <gtest/gtest.h>
 
-#include "gpu/glsl_es.h"
+#include "formats/glsl_es.h"
 
 namespace {
 

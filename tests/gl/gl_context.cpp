@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/context.h"
+#include "platform/context.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "authoring/diagnostics.h"
 #include "gpu/offscreen.h"
 #include "gpu/program_check.h"
 #include "tests/gl/gl_context.h"
-#include "tools/check.h"
 
 namespace {
 

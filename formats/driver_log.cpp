@@ -1,5 +1,5 @@
 // Driver logs that point into files: see driver_log.h.
-#include "gpu/driver_log.h"
+#include "formats/driver_log.h"
 
 #include <cctype>
 #include <regex>

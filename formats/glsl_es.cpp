@@ -1,5 +1,5 @@
 // Desktop GLSL to GLSL ES 3.00: see glsl_es.h.
-#include "gpu/glsl_es.h"
+#include "formats/glsl_es.h"
 
 #include <cstddef>
 

@@ -1,5 +1,5 @@
 // Contexts for the tools: see context.h.
-#include "tools/context.h"
+#include "platform/context.h"
 
 #include <cstdlib>
 
@@ -7,6 +7,8 @@
 #include <EGL/eglext.h>
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+
+#include "platform/window.h"
 
 namespace {
 
@@ -65,29 +67,11 @@ bool openEglContext(std::string& why) {
 } // namespace
 
 bool openHiddenContext(const char* title, std::string& why, int width, int height) {
-    if (!glfwInit()) {
-        why = "no display for an OpenGL context (run under xvfb-run -a)";
-        return false;
-    }
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* w = glfwCreateWindow(width, height, title, nullptr, nullptr);
-    if (!w) {
-        why = "no OpenGL 3.3 core context";
-        glfwTerminate();
-        return false;
-    }
-    glfwMakeContextCurrent(w);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) {
-        why = "cannot load the OpenGL entry points";
-        glfwTerminate();
-        return false;
-    }
-    return true;
+    window_failure failure;
+    if (openWindow({window_kind::hidden, width, height, title, 0}, failure)) return true;
+    why = describe(failure);
+    if (failure != window_failure::library) glfwTerminate();
+    return false;
 }
 
 bool parseGlSource(const std::string& text, gl_source& out) {

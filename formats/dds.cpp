@@ -1,5 +1,5 @@
 // DDS reading without OpenGL: see dds.h.
-#include "gpu/dds.h"
+#include "formats/dds.h"
 
 #include <algorithm>
 #include <array>
@@ -37,40 +37,40 @@ void readUpTo(std::FILE* in, std::vector<unsigned char>& bytes, std::uint64_t to
 
 } // namespace
 
-bool ddsUsable(DdsStatus status) {
-    return status != DdsStatus::NotDds && status != DdsStatus::HeaderCut &&
-           status != DdsStatus::UnknownFormat;
+bool ddsUsable(dds_status status) {
+    return status != dds_status::not_dds && status != dds_status::header_cut &&
+           status != dds_status::unknown_format;
 }
 
-bool ddsFitsWebGL(const DdsImage& img) {
+bool ddsFitsWebGL(const dds_image& img) {
     return img.width % 4 == 0 && img.height % 4 == 0;
 }
 
-const char* ddsStatusText(DdsStatus status) {
+const char* ddsStatusText(dds_status status) {
     switch (status) {
-    case DdsStatus::Ok:
+    case dds_status::ok:
         return "a complete DDS file";
-    case DdsStatus::NotDds:
+    case dds_status::not_dds:
         return "not a DDS file";
-    case DdsStatus::HeaderCut:
+    case dds_status::header_cut:
         return "DDS header cut short";
-    case DdsStatus::UnknownFormat:
+    case dds_status::unknown_format:
         return "compression is none of DXT1, DXT3, DXT5";
-    case DdsStatus::DataCut:
+    case dds_status::data_cut:
         return "image data ends inside a mip-map level";
-    case DdsStatus::LevelTooLarge:
+    case dds_status::level_too_large:
         return "a mip-map level is too large for OpenGL";
-    case DdsStatus::CountPastSmallest:
+    case dds_status::count_past_smallest:
         return "mip-map count goes past the 1x1 level";
     }
     return "unknown DDS status";
 }
 
-DdsImage readDDS(const unsigned char* bytes, std::size_t size) {
-    DdsImage img;
+dds_image parseDds(const unsigned char* bytes, std::size_t size) {
+    dds_image img;
     if (size < 4 || std::memcmp(bytes, "DDS ", 4) != 0) return img;
     if (size < kHeaderEnd) {
-        img.status = DdsStatus::HeaderCut;
+        img.status = dds_status::header_cut;
         return img;
     }
     img.height = le32(bytes + 12);
@@ -88,14 +88,14 @@ DdsImage readDDS(const unsigned char* bytes, std::size_t size) {
         img.gl_format = 0x83F3;
         img.block_size = 16;
     } else {
-        img.status = DdsStatus::UnknownFormat;
+        img.status = dds_status::unknown_format;
         return img;
     }
 
-    img.status = DdsStatus::Ok;
+    img.status = dds_status::ok;
     img.bytes_wanted = kHeaderEnd;
-    const auto stop = [&img](DdsStatus why) {
-        if (img.status == DdsStatus::Ok) img.status = why;
+    const auto stop = [&img](dds_status why) {
+        if (img.status == dds_status::ok) img.status = why;
     };
     // 64-bit arithmetic: a width near 2^32 must not wrap into a small block count.
     std::uint64_t w = img.width, h = img.height;
@@ -104,18 +104,18 @@ DdsImage readDDS(const unsigned char* bytes, std::size_t size) {
     for (unsigned level = 0; level < img.mip_count && (w != 0 || h != 0); ++level) {
         // Levels after 1x1 belong to no mip chain, and a count near 2^32 must not loop that long.
         if (past_smallest) {
-            stop(DdsStatus::CountPastSmallest);
+            stop(dds_status::count_past_smallest);
             break;
         }
         const std::uint64_t level_size = (w + 3) / 4 * ((h + 3) / 4) * img.block_size;
         if (w > kGlSizeMax || h > kGlSizeMax || level_size > kGlSizeMax) {
-            stop(DdsStatus::LevelTooLarge);
+            stop(dds_status::level_too_large);
             break;
         }
         img.bytes_wanted += level_size;
-        if (img.status == DdsStatus::Ok) {
+        if (img.status == dds_status::ok) {
             if (level_size > size - offset) {
-                stop(DdsStatus::DataCut);
+                stop(dds_status::data_cut);
             } else {
                 img.levels.push_back(
                     {level, std::uint32_t(w), std::uint32_t(h), std::uint32_t(level_size), offset});
@@ -132,7 +132,7 @@ DdsImage readDDS(const unsigned char* bytes, std::size_t size) {
 std::vector<unsigned char> readDdsFile(std::FILE* in) {
     std::vector<unsigned char> bytes;
     readUpTo(in, bytes, kHeaderEnd);
-    const DdsImage head = readDDS(bytes.data(), bytes.size());
+    const dds_image head = parseDds(bytes.data(), bytes.size());
     if (ddsUsable(head.status)) readUpTo(in, bytes, head.bytes_wanted);
     return bytes;
 }

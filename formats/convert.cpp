@@ -1,5 +1,5 @@
 // Number conversions of attribute texts: see convert.h.
-#include "scene/convert.h"
+#include "formats/convert.h"
 
 #include <cerrno>
 #include <climits>

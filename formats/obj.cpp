@@ -1,5 +1,5 @@
 // OBJ reading: see obj.h.
-#include "gpu/obj.h"
+#include "formats/obj.h"
 
 #include <algorithm>
 #include <charconv>

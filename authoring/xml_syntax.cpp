@@ -1,5 +1,5 @@
 // XML syntax errors in words: see xml_syntax.h.
-#include "tools/xml_syntax.h"
+#include "authoring/xml_syntax.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,0 +1,549 @@
+// The checker's findings on a scene file: see diagnostics.h.
+#include "authoring/diagnostics.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "authoring/timeline.h"
+#include "authoring/xml_syntax.h"
+#include "formats/dds.h"
+#include "formats/files.h"
+#include "formats/obj.h"
+#include "gpu/program_check.h"
+
+namespace {
+
+// The valid name closest to a misspelt one, or "" when none is close.
+std::string closest(const std::string& name, const std::vector<std::string>& valid) {
+    const auto lower = [](std::string t) {
+        for (char& c : t)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    std::string best;
+    std::size_t best_distance = std::max<std::size_t>(2, name.size() / 3) + 1;
+    for (const std::string& v : valid) {
+        // A difference of case alone is the closest there is.
+        const std::size_t d = lower(v) == lower(name) ? 0 : editDistance(name, v);
+        if (d < best_distance) {
+            best = v;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
+std::string seconds(double t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g s", t);
+    return buf;
+}
+
+// A named asset as declared in the scene file.
+struct asset_decl {
+    std::string name;
+    int line = 0;
+    bool used = false;
+};
+
+class checker {
+public:
+    checker(const char* path, const check_options& options) : path(path), options(options) {}
+
+    // Loads the scene file quietly and checks it, its files included.
+    check_result run();
+    // Checks a scene loaded already from what its load recorded, reading no file.
+    std::vector<diagnostic> review(const scene& loaded);
+
+private:
+    // What both run() and review() say, after the scene is loaded.
+    void reviewScene();
+    void add(diagnostic::kind severity, int line, const std::string& element,
+             const std::string& what);
+    // Enters a declared name; a name already taken is reported.
+    void declare(std::map<std::string, asset_decl>& table, const std::string& label,
+                 const std::string& name, int line);
+    void checkAsset(const asset_record& a);
+    void checkTexture(int line, const std::string& label, const std::string& file);
+    void checkMesh(int line, const std::string& label, const std::string& file);
+    // The player's message for a file it cannot read as XML, in words an author can act on,
+    // at a line an editor can jump to.
+    void wordLoadFailure();
+    void checkPassedOver(const reading_note& p);
+    // What a model the player skips at this line lacks: "name", "start" or "end".
+    std::string skippedModelLacks(int line) const;
+    void checkCameras(const timeline& tl);
+    void walkGroup(const group& g);
+    void checkTransform(const transform& t);
+    void checkModels(const timeline& tl);
+    void use(std::map<std::string, asset_decl>& table, const char* kind, const std::string& name,
+             int line);
+    void checkUnused(const std::map<std::string, asset_decl>& table, const char* kind);
+    std::vector<std::string> summary(const timeline& tl) const;
+
+    std::string path;
+    check_options options;
+    std::unique_ptr<scene> owned;
+    const scene* s = nullptr;
+    bool read_files = true; // the asset files, and the scene file for its syntax
+    check_result result;
+    std::map<std::string, asset_decl> textures, shaders, meshes;
+    int unnamed_shaders = 0;
+    std::vector<const modelo_descript*> models; // of the whole group tree
+    std::set<int> dropped_lines; // models whose misspelt attribute said they are never drawn
+};
+
+// Why the player never draws a model that lacks `lacks`.
+std::string skippedModelReason(const std::string& lacks) {
+    if (lacks == "name") return "the model has no \"name\", so the player never draws it";
+    const std::string other = lacks == "end" ? "start" : "end";
+    return "the model has " + quoted(other) + " without " + quoted(lacks) +
+           ", so the player never draws it";
+}
+
+void checker::add(diagnostic::kind severity, int line, const std::string& element,
+                  const std::string& what) {
+    result.diagnostics.push_back(makeDiagnostic(severity, path, line, element, what));
+}
+
+check_result checker::run() {
+    load_options quiet;
+    quiet.load_assets = false;
+    quiet.trace = nullptr;
+    quiet.print_diagnostics = false;
+    owned = std::make_unique<scene>(path.c_str(), quiet);
+    s = owned.get();
+    result.diagnostics = s->diagnostics();
+    if (!s->loaded()) wordLoadFailure();
+    reviewScene();
+    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
+                     [](const diagnostic& a, const diagnostic& b) { return a.line < b.line; });
+    for (const diagnostic& d : result.diagnostics)
+        ++(d.severity == diagnostic::error ? result.errors : result.warnings);
+    result.summary = summary(s->loaded() ? cameraTimeline(s->cameras) : timeline());
+    return std::move(result);
+}
+
+std::vector<diagnostic> checker::review(const scene& loaded) {
+    s = &loaded;
+    read_files = false;
+    reviewScene();
+    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
+                     [](const diagnostic& a, const diagnostic& b) { return a.line < b.line; });
+    return std::move(result.diagnostics);
+}
+
+void checker::reviewScene() {
+    // Assets are read before the group tree, so a group error still leaves them checkable.
+    for (const asset_record& a : s->asset_records)
+        checkAsset(a);
+    for (const reading_note& p : s->reading_notes)
+        checkPassedOver(p);
+    if (!s->loaded()) return;
+    const timeline tl = cameraTimeline(s->cameras);
+    checkCameras(tl);
+    for (const group& g : s->groups)
+        walkGroup(g);
+    checkModels(tl);
+    checkUnused(textures, "texture");
+    checkUnused(shaders, "shader");
+    checkUnused(meshes, "mesh");
+}
+
+void checker::declare(std::map<std::string, asset_decl>& table, const std::string& label,
+                      const std::string& name, int line) {
+    const auto [at, inserted] = table.emplace(name, asset_decl{name, line, false});
+    if (!inserted)
+        add(diagnostic::warning, line, label,
+            "the name is taken at line " + std::to_string(at->second.line) +
+                "; this one is loaded and never drawn");
+}
+
+void checker::checkAsset(const asset_record& a) {
+    const char* kind = a.element();
+    const std::string label = a.named ? std::string(kind) + " " + quoted(a.name) : kind;
+    if (a.kind == asset_record::shader_kind) {
+        if (!a.complete) {
+            add(diagnostic::warning, a.line, label,
+                std::string("no ") + (a.file.empty() ? "\"vertex\"" : "\"fragment\"") +
+                    "; skipped");
+        } else if (a.named) {
+            declare(shaders, label, a.name, a.line);
+        } else {
+            ++unnamed_shaders;
+            add(diagnostic::warning, a.line, "shader",
+                "a program without \"name\" is compiled but never drawn with");
+        }
+        if (!a.complete || !read_files) return;
+        for (diagnostic& d : programDiagnostics(path, a, options.compile_shaders))
+            result.diagnostics.push_back(std::move(d));
+        return;
+    }
+    if (!a.named || !a.complete) {
+        add(diagnostic::warning, a.line, kind,
+            std::string("no ") + (a.named ? "\"filename\"" : "\"name\"") + "; skipped");
+        return;
+    }
+    const bool texture = a.kind == asset_record::texture_kind;
+    declare(texture ? textures : meshes, label, a.name, a.line);
+    if (!read_files) return;
+    if (texture)
+        checkTexture(a.line, label, a.file);
+    else
+        checkMesh(a.line, label, a.file);
+}
+
+void checker::checkPassedOver(const reading_note& p) {
+    if (p.kind == reading_note::skipped_model) {
+        // A misspelt attribute on the same model has said it already.
+        if (dropped_lines.count(p.line) == 0)
+            add(diagnostic::warning, p.line, "model",
+                skippedModelReason(p.name) +
+                    (p.name == "name" ? "" : " (give both, or neither to show it at every time)"));
+        return;
+    }
+    if (p.kind == reading_note::number) {
+        char used[64];
+        std::snprintf(used, sizeof used, p.integer ? "%.0f" : "%.9g", p.used);
+        const std::string what = "attribute " + quoted(p.name) + " is " + quoted(p.text);
+        if (p.how == reading::wrapped)
+            add(diagnostic::warning, p.line, p.within,
+                what + ": the player reads no negative number there and uses " + used);
+        else if (p.how == reading::not_finite)
+            add(diagnostic::warning, p.line, p.within,
+                what + ": not a finite number; the player uses " + used);
+        else if (p.how == reading::fraction_dropped)
+            add(diagnostic::warning, p.line, p.within,
+                what + ": the player reads a whole number there and uses " + used);
+        else
+            add(diagnostic::warning, p.line, p.within,
+                what + ": the player reads only the number it starts with and uses " + used);
+        return;
+    }
+    const std::string best = closest(p.name, p.valid);
+    std::string what = (p.kind == reading_note::element ? "element " : "attribute ") +
+                       quoted(p.name) + " is not read here; the player ignores it";
+    if (p.model_dropped) {
+        dropped_lines.insert(p.line);
+        what += ", and " + skippedModelReason(skippedModelLacks(p.line));
+    } else if (p.within == "model" && (best == "start" || best == "end"))
+        what += ", so the model is shown at every time";
+    if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
+    if (p.kind == reading_note::element && (p.name == "terrain" || p.name == "procedural_m"))
+        what += " (it reads terrain and procedural_m in nested groups only)";
+    add(diagnostic::warning, p.line, p.within.empty() ? "scene" : p.within, what);
+}
+
+void checker::wordLoadFailure() {
+    const std::string stops = "; the player stops before the first frame";
+    const auto only = [&](int line, const std::string& what) {
+        result.diagnostics = {{diagnostic::error, line,
+                               path + ":" + std::to_string(line) + ": error: " + what + stops}};
+    };
+    const int parsed = s->loadResult;
+    if (parsed == tinyxml2::XML_SUCCESS) {
+        // Otherwise a group's error, which the player's message tells already.
+        if (!s->sceneElement) only(1, "the file has no <scene> element around the rest");
+        return;
+    }
+    std::string text, why;
+    if (!readWholeFile(path, text, why)) {
+        only(1, "cannot read the scene file (" + why + ")");
+        return;
+    }
+    const xml_syntax_problem p = describeXmlSyntax(text, s->doc.ErrorID(), s->doc.ErrorLineNum());
+    only(std::max(p.line, 1), p.what);
+}
+
+std::string checker::skippedModelLacks(int line) const {
+    for (const reading_note& p : s->reading_notes)
+        if (p.kind == reading_note::skipped_model && p.line == line) return p.name;
+    return "name";
+}
+
+void checker::checkTexture(int line, const std::string& label, const std::string& file) {
+    std::string why;
+    std::FILE* in = openRegular(file, why);
+    if (!in) {
+        add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
+        return;
+    }
+    const std::vector<unsigned char> bytes = readDdsFile(in);
+    std::fclose(in);
+    const dds_image img = parseDds(bytes.data(), bytes.size());
+    if (!ddsUsable(img.status)) {
+        add(diagnostic::error, line, label,
+            quoted(file) + " cannot be read as a texture (" + ddsStatusText(img.status) +
+                "), so its models are drawn without one");
+        return;
+    }
+    unsigned chain = 1; // levels of a full chain, down to 1x1
+    for (std::uint32_t w = img.width, h = img.height; w > 1 || h > 1; w /= 2, h /= 2)
+        ++chain;
+    const bool complete =
+        !img.levels.empty() && img.levels.back().width == 1 && img.levels.back().height == 1;
+    why = img.status == dds_status::ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
+    if (!complete) {
+        std::string what = quoted(file) + " has " + std::to_string(img.levels.size()) + " of " +
+                           std::to_string(chain) + " mip-map levels";
+        if (!img.levels.empty())
+            what += ", down to " + std::to_string(img.levels.back().width) + "x" +
+                    std::to_string(img.levels.back().height);
+        add(diagnostic::warning, line, label,
+            what + why + "; an incomplete chain samples black under default filtering");
+    } else if (img.status != dds_status::ok) {
+        add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
+    }
+    if (!ddsFitsWebGL(img))
+        add(diagnostic::warning, line, label,
+            quoted(file) + " is " + std::to_string(img.width) + "x" + std::to_string(img.height) +
+                ", not a multiple of 4 pixels wide and high; it will not show in a web browser");
+}
+
+void checker::checkMesh(int line, const std::string& label, const std::string& file) {
+    std::string text, why;
+    if (!readWholeFile(file, text, why)) {
+        add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
+        return;
+    }
+    std::vector<glm::vec3> positions, normals;
+    std::vector<glm::vec2> uvs;
+    obj_status status;
+    if (!parseOBJ(text.data(), text.size(), positions, uvs, normals, &status)) {
+        const std::string where = quoted(file) + " line " + std::to_string(status.line) + ": ";
+        add(diagnostic::error, line, label,
+            where +
+                (status.failure == obj_failure::face_index
+                     ? "a face index is 0, negative or past its list"
+                     : "a face is not in the form v/vt/vn v/vt/vn v/vt/vn") +
+                "; the mesh is left empty");
+        return;
+    }
+    if (status.faces_truncated > 0)
+        add(diagnostic::warning, line, label,
+            quoted(file) + " has " + std::to_string(status.faces_truncated) +
+                " face(s) with more than three corners; only their first triangle is drawn");
+}
+
+void checker::checkCameras(const timeline& tl) {
+    const std::vector<int>& lines = s->camera_lines;
+
+    for (std::size_t i = 0; i < s->cameras.size(); ++i) {
+        const camera& c = s->cameras[i];
+        const bool moving = c.mode == moving_look_at || c.mode == moving_tangent;
+        if (moving && c.path.pointCount() < 2)
+            add(diagnostic::warning, lines[i], "camera",
+                "a moving camera with " + std::to_string(c.path.pointCount()) +
+                    " path point(s) stands still; it needs at least two");
+        if (moving && c.start == c.end)
+            add(diagnostic::warning, lines[i], "camera",
+                "a moving camera whose \"start\" equals its \"end\" films at every time and "
+                "stays at the first point of its path");
+        if (c.start > c.end)
+            add(diagnostic::warning, lines[i], "camera",
+                "\"end\" is before \"start\"; the camera never films");
+    }
+
+    bool first = true;
+    for (const camera_gap& g : tl.gaps) {
+        int line = 0;
+        for (std::size_t i = 0; i < s->cameras.size() && line == 0; ++i)
+            if (s->cameras[i].start == g.to) line = lines[i];
+        if (!tl.filmed && first)
+            add(diagnostic::warning, line, "camera",
+                "no camera films from 0 s to " + seconds(g.to) +
+                    "; the demo ends at its first frame");
+        else if (first)
+            add(diagnostic::warning, line, "camera",
+                "no camera films between " + seconds(g.from) + " and " + seconds(g.to) +
+                    "; the demo ends there, just after " + seconds(g.from));
+        else
+            add(diagnostic::warning, line, "camera",
+                "no camera films between " + seconds(g.from) + " and " + seconds(g.to) +
+                    " (the demo has ended before)");
+        first = false;
+    }
+}
+
+void checker::walkGroup(const group& g) {
+    for (const transform& t : g.transforms)
+        checkTransform(t);
+    for (const modelo_descript& d : g.descriptors)
+        models.push_back(&d);
+    for (const group& child : g.children)
+        walkGroup(child);
+}
+
+void checker::checkTransform(const transform& t) {
+    const bool rotate = t.kind == rotation || t.kind == timed_rotation;
+    const char* element = rotate ? "rotate" : "translate";
+    // Read as the loader reads them: "2.9" is a 2 s period of a curve translation.
+    if ((t.kind == timed_rotation || t.kind == curve_translation) && t.time_length == 0.0)
+        add(diagnostic::warning, t.line, element,
+            std::string("a period (\"time\") of 0; the ") +
+                (rotate ? "rotation never turns" : "translation never moves along its curve"));
+    if (rotate && t.operand == glm::vec3(0.0f))
+        add(diagnostic::warning, t.line, "rotate",
+            "the axis is (0, 0, 0); the rotation is left out");
+}
+
+void checker::use(std::map<std::string, asset_decl>& table, const char* kind,
+                  const std::string& name, int line) {
+    const auto found = table.find(name);
+    if (found != table.end()) {
+        found->second.used = true;
+        return;
+    }
+    std::vector<std::string> names;
+    for (const auto& [other, decl] : table)
+        names.push_back(other);
+    const std::string best = closest(name, names);
+    std::string what = std::string("no ") + kind + " named " + quoted(name);
+    if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
+    add(diagnostic::warning, line, "model", what + "; the model is not drawn");
+}
+
+void checker::checkModels(const timeline& tl) {
+    for (const modelo_descript* d : models) {
+        const modelo_descript& m = *d;
+        use(meshes, "mesh", m.mesh_name, m.line);
+        use(shaders, "shader", m.shader_name, m.line);
+        if (!m.texture_name.empty()) use(textures, "texture", m.texture_name, m.line);
+
+        if (m.start == m.end) continue; // visible at every time
+        const std::string window = "visible from " + seconds(m.start) + " to " + seconds(m.end);
+        if (m.start > m.end) {
+            add(diagnostic::warning, m.line, "model",
+                "\"start\" is after \"end\"; the model is never visible");
+        } else if (!tl.endless && (!tl.filmed || m.start > tl.end || m.end < 0.0)) {
+            add(diagnostic::warning, m.line, "model",
+                window + ", but no camera films then (the demo ends " +
+                    (tl.filmed ? "at " + seconds(tl.end) : std::string("at its first frame")) +
+                    ")");
+        } else if (tl.endless && m.end < 0.0) {
+            add(diagnostic::warning, m.line, "model", window + ", before the demo starts");
+        }
+    }
+}
+
+void checker::checkUnused(const std::map<std::string, asset_decl>& table, const char* kind) {
+    for (const auto& [name, decl] : table)
+        if (!decl.used)
+            add(diagnostic::warning, decl.line, std::string(kind) + " " + quoted(name),
+                "never used by a model");
+}
+
+std::size_t countGroups(const std::vector<group>& groups, std::size_t& descriptors) {
+    std::size_t n = groups.size();
+    for (const group& g : groups) {
+        descriptors += g.descriptors.size();
+        n += countGroups(g.children, descriptors);
+    }
+    return n;
+}
+
+std::vector<std::string> checker::summary(const timeline& tl) const {
+    std::vector<std::string> lines;
+    lines.push_back(path + ": " + std::to_string(result.errors) + " error(s), " +
+                    std::to_string(result.warnings) + " warning(s)");
+    if (!s->loaded()) {
+        lines.push_back("the player would not play this scene");
+        return lines;
+    }
+    std::string when;
+    if (tl.endless)
+        when = "endless (a camera films at every time)";
+    else if (!tl.filmed)
+        when = "ends at its first frame (no camera films second 0)";
+    else
+        when = seconds(tl.end) + " (from 0 s to " + seconds(tl.end) + ")";
+    lines.push_back("timeline: " + when + ", " + std::to_string(s->cameras.size()) +
+                    " camera(s), " + std::to_string(tl.cuts.size()) + " camera cut(s)");
+    std::size_t descriptors = 0;
+    const std::size_t groups = countGroups(s->groups, descriptors);
+    lines.push_back("assets: " + std::to_string(textures.size()) + " texture(s), " +
+                    std::to_string(shaders.size() + std::size_t(unnamed_shaders)) + " shader(s), " +
+                    std::to_string(meshes.size()) + " mesh(es); " + std::to_string(groups) +
+                    " group(s) (" + std::to_string(s->groups.size()) + " root), " +
+                    std::to_string(descriptors) + " model(s)");
+    if (!options.compile_shaders)
+        lines.push_back("shaders: not compiled (no OpenGL context from an X display or "
+                        "EGL)");
+    return lines;
+}
+
+} // namespace
+
+diagnostic makeDiagnostic(diagnostic::kind severity, const std::string& path, int line,
+                          const std::string& element, const std::string& what) {
+    std::string text = path + ":" + std::to_string(line) + ": ";
+    text += severity == diagnostic::error ? "error: " : "warning: ";
+    text += element + ": " + what;
+    return {severity, line, std::move(text)};
+}
+
+std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_record& a,
+                                           bool compile) {
+    std::vector<diagnostic> out;
+    const std::string label = a.named ? "shader " + quoted(a.name) : "shader";
+    const auto add = [&](diagnostic::kind severity, const std::string& what) {
+        out.push_back(makeDiagnostic(severity, path, a.line, label, what));
+    };
+    const std::string& vertex = a.file;
+    const std::string& fragment = a.fragment;
+    std::string vertex_source, fragment_source, why;
+    if (!readWholeFile(vertex, vertex_source, why)) {
+        add(diagnostic::error, "cannot read vertex file " + quoted(vertex) + " (" + why +
+                                   "), so its models are not drawn");
+        return out;
+    }
+    if (!readWholeFile(fragment, fragment_source, why)) {
+        add(diagnostic::error, "cannot read fragment file " + quoted(fragment) + " (" + why +
+                                   "), so the program is built from an empty fragment "
+                                   "source, does not link, and its models are not drawn");
+        return out;
+    }
+    if (!compile) return out;
+
+    const program_report r = checkProgram(vertex_source, fragment_source);
+    for (const std::string& failure :
+         programFailures(r, vertex, fragment, path + ":" + std::to_string(a.line)))
+        add(diagnostic::error, failure);
+    for (const std::string& u : r.missing_uniforms)
+        add(diagnostic::warning,
+            "the program has no active uniform " + quoted(u) + "; the drawing's matrix is lost");
+    for (const std::string& input : r.misplaced_inputs)
+        add(diagnostic::warning,
+            "vertex input " + input + "; meshes feed only locations 0, 1 and 3");
+    return out;
+}
+
+check_result checkScene(const char* path, const check_options& options) {
+    return checker(path, options).run();
+}
+
+std::vector<diagnostic> recordedDiagnostics(const scene& s, const std::string& path) {
+    return checker(path.c_str(), check_options()).review(s);
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}

@@ -1,0 +1,132 @@
+// The scene's time line: see timeline.h.
+#include "authoring/timeline.h"
+
+#include <algorithm>
+
+#include <vorbis/vorbisfile.h>
+
+timeline cameraTimeline(const std::vector<camera>& cameras) {
+    timeline tl;
+    std::vector<camera_gap> windows; // start and end of the windows that can film
+    for (const camera& c : cameras) {
+        if (c.start == c.end)
+            tl.endless = true;
+        else if (c.start < c.end)
+            windows.push_back({c.start, c.end});
+    }
+    std::sort(windows.begin(), windows.end(),
+              [](const camera_gap& a, const camera_gap& b) { return a.from < b.from; });
+
+    // Windows are inclusive, so one ending at 8 and one starting at 8 leave no gap.
+    double covered = 0.0;
+    bool any = false;
+    for (const camera_gap& w : windows) {
+        if (!any) {
+            any = true;
+            if (w.from > 0.0) tl.gaps.push_back({0.0, w.from});
+            covered = w.to;
+            continue;
+        }
+        if (w.from > covered) tl.gaps.push_back({covered, w.from});
+        covered = std::max(covered, w.to);
+    }
+    tl.filmed = tl.endless || (any && windows.front().from <= 0.0);
+    if (tl.endless) tl.gaps.clear();
+    if (tl.filmed && !tl.endless) {
+        tl.end = tl.gaps.empty() ? covered : tl.gaps.front().from;
+    }
+
+    // The filming camera can only change where a window starts or just after one ends, so it
+    // is looked at on those times and between them; never second by second, since a window
+    // may end after billions of seconds.
+    double last = tl.end;
+    std::vector<double> events{0.0};
+    for (const camera_gap& w : windows) {
+        events.push_back(w.from);
+        events.push_back(w.to);
+        if (tl.endless) last = std::max(last, w.to);
+    }
+    std::sort(events.begin(), events.end());
+    events.erase(std::unique(events.begin(), events.end()), events.end());
+    if (tl.filmed) {
+        int previous = filmingCamera(cameras, 0.0);
+        for (std::size_t i = 0; i < events.size() && events[i] <= last; ++i) {
+            const double next = i + 1 < events.size() ? events[i + 1] : events[i] + 1.0;
+            for (double t : {events[i], (events[i] + next) / 2.0}) {
+                if (t > last) break;
+                const int now = filmingCamera(cameras, t);
+                // Just after a window ends, the change is taken to be at its end.
+                if (now != previous) tl.cuts.push_back(events[i]);
+                previous = now;
+            }
+        }
+    }
+    return tl;
+}
+
+int filmingCamera(const std::vector<camera>& cameras, double t) {
+    int filming = -1;
+    for (std::size_t i = 0; i < cameras.size(); ++i)
+        if (cameras[i].is_on_time(t)) filming = static_cast<int>(i);
+    return filming;
+}
+
+namespace {
+
+void addModelWindows(scene_timeline& out, const std::vector<group>& groups,
+                     const std::string& parent) {
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        const std::string path = parent + (parent.empty() ? "" : ".") + std::to_string(i + 1);
+        for (const modelo_descript& m : groups[i].descriptors)
+            out.model_windows.push_back(
+                {path, m.mesh_name, m.texture_name, m.shader_name, m.start, m.end, m.line});
+        addModelWindows(out, groups[i].children, path);
+    }
+}
+
+} // namespace
+
+scene_timeline sceneTimeline(const std::vector<camera>& cameras,
+                             const std::vector<int>& camera_lines, const std::vector<group>& groups,
+                             double musicSeconds) {
+    scene_timeline out;
+    out.cameras = cameraTimeline(cameras);
+    out.music_seconds = musicSeconds;
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        const camera& c = cameras[i];
+        const int line = i < camera_lines.size() ? camera_lines[i] : 0;
+        out.camera_windows.push_back({int(i) + 1, c.mode, c.start, c.end, line});
+    }
+    addModelWindows(out, groups, "");
+
+    // Everything in the file can be seen: the axis runs to the latest window or the music's
+    // end, but no further than ten times the later of the demo's end and the music's (a window
+    // of billions of seconds runs off the edge).
+    const timeline& tl = out.cameras;
+    double latest = musicSeconds, lastEnding = 0.0;
+    for (const camera_window& c : out.camera_windows) {
+        if (c.start != c.end) latest = std::max({latest, c.start, c.end});
+        if (c.start < c.end) lastEnding = std::max(lastEnding, c.end);
+    }
+    for (const model_window& m : out.model_windows)
+        if (m.start != m.end) latest = std::max({latest, m.start, m.end});
+    // An endless demo has no end: its last window that ends stands for it.
+    const double demoEnd = tl.filmed && !tl.endless ? tl.end : lastEnding;
+    const double base = std::max({demoEnd, musicSeconds, 1.0});
+    out.axis_end = std::min(std::max(latest, base), 10.0 * base);
+    return out;
+}
+
+const char* cameraForm(int mode) {
+    return mode == moving_look_at   ? "moving, looking at a point"
+           : mode == moving_tangent ? "moving, along its tangent"
+                                    : "static";
+}
+
+double musicLength(const char* path) {
+    OggVorbis_File file;
+    if (ov_fopen(path, &file) != 0) return -1.0;
+    const double seconds = ov_time_total(&file, -1);
+    ov_clear(&file);
+    return seconds < 0 ? -1.0 : seconds;
+}

@@ -1,0 +1,59 @@
+// Windows and their contexts: see window.h.
+#include "platform/window.h"
+
+GLFWwindow* openWindow(const window_request& request, window_failure& failure) {
+    failure = window_failure::none;
+    if (!glfwInit()) {
+        failure = window_failure::library;
+        return nullptr;
+    }
+    GLFWmonitor* monitor = nullptr;
+    int width = request.width, height = request.height;
+    if (request.kind == window_kind::full_screen) {
+        monitor = glfwGetPrimaryMonitor();
+        const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+        if (!mode) {
+            failure = window_failure::window;
+            return nullptr;
+        }
+        glfwWindowHint(GLFW_RED_BITS, mode->redBits);
+        glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
+        glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
+        glfwWindowHint(GLFW_REFRESH_RATE, mode->refreshRate);
+        width = mode->width;
+        height = mode->height;
+    }
+    if (request.kind == window_kind::hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    if (request.kind == window_kind::windowed) glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+    glfwWindowHint(GLFW_SAMPLES, request.samples);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    GLFWwindow* window = glfwCreateWindow(width, height, request.title, monitor, nullptr);
+    if (!window) {
+        failure = window_failure::window;
+        return nullptr;
+    }
+    glfwMakeContextCurrent(window);
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK) {
+        failure = window_failure::entry_points;
+        return nullptr;
+    }
+    return window;
+}
+
+const char* describe(window_failure failure) {
+    switch (failure) {
+    case window_failure::none:
+        return "no failure";
+    case window_failure::library:
+        return "no display for an OpenGL context (run under xvfb-run -a)";
+    case window_failure::window:
+        return "no OpenGL 3.3 core context";
+    case window_failure::entry_points:
+        return "cannot load the OpenGL entry points";
+    }
+    return "";
+}
