@@ -19,6 +19,7 @@
 #include "app/args.h"
 #include "app/offline.h"
 #include "app/render.h"
+#include "app/resource_log.h"
 #include "app/stop.h"
 #include "app/watch.h"
 #include "audio/audio.h"
@@ -307,13 +308,17 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
                      const std::string& path) {
     std::unique_ptr<offscreen> frame;
     double nextPoll = glfwGetTime() + kPollInterval;
+    long reloads = 0;
     std::string shownTitle;
     while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
         const double wall = glfwGetTime();
         bool reloaded = false;
         if (wall >= nextPoll) {
             nextPoll = wall + kPollInterval;
-            if (slot.watch.changed()) reloaded = reload(slot, path);
+            if (slot.watch.changed()) {
+                reloaded = reload(slot, path);
+                logResources("kestrine-preview", "reload", ++reloads);
+            }
         }
         const double t = controls.head.at(wall);
         const bool jumped = controls.head.takeJump();
@@ -370,6 +375,7 @@ int runPreview(int argc, char** argv) {
             return 1;
         }
         play(slot, std::move(first), std::move(read));
+        logResources("kestrine-preview", "reload", 0); // the first load
     }
     int fbWidth = 0, fbHeight = 0;
     glfwGetFramebufferSize(slot.window, &fbWidth, &fbHeight);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -63,7 +64,8 @@ TEST(DemoCuts, TheFrameAtACutIntoAMovingCameraIsAsCloseToTheNextAsNeighboursAre)
         for (long j = 0; j < long(frames.size()); ++j) {
             at = frameTime(k + j, kFps);
             ASSERT_TRUE(drawFrame(&s, glm::mat4(1.0f), s.projection));
-            target.readRgb(frames[std::size_t(j)]);
+            std::string why;
+            ASSERT_TRUE(target.readRgb(frames[std::size_t(j)], why)) << why;
         }
         double neighbours = 0.0;
         for (std::size_t j = 1; j + 1 < frames.size(); ++j)
