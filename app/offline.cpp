@@ -5,14 +5,6 @@
 
 namespace {
 
-// As the (start, end) constructor leaves a moving camera; a fixed look-at point stays.
-void rewindCamera(camera& c) {
-    if (c.mode != moving_look_at && c.mode != moving_tangent) return;
-    c.view = glm::mat4(1.0f);
-    c.eye = glm::vec3(0.0f);
-    if (c.mode == moving_tangent) c.look = glm::vec3(0.0f);
-}
-
 void advanceGroup(group& g, double t) {
     for (transform& tr : g.transforms)
         tr.update(t);
@@ -38,7 +30,7 @@ void advanceTo(scene& s, double previous) {
         if (c.is_on_time(previous))
             c.position_update(previous);
         else
-            rewindCamera(c);
+            c.rewind();
     }
     for (group& g : s.groups)
         advanceGroup(g, previous);
@@ -46,5 +38,5 @@ void advanceTo(scene& s, double previous) {
 
 void rewind(scene& s) {
     for (camera& c : s.cameras)
-        rewindCamera(c);
+        c.rewind();
 }

@@ -31,13 +31,21 @@ int startupFailure(const char* message, bool terminate) {
     return -1;
 }
 
+// Laid out for help2man, which makes the manual page from it: usage lines, a description, then
+// the options.
 const char* const kUsage =
-    "usage: kestrine [SCENE.xml]\n"
+    "Usage: kestrine [SCENE.xml]\n"
+    "   or: kestrine --help | --version\n"
+    "\n"
     "Plays the scene file (demo.xml when none, or more than one, is given) full screen with\n"
-    "Music/evil-2005.ogg, until its cameras run out, Escape, or the window closes. Paths are\n"
-    "relative to the working directory.\n"
-    "  --help     this text\n"
-    "  --version  the version\n";
+    "Music/evil-2005.ogg, until its cameras run out, Escape is pressed, or the window closes.\n"
+    "Paths inside the scene, and the music's, are relative to the working directory. A scene\n"
+    "file with an error stops before the first frame with one line on standard error naming\n"
+    "the file and line, and status 1.\n"
+    "\n"
+    "Options:\n"
+    "  --help     print this text and exit\n"
+    "  --version  print the version and exit\n";
 
 const char* const kWindowFailure = "Failed to open GLFW window. If you have an Intel GPU, they "
                                    "are not 3.3 compatible. Try the 2.1 version of the "

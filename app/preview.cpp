@@ -35,14 +35,30 @@ namespace {
 
 constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fps capture has it
 constexpr double kPollInterval = 0.25;    // seconds between looks at the scene's files
+// Laid out for help2man, which makes the manual page from it.
 const char* const kUsage =
-    "usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n"
-    "Plays the scene in a window from any second and reloads it when its files are saved.\n"
-    "Keys: Space pause, Left/Right seek 1 s (Shift: 10 s), Home start, L loop, Escape quit.\n"
+    "Usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n"
+    "   or: kestrine-preview --help | --version\n"
+    "\n"
+    "Plays the scene in a resizable window, with its music, from any second, and reloads it\n"
+    "whenever the scene file or a file it names is saved. Run it from the scene's folder, as\n"
+    "the player. A save that does not load, or whose programs do not compile, prints why on\n"
+    "standard error and keeps the old scene playing.\n"
+    "\n"
+    "Keys:\n"
+    "  Space         pause / resume, picture and music together\n"
+    "  Left, Right   seek 1 s back / forward (with Shift: 10 s)\n"
+    "  Home          back to 0 s (to the start of the loop while looping)\n"
+    "  L             loop over --loop A:B on and off; without it, over the filming camera's\n"
+    "                window\n"
+    "  Escape        quit\n"
+    "\n"
+    "Options:\n"
     "  --at SECONDS  start there (default 0)\n"
     "  --loop A:B    loop from A to B seconds, looping from the start\n"
     "  --size WxH    window size (default 1280x720)\n"
-    "  --help, --version\n";
+    "  --help        print this text and exit\n"
+    "  --version     print the version and exit\n";
 
 bool readSeconds(const std::string& text, double& out) {
     return parseNumber(std::string_view(text), 0.0, playhead::kMaxSceneTime, out);
@@ -145,7 +161,8 @@ void release(scene_slot& slot, std::unique_ptr<scene> old) {
 }
 
 // Reads the scene file and its assets, each file's state taken just before it is read, so that
-// a save landing during the load is seen by the next look.
+// a save landing during the load is seen by the next look, and says what the checker would warn
+// about.
 std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
     // Milliseconds to pause before each file, from KESTRINE_PREVIEW_LOAD_PAUSE: lets a test
     // save a file while a reload is under way.
@@ -160,7 +177,12 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
     };
-    return std::make_unique<scene>(path.c_str(), options);
+    auto loaded = std::make_unique<scene>(path.c_str(), options);
+    // The checker's warnings, from what this load recorded; the loader has printed its own.
+    if (loaded->loaded())
+        for (const diagnostic& d : recordedDiagnostics(*loaded, path))
+            std::fprintf(stderr, "%s\n", d.text.c_str());
+    return loaded;
 }
 
 void play(scene_slot& slot, std::unique_ptr<scene> next, file_watch read) {

@@ -9,8 +9,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "authoring/timeline.h"
+#include "authoring/xml_syntax.h"
 #include "formats/dds.h"
 #include "formats/files.h"
 #include "formats/glsl_es.h"
@@ -56,9 +58,14 @@ class checker {
 public:
     checker(const char* path, const check_options& options) : path(path), options(options) {}
 
+    // Loads the scene file quietly and checks it, its files included.
     check_result run();
+    // Checks a scene loaded already from what its load recorded, reading no file.
+    std::vector<diagnostic> review(const scene& loaded);
 
 private:
+    // What both run() and review() say, after the scene is loaded.
+    void reviewScene();
     void add(diagnostic::kind severity, int line, const std::string& element,
              const std::string& what);
     // Enters a declared name; a name already taken is reported.
@@ -67,7 +74,12 @@ private:
     void checkAsset(const asset_record& a);
     void checkTexture(int line, const std::string& label, const std::string& file);
     void checkMesh(int line, const std::string& label, const std::string& file);
+    // The player's message for a file it cannot read as XML, in words an author can act on,
+    // at a line an editor can jump to.
+    void wordLoadFailure();
     void checkPassedOver(const reading_note& p);
+    // What a model the player skips at this line lacks: "name", "start" or "end".
+    std::string skippedModelLacks(int line) const;
     void checkCameras(const timeline& tl);
     void walkGroup(const group& g);
     void checkTransform(const transform& t);
@@ -79,12 +91,23 @@ private:
 
     std::string path;
     check_options options;
-    std::unique_ptr<scene> s;
+    std::unique_ptr<scene> owned;
+    const scene* s = nullptr;
+    bool read_files = true; // the asset files, and the scene file for its syntax
     check_result result;
     std::map<std::string, asset_decl> textures, shaders, meshes;
     int unnamed_shaders = 0;
     std::vector<const modelo_descript*> models; // of the whole group tree
+    std::set<int> dropped_lines; // models whose misspelt attribute said they are never drawn
 };
+
+// Why the player never draws a model that lacks `lacks`.
+std::string skippedModelReason(const std::string& lacks) {
+    if (lacks == "name") return "the model has no \"name\", so the player never draws it";
+    const std::string other = lacks == "end" ? "start" : "end";
+    return "the model has " + quoted(other) + " without " + quoted(lacks) +
+           ", so the player never draws it";
+}
 
 void checker::add(diagnostic::kind severity, int line, const std::string& element,
                   const std::string& what) {
@@ -96,32 +119,43 @@ check_result checker::run() {
     quiet.load_assets = false;
     quiet.trace = nullptr;
     quiet.print_diagnostics = false;
-    s = std::make_unique<scene>(path.c_str(), quiet);
+    owned = std::make_unique<scene>(path.c_str(), quiet);
+    s = owned.get();
     result.diagnostics = s->diagnostics();
+    if (!s->loaded()) wordLoadFailure();
+    reviewScene();
+    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
+                     [](const diagnostic& a, const diagnostic& b) { return a.line < b.line; });
+    for (const diagnostic& d : result.diagnostics)
+        ++(d.severity == diagnostic::error ? result.errors : result.warnings);
+    result.summary = summary(s->loaded() ? cameraTimeline(s->cameras) : timeline());
+    return std::move(result);
+}
 
+std::vector<diagnostic> checker::review(const scene& loaded) {
+    s = &loaded;
+    read_files = false;
+    reviewScene();
+    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
+                     [](const diagnostic& a, const diagnostic& b) { return a.line < b.line; });
+    return std::move(result.diagnostics);
+}
+
+void checker::reviewScene() {
     // Assets are read before the group tree, so a group error still leaves them checkable.
     for (const asset_record& a : s->asset_records)
         checkAsset(a);
     for (const reading_note& p : s->reading_notes)
         checkPassedOver(p);
-    timeline tl;
-    if (s->loaded()) {
-        tl = cameraTimeline(s->cameras);
-        checkCameras(tl);
-        for (const group& g : s->groups)
-            walkGroup(g);
-        checkModels(tl);
-        checkUnused(textures, "texture");
-        checkUnused(shaders, "shader");
-        checkUnused(meshes, "mesh");
-    }
-
-    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
-                     [](const diagnostic& a, const diagnostic& b) { return a.line < b.line; });
-    for (const diagnostic& d : result.diagnostics)
-        ++(d.severity == diagnostic::error ? result.errors : result.warnings);
-    result.summary = summary(tl);
-    return std::move(result);
+    if (!s->loaded()) return;
+    const timeline tl = cameraTimeline(s->cameras);
+    checkCameras(tl);
+    for (const group& g : s->groups)
+        walkGroup(g);
+    checkModels(tl);
+    checkUnused(textures, "texture");
+    checkUnused(shaders, "shader");
+    checkUnused(meshes, "mesh");
 }
 
 void checker::declare(std::map<std::string, asset_decl>& table, const std::string& label,
@@ -148,7 +182,7 @@ void checker::checkAsset(const asset_record& a) {
             add(diagnostic::warning, a.line, "shader",
                 "a program without \"name\" is compiled but never drawn with");
         }
-        if (!a.complete) return;
+        if (!a.complete || !read_files) return;
         for (diagnostic& d : programDiagnostics(path, a, options.compile_shaders, options.web))
             result.diagnostics.push_back(std::move(d));
         return;
@@ -160,6 +194,7 @@ void checker::checkAsset(const asset_record& a) {
     }
     const bool texture = a.kind == asset_record::texture_kind;
     declare(texture ? textures : meshes, label, a.name, a.line);
+    if (!read_files) return;
     if (texture)
         checkTexture(a.line, label, a.file);
     else
@@ -167,11 +202,22 @@ void checker::checkAsset(const asset_record& a) {
 }
 
 void checker::checkPassedOver(const reading_note& p) {
+    if (p.kind == reading_note::skipped_model) {
+        // A misspelt attribute on the same model has said it already.
+        if (dropped_lines.count(p.line) == 0)
+            add(diagnostic::warning, p.line, "model",
+                skippedModelReason(p.name) +
+                    (p.name == "name" ? "" : " (give both, or neither to show it at every time)"));
+        return;
+    }
     if (p.kind == reading_note::number) {
         char used[64];
-        std::snprintf(used, sizeof used, "%.9g", p.used);
+        std::snprintf(used, sizeof used, p.integer ? "%.0f" : "%.9g", p.used);
         const std::string what = "attribute " + quoted(p.name) + " is " + quoted(p.text);
-        if (p.how == reading::not_finite)
+        if (p.how == reading::wrapped)
+            add(diagnostic::warning, p.line, p.within,
+                what + ": the player reads no negative number there and uses " + used);
+        else if (p.how == reading::not_finite)
             add(diagnostic::warning, p.line, p.within,
                 what + ": not a finite number; the player uses " + used);
         else if (p.how == reading::fraction_dropped)
@@ -185,12 +231,42 @@ void checker::checkPassedOver(const reading_note& p) {
     const std::string best = closest(p.name, p.valid);
     std::string what = (p.kind == reading_note::element ? "element " : "attribute ") +
                        quoted(p.name) + " is not read here; the player ignores it";
-    if (p.model_dropped)
-        what += ", and the model makes no descriptor";
-    else if (p.within == "model" && (best == "start" || best == "end"))
+    if (p.model_dropped) {
+        dropped_lines.insert(p.line);
+        what += ", and " + skippedModelReason(skippedModelLacks(p.line));
+    } else if (p.within == "model" && (best == "start" || best == "end"))
         what += ", so the model is shown at every time";
     if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
+    if (p.kind == reading_note::element && (p.name == "terrain" || p.name == "procedural_m"))
+        what += " (it reads terrain and procedural_m in nested groups only)";
     add(diagnostic::warning, p.line, p.within.empty() ? "scene" : p.within, what);
+}
+
+void checker::wordLoadFailure() {
+    const std::string stops = "; the player stops before the first frame";
+    const auto only = [&](int line, const std::string& what) {
+        result.diagnostics = {{diagnostic::error, line,
+                               path + ":" + std::to_string(line) + ": error: " + what + stops}};
+    };
+    const int parsed = s->loadResult;
+    if (parsed == tinyxml2::XML_SUCCESS) {
+        // Otherwise a group's error, which the player's message tells already.
+        if (!s->sceneElement) only(1, "the file has no <scene> element around the rest");
+        return;
+    }
+    std::string text, why;
+    if (!readWholeFile(path, text, why)) {
+        only(1, "cannot read the scene file (" + why + ")");
+        return;
+    }
+    const xml_syntax_problem p = describeXmlSyntax(text, s->doc.ErrorID(), s->doc.ErrorLineNum());
+    only(std::max(p.line, 1), p.what);
+}
+
+std::string checker::skippedModelLacks(int line) const {
+    for (const reading_note& p : s->reading_notes)
+        if (p.kind == reading_note::skipped_model && p.line == line) return p.name;
+    return "name";
 }
 
 void checker::checkTexture(int line, const std::string& label, const std::string& file) {
@@ -205,7 +281,8 @@ void checker::checkTexture(int line, const std::string& label, const std::string
     const dds_image img = parseDds(bytes.data(), bytes.size());
     if (!ddsUsable(img.status)) {
         add(diagnostic::error, line, label,
-            quoted(file) + " loads as texture 0: " + ddsStatusText(img.status));
+            quoted(file) + " cannot be read as a texture (" + ddsStatusText(img.status) +
+                "), so its models are drawn without one");
         return;
     }
     unsigned chain = 1; // levels of a full chain, down to 1x1
@@ -465,19 +542,21 @@ std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_
     const std::string& fragment = a.fragment;
     std::string vertex_source, fragment_source, why;
     if (!readWholeFile(vertex, vertex_source, why)) {
-        add(diagnostic::error,
-            "cannot read vertex file " + quoted(vertex) + " (" + why + "); the program is 0");
+        add(diagnostic::error, "cannot read vertex file " + quoted(vertex) + " (" + why +
+                                   "), so its models are not drawn");
         return out;
     }
     if (!readWholeFile(fragment, fragment_source, why)) {
         add(diagnostic::error, "cannot read fragment file " + quoted(fragment) + " (" + why +
-                                   "); it compiles as an empty source");
+                                   "), so the program is built from an empty fragment "
+                                   "source, does not link, and its models are not drawn");
         return out;
     }
     if (!compile) return out;
 
     const program_report r = checkProgram(vertex_source, fragment_source);
-    for (const std::string& failure : programFailures(r, vertex, fragment))
+    for (const std::string& failure :
+         programFailures(r, vertex, fragment, path + ":" + std::to_string(a.line)))
         add(diagnostic::error, failure);
     for (const std::string& u : r.missing_uniforms)
         add(diagnostic::warning,
@@ -493,6 +572,10 @@ std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_
 
 check_result checkScene(const char* path, const check_options& options) {
     return checker(path, options).run();
+}
+
+std::vector<diagnostic> recordedDiagnostics(const scene& s, const std::string& path) {
+    return checker(path.c_str(), check_options()).review(s);
 }
 
 std::size_t editDistance(const std::string& a, const std::string& b) {

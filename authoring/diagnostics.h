@@ -27,6 +27,13 @@ struct check_result {
 // player does. Prints nothing, never blocks on standard input.
 check_result checkScene(const char* path, const check_options& options);
 
+// What the checker says of a scene loaded already, from what its load recorded alone: no file
+// is read again, and the loader's own messages are not repeated. Names the player does not
+// read there (with the closest valid one), numbers it reads otherwise than written, models it
+// skips, names without an asset, assets never used, camera gaps and windows. The preview
+// prints these on each reload.
+std::vector<diagnostic> recordedDiagnostics(const scene& s, const std::string& path);
+
 // The Levenshtein distance between two names, for "did you mean" suggestions.
 std::size_t editDistance(const std::string& a, const std::string& b);
 

@@ -92,16 +92,28 @@ scene_timeline sceneTimeline(const std::vector<camera>& cameras,
     scene_timeline out;
     out.cameras = cameraTimeline(cameras);
     out.music_seconds = musicSeconds;
-    double last = std::max(musicSeconds, 1.0);
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const camera& c = cameras[i];
         const int line = i < camera_lines.size() ? camera_lines[i] : 0;
         out.camera_windows.push_back({int(i) + 1, c.mode, c.start, c.end, line});
-        last = std::max(last, c.end);
     }
     addModelWindows(out, groups, "");
+
+    // Everything in the file can be seen: the axis runs to the latest window or the music's
+    // end, but no further than ten times the later of the demo's end and the music's (a window
+    // of billions of seconds runs off the edge).
     const timeline& tl = out.cameras;
-    out.axis_end = tl.filmed && !tl.endless && tl.end > 0 ? tl.end : last;
+    double latest = musicSeconds, lastEnding = 0.0;
+    for (const camera_window& c : out.camera_windows) {
+        if (c.start != c.end) latest = std::max({latest, c.start, c.end});
+        if (c.start < c.end) lastEnding = std::max(lastEnding, c.end);
+    }
+    for (const model_window& m : out.model_windows)
+        if (m.start != m.end) latest = std::max({latest, m.start, m.end});
+    // An endless demo has no end: its last window that ends stands for it.
+    const double demoEnd = tl.filmed && !tl.endless ? tl.end : lastEnding;
+    const double base = std::max({demoEnd, musicSeconds, 1.0});
+    out.axis_end = std::min(std::max(latest, base), 10.0 * base);
     return out;
 }
 

@@ -57,7 +57,9 @@ struct scene_timeline {
     std::vector<camera_window> camera_windows;
     std::vector<model_window> model_windows;
     double music_seconds = -1.0; // below 0: unknown
-    double axis_end = 1.0;       // seconds an axis over the whole demo shows
+    // Seconds an axis over the whole file shows: to the latest camera or model window or the
+    // music's end, at most ten times the later of the demo's end and the music's.
+    double axis_end = 1.0;
 };
 
 // The model of a loaded scene's cameras (with the line of each element) and group tree.

@@ -35,7 +35,8 @@ bool camera::is_on_time(double t) const {
 }
 
 void camera::position_update(double t) {
-    if (mode != moving_look_at && mode != moving_tangent) return;
+    if (!moving()) return;
+    unmoved = false;
     // An empty window would divide by zero; such a camera shows its curve at u = 0.
     float u = 0.0f;
     if (end != start) u = static_cast<float>(t - start) / static_cast<float>(end - start);
@@ -52,6 +53,14 @@ void camera::position_update(double t) {
     view = lookAtOr(eye, look, up, view);
 }
 
+void camera::rewind() {
+    if (!moving()) return;
+    view = glm::mat4(1.0f);
+    eye = glm::vec3(0.0f);
+    if (mode == moving_tangent) look = glm::vec3(0.0f);
+    unmoved = true;
+}
+
 namespace {
 
 // Everything the drawing reads of a camera. The path is left out: copying it would cost a
@@ -64,6 +73,7 @@ void copyPose(camera& to, const camera& from) {
     to.up = from.up;
     to.start = from.start;
     to.end = from.end;
+    to.unmoved = from.unmoved;
 }
 
 } // namespace
@@ -72,6 +82,7 @@ int scheduleCameras(std::vector<camera>& cameras, double now, camera& frame) {
     int active = 0;
     for (camera& c : cameras) {
         if (!c.is_on_time(now)) continue;
+        if (c.moving() && c.unmoved) c.position_update(now);
         copyPose(frame, c);
         c.position_update(now);
         ++active;

@@ -18,6 +18,7 @@ enum class reading {
     prefix,           // only its leading number: "0,6" is 0
     fraction_dropped, // an integer read from a text with a fraction or exponent: "6.5" is 6
     not_finite,       // NaN or infinity
+    wrapped,          // a negative number read as an unsigned one: "-1" is 4294967295
 };
 reading howRead(const char* text, bool integer);
 

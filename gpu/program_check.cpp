@@ -6,6 +6,8 @@
 #include <cctype>
 #include <sstream>
 
+#include "formats/driver_log.h"
+
 namespace {
 
 template <typename Query, typename Fetch>
@@ -140,13 +142,18 @@ program_report checkProgram(const std::string& vertex_source, const std::string&
 }
 
 std::vector<std::string> programFailures(const program_report& r, const std::string& vertex_path,
-                                         const std::string& fragment_path) {
+                                         const std::string& fragment_path,
+                                         const std::string& where) {
+    const std::string consequence = ", so its models are not drawn:\n";
     std::vector<std::string> failures;
     if (!r.vertex_compiled)
-        failures.push_back("\"" + vertex_path + "\" does not compile:\n" + r.vertex_log);
+        failures.push_back("\"" + vertex_path + "\" does not compile" + consequence +
+                           locateDriverLog(r.vertex_log, vertex_path, where));
     if (!r.fragment_compiled)
-        failures.push_back("\"" + fragment_path + "\" does not compile:\n" + r.fragment_log);
+        failures.push_back("\"" + fragment_path + "\" does not compile" + consequence +
+                           locateDriverLog(r.fragment_log, fragment_path, where));
     if (r.vertex_compiled && r.fragment_compiled && !r.linked)
-        failures.push_back("the program does not link:\n" + r.link_log);
+        failures.push_back("the program does not link" + consequence +
+                           locateDriverLog(r.link_log, "", where));
     return failures;
 }

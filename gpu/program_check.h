@@ -19,10 +19,14 @@ struct program_report {
     std::vector<std::string> misplaced_inputs;
 };
 
-// What failed, each as one message naming the file: "\"v.vert\" does not compile:\n<log>",
-// or "the program does not link:\n<log>". Empty when the program compiled and linked.
+// What failed, each as one message naming the file and what the player does, then the
+// driver's log with a place on every line: "\"v.vert\" does not compile, so its models are not
+// drawn:\nv.vert:11:2: error: ...". Log lines that name no line of a source (a link log's)
+// start with `where`, the place of the shader element ("scene.xml:4"). Empty when the program
+// compiled and linked.
 std::vector<std::string> programFailures(const program_report& r, const std::string& vertex_path,
-                                         const std::string& fragment_path);
+                                         const std::string& fragment_path,
+                                         const std::string& where = "");
 
 // The errors of a driver's compile log, one message each, with the file's line where the log
 // gives one: "\"f.frag\" line 5: <what the driver says>". Warnings are left out. Reads the

@@ -1,6 +1,7 @@
 // Scene loading: see scene.h.
 #include "scene/scene.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
@@ -37,6 +38,44 @@ bool hasNone(const XMLElement* e, const char* const* names, int count) {
 const char* const kWobble[] = {"w_sinx", "w_siny", "w_sinz"};
 const char* const kEyeUp[] = {"eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z"};
 const char* const kLook[] = {"look_x", "look_y", "look_z"};
+
+// The camera form that e comes closest to, with the attributes it lacks for it and those it
+// has that the form does not take: "the closest is a static camera, which needs \"up_y\"".
+std::string closestCameraForm(const XMLElement* e) {
+    struct form {
+        const char* name;
+        bool eyeUp, look; // whether the form takes them (start and end it always needs)
+    };
+    const form forms[] = {
+        {"a static camera (start, end, eye, look and up)", true, true},
+        {"a moving camera looking at a point (start, end and look)", false, true},
+        {"a moving camera looking along its path (start and end only)", false, false}};
+    std::string best;
+    std::size_t fewest = ~std::size_t(0);
+    for (const form& f : forms) {
+        std::vector<std::string> lacks, extra;
+        for (const char* name : {"start", "end"})
+            if (!has(e, name)) lacks.push_back(quoted(name));
+        for (int i = 0; i < 6; ++i)
+            if (has(e, kEyeUp[i]) != f.eyeUp)
+                (f.eyeUp ? lacks : extra).push_back(quoted(kEyeUp[i]));
+        for (int i = 0; i < 3; ++i)
+            if (has(e, kLook[i]) != f.look) (f.look ? lacks : extra).push_back(quoted(kLook[i]));
+        if (lacks.size() + extra.size() >= fewest) continue;
+        fewest = lacks.size() + extra.size();
+        const auto list = [](const std::vector<std::string>& names) {
+            std::string text;
+            for (std::size_t i = 0; i < names.size(); ++i)
+                text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+            return text;
+        };
+        best = std::string("the closest is ") + f.name + ", which";
+        if (!lacks.empty()) best += " needs " + list(lacks);
+        if (!lacks.empty() && !extra.empty()) best += " and";
+        if (!extra.empty()) best += " does not take " + list(extra);
+    }
+    return best;
+}
 
 // `attribute "X" is not a number: "abc"`
 std::string attributeProblem(const char* name, conversion c, const char* text) {
@@ -183,7 +222,8 @@ void scene::readTextures(bool build) {
         opening(r.file.c_str());
         texture t(r.file.c_str());
         if (t.texture_id == 0)
-            warnAsset(r, ::quoted(r.file) + " loads as texture 0; its models draw untextured");
+            warnAsset(r, ::quoted(r.file) +
+                             " cannot be read as a texture, so its models are drawn without one");
         // A refused duplicate is kept in the pool too: it is deleted with the rest.
         pool.keep(gl_pool::textures, t.texture_id);
         resources.textures.try_emplace(r.name, std::move(t));
@@ -215,11 +255,11 @@ void scene::readShaders(bool build) {
             // What the load itself shows; whether the sources compile, only the driver's log
             // (and kestrine-check) tells.
             if (program == 0)
-                warnAsset(r, "cannot read vertex file " + ::quoted(r.file) +
-                                 "; the program is 0 and its models are not drawn");
+                warnAsset(r, ::quoted(r.file) + " cannot be read, so its models are not drawn");
             else if (!std::ifstream(fragment).is_open())
-                warnAsset(r, "cannot read fragment file " + ::quoted(r.fragment) +
-                                 "; it compiled as an empty source");
+                warnAsset(r, ::quoted(r.fragment) +
+                                 " cannot be read, so the program is built from an empty fragment "
+                                 "source, does not link, and its models are not drawn");
         }
     } catch (const std::exception& ex) {
         traceStepFailure(ex);
@@ -279,9 +319,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         form = still;
     else if (timed && allLook && noEyeUp)
         form = fixed_point;
-    if (form == none)
-        return skip("fits none of the camera forms (\"start\" and \"end\" with all or none of "
-                    "the eye, up and look attributes, or with the look attributes only)");
+    if (form == none) return skip("fits none of the camera forms: " + closestCameraForm(e));
 
     unsigned times[2] = {0, 0};
     const char* timeNames[] = {"start", "end"};
@@ -289,7 +327,23 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         const char* text = e->Attribute(timeNames[i]);
         const conversion c = toUnsigned32(text, times[i]);
         if (c != conversion::ok) return skip(attributeProblem(timeNames[i], c, text));
+        const std::size_t before = reading_notes.size();
         noteNumber(e, timeNames[i], true, times[i]);
+        if (times[i] != 0 && std::strtod(text, nullptr) < 0.0) {
+            // "-1" is read as 4294967295: a window that never comes.
+            if (reading_notes.size() == before) {
+                reading_note p;
+                p.kind = reading_note::number;
+                p.line = line;
+                p.within = "camera";
+                p.name = timeNames[i];
+                p.text = text;
+                p.integer = true;
+                p.used = times[i];
+                reading_notes.push_back(std::move(p));
+            }
+            reading_notes.back().how = reading::wrapped;
+        }
     }
 
     if (form == still) {
@@ -466,11 +520,15 @@ void scene::readModels(XMLElement* e, group& g, bool root) {
             trace(name);
             trace("<----\n");
         }
-        noteElement(m, {"model", "terrain", "procedural_m"});
+        // Terrain and procedural models are read in nested groups only.
+        if (root)
+            noteElement(m, {"model"});
+        else
+            noteElement(m, {"model", "terrain", "procedural_m"});
         if (std::strcmp(name, "model") == 0) {
             readModel(m, g);
         } else if (root) {
-            continue; // terrain and procedural models are read in nested groups only
+            continue;
         } else if (std::strcmp(name, "terrain") == 0) {
             noteAttributes(m, {"file"});
             g.addTerrain(m->Attribute("file"));
@@ -494,8 +552,15 @@ void scene::readModel(XMLElement* m, group& g) {
         reading_notes[i].model_dropped = !has(m, "name") || start != end;
     glm::vec3 colour(0.5f, 0.5f, 0.5f);
     if (has(m, "R") && has(m, "G") && has(m, "B")) colour = needVec3(m, "R", "G", "B");
-    if (!has(m, "name")) return;
-    if (start != end) return;
+    if (!has(m, "name") || start != end) {
+        reading_note p;
+        p.kind = reading_note::skipped_model;
+        p.line = m->GetLineNum();
+        p.within = "model";
+        p.name = !has(m, "name") ? "name" : start ? "end" : "start"; // what it lacks
+        reading_notes.push_back(std::move(p));
+        return;
+    }
     trace("add model descriptor 2 \n");
     trace("\n");
     double from = -1.0, to = -1.0;

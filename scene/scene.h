@@ -48,7 +48,7 @@ struct asset_record {
     bool complete = false; // has its files: "filename", or "vertex" and "fragment"
     std::string file;      // "filename", or a shader's "vertex"
     std::string fragment;  // a shader's "fragment"
-    bool failed = false;   // loaded, but unusable: texture 0, mesh unread, program 0
+    bool failed = false;   // loaded, but unusable: no texture, no mesh, no program
 
     // "texture", "shader" or "mesh".
     const char* element() const {
@@ -58,14 +58,15 @@ struct asset_record {
 };
 
 // Something of the scene file that the player passes over, or reads otherwise than written: an
-// element or attribute it does not read at that position, or a number it reads only in part.
-// Recorded for the tools, which warn about them.
+// element or attribute it does not read at that position, a number it reads only in part or
+// otherwise, or a model it skips for a missing attribute. Recorded for the tools, which warn
+// about them.
 struct reading_note {
-    enum kind_type { element, attribute, number };
+    enum kind_type { element, attribute, number, skipped_model };
     kind_type kind = element;
     int line = 0;
     std::string within;             // the element it stands in (its own name for a number)
-    std::string name;               // the element or attribute
+    std::string name;               // the element or attribute; what a skipped model lacks
     std::vector<std::string> valid; // names the player reads there (element, attribute)
     std::string text;               // the number as written (number)
     double used = 0.0;              // the value the player uses (number)

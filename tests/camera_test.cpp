@@ -71,9 +71,16 @@ TEST(Camera, StaticCameraIgnoresUpArgumentAndUpdates) {
     expectVec(c.eye, 0, 0, 5);
 }
 
-TEST(Camera, MovingCameraStartsWithIdentityView) {
+TEST(Camera, MovingCameraStartsWithIdentityViewAndUnmoved) {
     camera c = squarePath(camera(0, 8));
     EXPECT_EQ(c.mode, 3);
+    expectMat(c.viewMatrix(), glm::mat4(1.0f), 0);
+    expectVec(c.GetPosition(), 0, 0, 0);
+    EXPECT_TRUE(c.unmoved);
+    c.position_update(1.0);
+    EXPECT_FALSE(c.unmoved);
+    c.rewind();
+    EXPECT_TRUE(c.unmoved);
     expectMat(c.viewMatrix(), glm::mat4(1.0f), 0);
     expectVec(c.GetPosition(), 0, 0, 0);
 }

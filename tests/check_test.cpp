@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,9 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
          "2: error: texture \"t\": cannot read \"/nonexistent/t.dds\" (No such file or "
          "directory)"},
         {"not a DDS file", "<texture name=\"t\" filename=\"" + notDds + "\"/>",
-         "2: error: texture \"t\": \"" + notDds + "\" loads as texture 0: not a DDS file"},
+         "2: error: texture \"t\": \"" + notDds +
+             "\" cannot be read as a texture (not a DDS file), so its models are drawn without "
+             "one"},
         {"mip chain incomplete",
          "<texture name=\"t\" filename=\"" + kData + "/dds/dxt1_64x64_partial.dds\"/>",
          "2: warning: texture \"t\": \"" + kData +
@@ -104,12 +107,13 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
         {"vertex file missing",
          "<shader name=\"s\" vertex=\"/nonexistent/v.vert\" fragment=\"x.frag\"/>",
          "2: error: shader \"s\": cannot read vertex file \"/nonexistent/v.vert\" (No such file "
-         "or directory); the program is 0"},
+         "or directory), so its models are not drawn"},
         {"fragment file missing",
          "<shader name=\"s\" vertex=\"" + kData +
              "/player/flat.vert\" fragment=\"/nonexistent/f.frag\"/>",
          "2: error: shader \"s\": cannot read fragment file \"/nonexistent/f.frag\" (No such "
-         "file or directory); it compiles as an empty source"},
+         "file or directory), so the program is built from an empty fragment source, does not "
+         "link, and its models are not drawn"},
         {"unnamed shader",
          "<shader vertex=\"" + kData + "/player/flat.vert\" fragment=\"" + kData +
              "/player/flat.frag\"/>",
@@ -135,6 +139,9 @@ TEST(Check, ReportsEachProblemWithFileLineAndWording) {
          "<group>\n<group>\n<rotate angle=\"1\" axisX=\"0\" axisY=\"0\" "
          "axisZ=\"0\"/></group></group>",
          "4: warning: rotate: the axis is (0, 0, 0); the rotation is left out"},
+        {"terrain in a root group", "<group><models>\n<terrain file=\"t.obj\"/></models></group>",
+         "3: warning: models: element \"terrain\" is not read here; the player ignores it (it "
+         "reads terrain and procedural_m in nested groups only)"},
         {"moving camera, one point",
          "<camera start=\"0\" end=\"5\" look_x=\"0\" look_y=\"0\" look_z=\"0\">\n<p X=\"1\" "
          "Y=\"0\" Z=\"0\"/></camera>",
@@ -249,6 +256,21 @@ TEST(Check, DriverLogErrorsCarryTheFilesLine) {
         SCOPED_TRACE(c.log);
         EXPECT_EQ(logErrors(c.log, "f.frag"), c.errors);
     }
+}
+
+// The player reads camera times as unsigned numbers: "-1" is 4294967295 s.
+TEST(Check, NegativeCameraTimesAreWarnedAbout) {
+    std::string path;
+    const check_result r = checkBody(
+        usableAssets() + kCamera + kModel +
+            "<camera start=\"-1\" end=\"5\" eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" up_x=\"0\" "
+            "up_y=\"1\" up_z=\"0\" look_x=\"0\" look_y=\"0\" look_z=\"0\"/>",
+        path);
+    const std::vector<std::string> want = {
+        path + ":6: warning: camera: attribute \"start\" is \"-1\": the player reads no negative "
+               "number there and uses 4294967295",
+        path + ":6: warning: camera: \"end\" is before \"start\"; the camera never films"};
+    EXPECT_EQ(texts(r), want);
 }
 
 TEST(Check, LoadErrorsAreThePlayersOwn) {
@@ -389,6 +411,52 @@ TEST(Timeline, FollowsTheWindowsAsThePlayerDoes) {
     options.text_size = sizeof text - 1;
     const scene s("long.xml", options);
     EXPECT_LT(timelineSvg(s, "long.xml", -1.0).size(), 4000u);
+}
+
+// After a gap the demo has ended, but what the file holds there is drawn on the axis, up to a
+// limit.
+TEST(Timeline, TheAxisHoldsEveryWindowAfterAGapAndLongOnesRunOff) {
+    auto svgOf = [](const std::string& body) {
+        const std::string path = tempPath("timeline.xml");
+        write(path, "<scene>\n" + body + "</scene>\n");
+        load_options quiet;
+        quiet.load_assets = false;
+        quiet.trace = nullptr;
+        quiet.print_diagnostics = false;
+        const scene s(path.c_str(), quiet);
+        return timelineSvg(s, "t", -1.0);
+    };
+    const std::string still = " eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" up_x=\"0\" up_y=\"1\" "
+                              "up_z=\"0\" look_x=\"0\" look_y=\"0\" look_z=\"0\"/>\n";
+    const std::string gap =
+        "<camera start=\"0\" end=\"5\"" + still + "<camera start=\"7\" end=\"10\"" + still +
+        "<group><models><model name=\"m\" shader=\"s\" texture=\"\" start=\"6\" "
+        "end=\"12\"/></models></group>\n";
+    const auto axisEnd = [](const std::string& svg) {
+        const std::string before = "class=\"axis\" data-start=\"0\" data-end=\"";
+        const std::size_t at = svg.find(before);
+        return at == std::string::npos ? -1.0 : std::stod(svg.substr(at + before.size()));
+    };
+    const std::string svg = svgOf(gap);
+    EXPECT_EQ(axisEnd(svg), 12.0);
+    const std::regex window(
+        "class=\"lane [a-z]+\" data-start=\"([-0-9.e+]+)\" data-end=\"([-0-9.e+]+)\"");
+    int lanes = 0;
+    for (std::sregex_iterator m(svg.begin(), svg.end(), window), end; m != end; ++m, ++lanes) {
+        SCOPED_TRACE(m->str());
+        for (int i : {1, 2}) {
+            EXPECT_GE(std::stod((*m)[i]), 0.0);
+            EXPECT_LE(std::stod((*m)[i]), axisEnd(svg));
+        }
+    }
+    EXPECT_EQ(lanes, 3);
+    EXPECT_NE(svg.find("class=\"after-end\" data-start=\"5\""), std::string::npos);
+    EXPECT_EQ(svg.find("runs-off"), std::string::npos);
+
+    // "-1" is read as 4294967295: at most ten times the demo's end, and an arrow.
+    const std::string endless = svgOf(gap + "<camera start=\"8\" end=\"-1\"" + still);
+    EXPECT_EQ(axisEnd(endless), 50.0);
+    EXPECT_NE(endless.find("class=\"runs-off\""), std::string::npos);
 }
 
 TEST(Png, WritesAndReadsBackAndRejectsOtherFiles) {

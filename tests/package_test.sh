@@ -43,6 +43,14 @@ lintian --fail-on error,warning "$deb" >"$build/lintian.txt" 2>&1 || {
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
+# The installed demo's README is about what is installed, not about the generators left out.
+grep -q "Play it from here" "$root/usr/share/kestrine/demo/README.md" &&
+    ! grep -q "make-assets" "$root/usr/share/kestrine/demo/README.md" ||
+    fail "the installed demo's README is not the one about the installed folder"
+for page in kestrine kestrine-preview kestrine-check kestrine-capture; do
+    grep -q '^\.SH SYNOPSIS' <(zcat "$root/usr/share/man/man1/$page.1.gz") ||
+        fail "the manual page of $page has no SYNOPSIS"
+done
 version=$("$root/usr/bin/kestrine-check" --version)
 if [ "$(head -n1 <<<"$version")" != "kestrine-check 1.0.0" ] || ! grep -q 'MIT licence' <<<"$version"; then
     fail "the unpacked kestrine-check does not say its version and licence: $version"

@@ -34,22 +34,49 @@ TEST(ScheduleCameras, LaterCameraWinsWhereWindowsOverlapAndAllAreUpdated) {
     EXPECT_EQ(after.mode, 3);
 }
 
-TEST(ScheduleCameras, MovingCameraFilmsThePreviousFramesPose) {
+TEST(ScheduleCameras, MovingCameraFilmsItsPathFromItsFirstFrameThenThePreviousFramesPose) {
     std::vector<camera> cams{camera(0, 8)};
     for (glm::vec3 p :
          {glm::vec3(0, 0, 0), glm::vec3(1, 0, 0), glm::vec3(1, 1, 0), glm::vec3(0, 1, 0)})
         cams[0].path.addControlPoint(p.x, p.y, p.z);
+    ASSERT_TRUE(cams[0].unmoved);
 
+    // Its first frame: moved to its own time first, not the constructor's identity view.
     camera first;
     ASSERT_EQ(scheduleCameras(cams, 1.0, first), 1);
-    EXPECT_EQ(first.viewMatrix(), glm::mat4(1.0f)); // as its constructor left it
-    EXPECT_EQ(first.GetPosition(), glm::vec3(0));
+    EXPECT_NEAR(first.eye.x, 0.5f, 1e-6f);
+    EXPECT_NEAR(first.eye.y, -0.125f, 1e-6f);
+    EXPECT_NEAR(first.look.x, 1.25f, 1e-6f);
+    EXPECT_FALSE(cams[0].unmoved);
 
+    // Every later frame keeps the one-frame delay.
     camera second;
     ASSERT_EQ(scheduleCameras(cams, 2.0, second), 1);
-    EXPECT_NEAR(second.eye.x, 0.5f, 1e-6f); // where the update at t = 1 put it
-    EXPECT_NEAR(second.eye.y, -0.125f, 1e-6f);
-    EXPECT_NEAR(second.look.x, 1.25f, 1e-6f);
+    EXPECT_EQ(second.viewMatrix(), first.viewMatrix()); // where the update at t = 1 put it
+    camera third;
+    ASSERT_EQ(scheduleCameras(cams, 3.0, third), 1);
+    EXPECT_NEAR(third.eye.x, 1.0f, 1e-6f); // the pose at t = 2
+    EXPECT_NEAR(third.eye.y, 0.0f, 1e-6f);
+
+    // A replay from an earlier time makes the next frame a first one again.
+    cams[0].rewind();
+    camera replayed;
+    ASSERT_EQ(scheduleCameras(cams, 1.0, replayed), 1);
+    EXPECT_EQ(replayed.viewMatrix(), first.viewMatrix());
+}
+
+TEST(ScheduleCameras, ACameraMovedUnderALaterOneKeepsTheDelayWhenItTakesOver) {
+    std::vector<camera> cams{camera(0, 8), still(glm::vec3(1, 2, 3), 0, 2)};
+    for (glm::vec3 p : {glm::vec3(0, 0, 0), glm::vec3(4, 0, 0), glm::vec3(4, 4, 0)})
+        cams[0].path.addControlPoint(p.x, p.y, p.z);
+    camera under;
+    ASSERT_EQ(scheduleCameras(cams, 2.0, under), 2);
+    EXPECT_EQ(under.eye, glm::vec3(1, 2, 3)); // the later camera films
+    camera after = cams[0];                   // as the update at t = 2 left it
+    camera taking;
+    ASSERT_EQ(scheduleCameras(cams, 2.5, taking), 1);
+    EXPECT_EQ(taking.viewMatrix(), after.viewMatrix());
+    EXPECT_EQ(taking.eye, after.eye);
 }
 
 TEST(ScheduleCameras, GapsAndTheEndLeaveTheDefaultCamera) {

@@ -29,10 +29,18 @@
 
 namespace {
 
+// Laid out for help2man, which makes the manual page from it.
 const char* const kUsage =
-    "usage: kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B] "
-    "[--video FILE.mp4] [--gl x11|egl] [--small-png]\n"
-    "Renders the scene offline, frame k at k/fps seconds, until its cameras run out.\n"
+    "Usage: kestrine-capture SCENE.xml --out DIR [--small-png] [OPTION]...\n"
+    "   or: kestrine-capture SCENE.xml --video FILE.mp4 [OPTION]...\n"
+    "   or: kestrine-capture --help | --version\n"
+    "\n"
+    "Renders the scene offline, frame k at k/fps seconds exactly, until its cameras run out\n"
+    "(or after frame B), into PNG files or an H.264/AAC video with Music/evil-2005.ogg. Run\n"
+    "it from the scene's folder. Ctrl+C or kill stop it after the frame in progress, leaving\n"
+    "whole frames only, and it says where to go on. --out and --video can be given together.\n"
+    "\n"
+    "Options:\n"
     "  --out DIR         PNG files DIR/frame_%06d.png, fast to write for an encoder\n"
     "  --small-png       smaller PNG files (zlib's default level), slower to write\n"
     "  --video FILE.mp4  an H.264/AAC video with Music/evil-2005.ogg (needs ffmpeg)\n"
@@ -41,7 +49,12 @@ const char* const kUsage =
     "  --frames A:B      frames A to B only (A: to the end)\n"
     "  --gl x11|egl      draw through the X display, or through EGL without one (default: X\n"
     "                    when DISPLAY is set)\n"
-    "  --help, --version\n";
+    "  --help            print this text and exit\n"
+    "  --version         print the version and exit\n"
+    "\n"
+    "Examples:\n"
+    "  kestrine-capture demo.xml --out frames --size 1280x720 --fps 30\n"
+    "  kestrine-capture demo.xml --video demo.mp4 --frames 0:599\n";
 
 // "A:B" or "A:" (to the end).
 bool frameRange(const std::string& text, long& first, long& last) {

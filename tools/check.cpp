@@ -15,17 +15,25 @@
 #include "tools/timeline_svg.h"
 
 int runCheck(int argc, char** argv) {
+    // Laid out for help2man, which makes the manual page from it.
     const char* const usage =
-        "usage: kestrine-check SCENE.xml [--web] [--timeline FILE.svg] [--gl x11|egl]\n"
-        "Reads the scene as the player would, without playing it, and prints its errors and\n"
-        "warnings with file and line, then a summary. Status 0 without errors, 1 with one.\n"
+        "Usage: kestrine-check SCENE.xml [--web] [--timeline FILE.svg] [--gl x11|egl]\n"
+        "   or: kestrine-check --help | --version\n"
+        "\n"
+        "Reads the scene as the player would, without playing it, and prints each error and\n"
+        "warning as FILE:LINE: with what the player does about it, then a summary. Run it\n"
+        "from the scene's folder, as the player. Status 0 without errors, 1 with one, 2 for a\n"
+        "wrong command line.\n"
+        "\n"
+        "Options:\n"
         "  --web                also as a web browser takes it: the programs compiled as GLSL\n"
         "                       ES 3.00 and every DDS level against WebGL's S3TC sizes\n"
-        "  --timeline FILE.svg  also draws the scene's time line: cameras, models, cuts, gaps\n"
+        "  --timeline FILE.svg  also draw the scene's time line: cameras, models, cuts, gaps\n"
         "                       and the music's length\n"
         "  --gl x11|egl         where the context that compiles the programs comes from: the\n"
         "                       X display, or EGL without one (default: X when DISPLAY is set)\n"
-        "  --help, --version\n";
+        "  --help               print this text and exit\n"
+        "  --version            print the version and exit\n";
     if (answersHelpOrVersion(argc, argv, "kestrine-check", usage)) return 0;
     const char* path = nullptr;
     const char* svg = nullptr;

@@ -39,15 +39,25 @@ struct drawing {
     }
     double y() const { return kTop + kLane * lanes; }
 
-    // A lane from `from` to `to` (a window whose ends are equal spans the whole axis).
+    // A lane from `from` to `to` (a window whose ends are equal spans the whole axis); one that
+    // goes on past the axis ends in an arrow at its edge.
     void lane(const std::string& kind, const std::string& label, double from, double to,
               const char* colour) {
         const double a = from == to ? 0.0 : from, b = from == to ? end : to;
+        std::string arrow;
+        if (from != to && std::max(from, to) > end) {
+            const double tip = x(end) + 12, top = y() + 2, bottom = y() + kLane - 2;
+            arrow = "<path class=\"runs-off\" d=\"M" + number(x(end) + 2) + " " + number(top) +
+                    " L" + number(tip) + " " + number((top + bottom) / 2) + " L" +
+                    number(x(end) + 2) + " " + number(bottom) + " Z\" fill=\"" + colour +
+                    "\"><title>" + kind + " until " + number(std::max(from, to)) +
+                    " s</title></path>";
+        }
         body += "<g class=\"lane " + kind + "\" data-start=\"" + number(from) + "\" data-end=\"" +
                 number(to) + "\"><text x=\"4\" y=\"" + number(y() + 13) + "\">" + escaped(label) +
                 "</text><rect x=\"" + number(x(a)) + "\" y=\"" + number(y() + 2) + "\" width=\"" +
                 number(std::max(1.0, x(b) - x(a))) + "\" height=\"" + number(kLane - 4) +
-                "\" fill=\"" + colour + "\"/></g>\n";
+                "\" fill=\"" + colour + "\"/>" + arrow + "</g>\n";
         ++lanes;
     }
 };
@@ -79,7 +89,15 @@ std::string timelineSvg(const scene& s, const std::string& title, double musicSe
                  number(g.to) + "\" x=\"" + number(d.x(g.from)) + "\" y=\"" + number(kTop - 8) +
                  "\" width=\"" + number(std::max(2.0, d.x(g.to) - d.x(g.from))) + "\" height=\"" +
                  number(bottom - kTop + 8) + "\" fill=\"#e04040\" opacity=\"0.3\"/>\n";
-    std::string axis;
+    // After the demo ends nothing is shown: shaded, whatever the file holds there.
+    if (!tl.endless) {
+        const double from = tl.filmed ? tl.end : 0.0;
+        marks += "<rect class=\"after-end\" data-start=\"" + number(from) + "\" x=\"" +
+                 number(d.x(from)) + "\" y=\"" + number(kTop - 8) + "\" width=\"" +
+                 number(d.x(d.end) - d.x(from)) + "\" height=\"" + number(bottom - kTop + 8) +
+                 "\" fill=\"#888\" opacity=\"0.25\"><title>the demo has ended</title></rect>\n";
+    }
+    std::string axis = "<g class=\"axis\" data-start=\"0\" data-end=\"" + number(d.end) + "\"/>\n";
     // About ten ticks at 1, 2 or 5 times a power of ten, however long the axis.
     const double power = std::pow(10.0, std::floor(std::log10(d.end / 10.0)));
     double step = power;

@@ -292,9 +292,14 @@ TEST(Preview, ReloadsWhenTheSceneOrAFileItNamesChanges) {
     ASSERT_TRUE(p.waitNewFrame());
     EXPECT_TRUE(near(p.shot().centre(), 0, 255, 0));
 
-    // The next save is tried again.
-    write(file, quadScene(kBlue, kTwoCameras));
+    // The next save is tried again; the checker's warnings on it come with it.
+    write(file, quadScene(std::string(kBlue) + " strat=\"8\"", kTwoCameras));
     EXPECT_TRUE(shows(0, 0, 255));
+    EXPECT_TRUE(waitForText(dir + "/err.txt",
+                            "reload.xml:6: warning: model: attribute \"strat\" is not read here; "
+                            "the player ignores it, so the model is shown at every time (did you "
+                            "mean \"start\"?)\n"))
+        << p.err();
 
     // A file the scene names: a fragment shader that ignores the colour.
     const std::string frag = dir + "/yellow.frag";
@@ -323,9 +328,10 @@ TEST(Preview, ASaveThatBreaksAShaderKeepsThePictureAndSaysSo) {
 
     write(frag, good.substr(0, good.rfind('}')) + "  this is not GLSL\n}\n");
     ASSERT_TRUE(p.waitTitle("| reload failed")) << p.title();
-    EXPECT_NE(
-        p.err().find("shader.xml:2: error: shader \"flat\": \"" + frag + "\" does not compile:\n"),
-        std::string::npos)
+    // The driver's log points into the file that does not compile, as editors link it.
+    EXPECT_NE(p.err().find("shader.xml:2: error: shader \"flat\": \"" + frag +
+                           "\" does not compile, so its models are not drawn:\n" + frag + ":"),
+              std::string::npos)
         << p.err();
     EXPECT_TRUE(near(p.shot().centre(), 255, 0, 0));
 
@@ -420,7 +426,7 @@ TEST(Preview, WrongCommandLinesAndScenesEndWithAMessage) {
         int status;
         const char* message;
     } cases[] = {
-        {"", 2, "kestrine-preview: no scene file given\nusage: kestrine-preview SCENE.xml"},
+        {"", 2, "kestrine-preview: no scene file given\nUsage: kestrine-preview SCENE.xml"},
         {"a.xml --at soon", 2, "--at: not a time in seconds from 0 to 1000000: \"soon\""},
         {"a.xml --loop 3:1", 2, "--loop: not A:B in seconds with A before B: \"3:1\""},
         {"missing.xml", 1, "missing.xml: error: cannot read the scene file"},

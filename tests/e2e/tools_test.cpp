@@ -107,11 +107,15 @@ TEST(CheckTool, ReportsErrorsWithStatusOneAndWarningsWithZero) {
 
     r = check(dir, "missing.xml");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out.rfind("missing.xml: error: cannot read the scene file", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("missing.xml:1: error: cannot read the scene file (No such file or "
+                          "directory); the player stops before the first frame\n",
+                          0),
+              0u)
+        << r.out;
 
     r = check(dir, "");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("usage: kestrine-check SCENE.xml"), std::string::npos);
+    EXPECT_NE(r.err.find("Usage: kestrine-check SCENE.xml"), std::string::npos);
 }
 
 // Programs compile on the X display, through EGL without one, and are said not to be compiled
@@ -122,7 +126,8 @@ TEST(CheckTool, CompilesWithOrWithoutADisplayAndSaysWhenItCannot) {
                                "/shaders/basic.vert\" fragment=\"" KESTRINE_TEST_DATA
                                "/shaders/broken.frag\"/>\n</scene>\n");
     const std::string error = "broken.xml:2: error: shader \"s\": \"" KESTRINE_TEST_DATA
-                              "/shaders/broken.frag\" does not compile:\n";
+                              "/shaders/broken.frag\" does not compile, so its models are not "
+                              "drawn:\n" KESTRINE_TEST_DATA "/shaders/broken.frag:5:1: error: ";
     for (const char* env : {"", "env -u DISPLAY -u WAYLAND_DISPLAY"}) {
         SCOPED_TRACE(env);
         const run_result r = check(dir, "broken.xml", env);
@@ -267,7 +272,7 @@ TEST(CaptureTool, RefusesBadCommandLinesAndEndlessScenes) {
         SCOPED_TRACE(args);
         const run_result r = capture(dir, args);
         EXPECT_EQ(r.status, 2);
-        EXPECT_NE(r.err.find("usage: kestrine-capture"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Usage: kestrine-capture"), std::string::npos) << r.err;
     }
 
     write(dir + "/endless.xml", "<scene>\n<camera start=\"3\" end=\"3\" eye_x=\"0\" eye_y=\"0\" "
@@ -307,7 +312,7 @@ TEST(CheckTool, EveryProgramAnswersHelpAndVersion) {
         SCOPED_TRACE(p.name);
         run_result r = run(dir, p.bin, "--help", "env -u DISPLAY");
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out.rfind(std::string("usage: ") + p.name + " ", 0), 0u) << r.out;
+        EXPECT_EQ(r.out.rfind(std::string("Usage: ") + p.name + " ", 0), 0u) << r.out;
         EXPECT_NE(r.out.find("--version"), std::string::npos) << r.out;
         r = run(dir, p.bin, "--version", "env -u DISPLAY");
         EXPECT_EQ(r.status, 0) << r.err;

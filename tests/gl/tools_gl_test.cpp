@@ -1,9 +1,13 @@
 // The tools' GL parts on the real driver: program checks and the offscreen framebuffer.
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "authoring/diagnostics.h"
 #include "gpu/offscreen.h"
 #include "gpu/program_check.h"
 #include "tests/gl/gl_context.h"
@@ -90,6 +94,56 @@ TEST(Offscreen, ReadsRowsTopFirstAndRefusesImpossibleSizes) {
     EXPECT_NE(offscreen(0, 16, 0).problem(), "");
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
+}
+
+// What a new author meets first, each as a message an editor can jump to (FILE:LINE:) that
+// says what the player does.
+TEST(CheckMessages, StartWithFileAndLineAndSayWhatThePlayerDoes) {
+    const std::string data = KESTRINE_TEST_DATA;
+    const struct {
+        const char* name;
+        std::string body; // from line 2
+        int line;
+        const char* says; // what the player does
+    } cases[] = {
+        {"start without end",
+         "<group><models>\n<model name=\"m\" shader=\"s\" start=\"3\"/></models></group>", 3,
+         "\"start\" without \"end\", so the player never draws it"},
+        {"end without start",
+         "<group><models>\n\n<model name=\"m\" shader=\"s\" end=\"3\"/></models></group>", 4,
+         "\"end\" without \"start\", so the player never draws it"},
+        {"camera missing one attribute",
+         "<camera start=\"0\" end=\"5\" eye_x=\"0\" eye_y=\"0\" eye_z=\"3\" up_x=\"0\" "
+         "up_z=\"0\" look_x=\"0\" look_y=\"0\" look_z=\"0\"/>",
+         2, "which needs \"up_y\"; camera skipped"},
+        {"broken XML", "<group>\n<scale X=\"1\" Y=\"1\" Z=\"1\">\n</group>", 4,
+         "the element <scale> opened at line 3 is not closed before </group>; the player stops "
+         "before the first frame"},
+        {"shader syntax error",
+         "<shader name=\"s\" vertex=\"" + data + "/shaders/basic.vert\" fragment=\"" + data +
+             "/shaders/broken.frag\"/>",
+         2, "does not compile, so its models are not drawn"},
+    };
+    check_options options;
+    options.compile_shaders = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = ::testing::TempDir() + "kestrine_messages.xml";
+        std::ofstream(path) << "<scene>\n" << c.body << "\n</scene>\n";
+        const check_result r = checkScene(path.c_str(), options);
+        const std::string where = path + ":" + std::to_string(c.line) + ": ";
+        bool found = false;
+        for (const diagnostic& d : r.diagnostics) {
+            // Every line, a driver's log included, starts with a place.
+            std::istringstream lines(d.text);
+            for (std::string line; std::getline(lines, line);)
+                EXPECT_TRUE(std::regex_search(line, std::regex("^[^: ]+:[0-9]+:"))) << line;
+            found =
+                found || (d.text.rfind(where, 0) == 0 && d.text.find(c.says) != std::string::npos);
+        }
+        EXPECT_TRUE(found) << ::testing::PrintToString(r.diagnostics.size()) << " "
+                           << (r.diagnostics.empty() ? "" : r.diagnostics[0].text);
+    }
 }
 
 // A pixel buffer the driver will not map (here: none made yet) is said, not read, and
