@@ -168,7 +168,7 @@ const char* const kQuiet = "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null";
 TEST(Preview, StartsAtTheGivenSecondAndEscapeEndsWithZero) {
     const std::string dir = workDir("start");
     write(dir + "/start.xml", quadScene(kRed, kTwoCameras));
-    preview p(dir, "start.xml --at 30 --size 320x240", kQuiet);
+    preview p(dir, "start.xml --at 30 --size 320x240 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("start.xml"));
     ASSERT_TRUE(p.waitTitle("| camera 2"));
     const double t = p.time();
@@ -188,7 +188,7 @@ TEST(Preview, StartsAtTheGivenSecondAndEscapeEndsWithZero) {
 TEST(Preview, PauseStopsTimeAndPictureAndSeeksAreExact) {
     const std::string dir = workDir("pause");
     write(dir + "/pause.xml", quadScene(kRed, kTwoCameras));
-    preview p(dir, "pause.xml --at 2 --size 160x120", kQuiet);
+    preview p(dir, "pause.xml --at 2 --size 160x120 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("pause.xml"));
     p.keys("space");
     ASSERT_TRUE(p.waitTitle("| paused"));
@@ -269,7 +269,7 @@ TEST(Preview, ReloadsWhenTheSceneOrAFileItNamesChanges) {
     const std::string dir = workDir("reload");
     const std::string file = dir + "/reload.xml";
     write(file, quadScene(kRed, kTwoCameras));
-    preview p(dir, "reload.xml --size 160x120", kQuiet);
+    preview p(dir, "reload.xml --size 160x120 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("reload.xml"));
     ASSERT_TRUE(near(p.shot().centre(), 255, 0, 0));
 
@@ -317,7 +317,7 @@ TEST(Preview, ASaveThatBreaksAShaderKeepsThePictureAndSaysSo) {
     const std::string good = slurp(dataDir() + "/flat.frag");
     write(frag, good);
     write(file, quadScene(kRed, kTwoCameras, frag));
-    preview p(dir, "shader.xml --size 160x120", kQuiet);
+    preview p(dir, "shader.xml --size 160x120 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("shader.xml"));
     ASSERT_TRUE(e2e::waitFor([&] { return near(p.shot().centre(), 255, 0, 0); }));
 
@@ -343,7 +343,7 @@ TEST(Preview, SeesASaveMadeWhileItReloads) {
     write(frag, slurp(dataDir() + "/flat.frag"));
     write(file, quadScene(kRed, kTwoCameras, frag));
     // Each file a load opens is announced, then a pause: time to save one already read.
-    preview p(dir, "mid.xml --size 160x120",
+    preview p(dir, "mid.xml --size 160x120 --no-overlay",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LOAD_PAUSE=800");
     ASSERT_TRUE(p.find("mid.xml"));
 
@@ -377,7 +377,7 @@ TEST(Preview, AfterASeekThePictureIsThe60FpsFrameAtThatTime) {
                   R"(<group><rotate time="7" angle="0" axisX="0" axisY="1" axisZ="0"/>)");
     write(dir + "/seek.xml", scene);
 
-    preview p(dir, "seek.xml --size 200x150", kQuiet);
+    preview p(dir, "seek.xml --size 200x150 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("seek.xml"));
     // Paused first, so that every step is exact: 0, then 12 s.
     p.keys("space Home shift+Right Right Right");
