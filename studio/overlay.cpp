@@ -320,8 +320,10 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
     bars.clear();
     auto addBar = [&](float y0, double start, double end, ImU32 colour, std::string kind,
                       std::string id, std::string label, std::string details) {
-        const float x0 = std::clamp(axis.xAt(start), axis.left - 2.0f, right + 2.0f);
-        const float x1 = std::clamp(axis.xAt(end), axis.left - 2.0f, right + 2.0f);
+        // A window whose ends are equal is always on: its bar spans every time.
+        const double from = start == end ? 0.0 : start, to = start == end ? 1e12 : end;
+        const float x0 = std::clamp(axis.xAt(from), axis.left - 2.0f, right + 2.0f);
+        const float x1 = std::clamp(axis.xAt(to), axis.left - 2.0f, right + 2.0f);
         const float y1 = y0 + std::max(1.0f, lane - 1.0f);
         draw->AddRectFilled(ImVec2(x0, y0), ImVec2(std::max(x1, x0 + 1.0f), y1), colour);
         if (labelled && x1 - x0 > 12.0f) {
@@ -334,13 +336,11 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
     };
     for (std::size_t i = 0; i < model.camera_windows.size(); ++i) {
         const camera_window& c = model.camera_windows[i];
-        // A camera whose start equals its end films at every time.
-        const double end = c.start == c.end ? 1e12 : c.end;
         const std::string label = std::to_string(c.number) + " " + shortForm(c.mode);
         char details[256];
         std::snprintf(details, sizeof details, "camera %d: %s, %g to %g s\n%s:%d", c.number,
                       cameraForm(c.mode), c.start, c.end, path.c_str(), c.line);
-        addBar(laneTop(int(i)), c.start == c.end ? 0.0 : c.start, end, cameraColour(c.mode),
+        addBar(laneTop(int(i)), c.start, c.end, cameraColour(c.mode),
                "camera", std::to_string(c.number), label, details);
     }
     for (const model_window& m : model.model_windows) {
@@ -349,10 +349,8 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
         const std::string details = "group " + m.group_path + ": mesh " + m.mesh + ", texture " +
                                     (m.texture.empty() ? "none" : m.texture) + ", shader " +
                                     m.shader + "\n" + path + ":" + std::to_string(m.line);
-        // So is a model's: it is drawn at every time.
-        addBar(laneTop(int(model.camera_windows.size()) + at), m.start == m.end ? 0.0 : m.start,
-               m.start == m.end ? 1e12 : m.end, kModelBar, "model", m.group_path, m.mesh,
-               details);
+        addBar(laneTop(int(model.camera_windows.size()) + at), m.start, m.end, kModelBar, "model",
+               m.group_path, m.mesh, details);
     }
 
     // When no camera films the demo has ended: red over the ruler and the camera lanes.
@@ -413,7 +411,7 @@ void studio_overlay::drawProblems(float width, float top) {
         problemsOpen = !all.empty();
         problemCount = signature;
     }
-    problemsTop = problemsHeight = 0.0f;
+    problemsLeft = problemsTop = problemsWidth = problemsHeight = 0.0f;
     if (!problemsOpen) return;
     const float panelWidth = std::min(width - 20.0f, std::max(360.0f, width * 0.55f));
     ImGui::SetNextWindowPos(ImVec2(width - panelWidth - 10.0f, 10.0f), ImGuiCond_Always);
@@ -449,7 +447,9 @@ void studio_overlay::drawProblems(float width, float top) {
     ImGui::PopTextWrapPos();
     if (!copied.empty()) ImGui::TextDisabled("copied %s", copied.c_str());
     const ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+    problemsLeft = pos.x;
     problemsTop = pos.y;
+    problemsWidth = size.x;
     problemsHeight = size.y;
     ImGui::End();
 }
@@ -483,12 +483,21 @@ void studio_overlay::writeLayout(float width, float height) {
                           b.x1, b.y0, b.y1, b.start, b.end);
             text += line;
         }
-        std::snprintf(line, sizeof line, "problems %s %.0f %.1f\n",
-                      problemsOpen ? "open" : "closed", problemsTop, problemsHeight);
+        const char* const gestures[] = {"none", "seeking", "looping", "panning"};
+        std::snprintf(line, sizeof line, "gesture %s %.9g %.9g\n", gestures[int(mouse)],
+                      loopFrom, loopTo);
+        text += line;
+        std::snprintf(line, sizeof line, "problems %s %.1f %.1f %.1f %.1f\n",
+                      problemsOpen ? "open" : "closed", problemsLeft, problemsTop, problemsWidth,
+                      problemsHeight);
         text += line;
     }
-    for (const problem& p : listed)
-        text += "problem " + p.text.substr(0, p.text.find('\n')) + "\n";
+    for (const problem& p : listed) {
+        std::size_t from = 0;
+        for (std::size_t to; (to = p.text.find('\n', from)) != std::string::npos; from = to + 1)
+            text += "problem " + p.text.substr(from, to - from) + "\n";
+        text += "problem " + p.text.substr(from) + "\n";
+    }
     if (text == layoutWritten) return;
     const std::string temporary = std::string(layoutPath) + ".new";
     std::FILE* out = std::fopen(temporary.c_str(), "wb");

@@ -73,7 +73,7 @@ private:
 
     std::vector<bar> bars;
     float rulerTop = 0, rulerHeight = 0, musicTop = 0, musicHeight = 0, panelTop = 0;
-    float problemsTop = 0, problemsHeight = 0;
+    float problemsLeft = 0, problemsTop = 0, problemsWidth = 0, problemsHeight = 0;
     std::string copied;
     const char* layoutPath = nullptr;
     std::string layoutWritten;

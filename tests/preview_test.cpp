@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "app/watch.h"
+#include "authoring/timeline.h"
 #include "scene/scene.h"
 
 namespace {
