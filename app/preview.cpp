@@ -3,6 +3,7 @@
 
 #include "app/preview.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,8 @@
 namespace {
 
 constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fps capture has it
-constexpr double kPollInterval = 0.25;    // seconds between looks at the scene's files
+constexpr double kPollInterval = 0.25;    // seconds between looks, where inotify cannot be had
+constexpr double kSettle = 0.02;          // seconds without a new write before a save is read
 constexpr double kSnippet = 0.12;         // seconds of music heard for each move of a scrub
 const char* const kUsage =
     "usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH] [--no-overlay]\n"
@@ -69,9 +71,9 @@ struct user_controls {
     std::optional<section> given; // --loop
     scene_slot* slot = nullptr;
     preview_overlay* overlay = nullptr;
-    bool holding = false;      // the overlay holds the playhead under the pointer
+    bool holding = false;       // the overlay holds the playhead under the pointer
     bool played_before = false; // and it was playing when the hold began
-    double quiet_at = -1.0;    // wall time at which a scrubbing snippet of music ends
+    double quiet_at = -1.0;     // wall time at which a scrubbing snippet of music ends
 };
 
 void toggleLoop(user_controls& controls, double wall) {
@@ -353,20 +355,34 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
     double nextPoll = glfwGetTime() + kPollInterval;
     std::string shownTitle;
     frame_times drawing;
-    // Each frame's drawing and overlay milliseconds, for the README's figures.
+    // Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
+    // for the README's figures.
     static const char* const frameLogPath = std::getenv("KESTRINE_PREVIEW_FRAME_LOG");
     std::FILE* frameLog = frameLogPath ? std::fopen(frameLogPath, "w") : nullptr;
+    folder_events events;
+    events.watch(slot.watch.files());
+    settling writes(kSettle);
     while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
         const double wall = glfwGetTime();
         bool reloaded = false;
-        if (wall >= nextPoll) {
+        // Saves are heard of as they land and read once their writes settle; where a folder
+        // cannot be watched, the files are looked at every kPollInterval.
+        bool look = false;
+        if (events.complete()) {
+            if (events.heard()) writes.heard(wall);
+            look = writes.settled(wall);
+        } else if (wall >= nextPoll) {
             nextPoll = wall + kPollInterval;
+            look = true;
+        }
+        if (look) {
             if (slot.watch.changed()) {
                 std::vector<std::string> refusal;
                 const double began = glfwGetTime();
                 reloaded = reload(slot, path, refusal);
                 view.reload_ms = 1000.0 * (glfwGetTime() - began);
                 if (controls.overlay) controls.overlay->loaded(path, *slot.current, refusal);
+                events.watch(slot.watch.files());
             }
         }
         if (controls.quiet_at >= 0.0 && wall >= controls.quiet_at) {
@@ -396,8 +412,9 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         }
         if (frameLog) {
             glFinish();
-            std::fprintf(frameLog, "%.3f %.3f\n", 1000.0 * (drawn - drawStart),
-                         1000.0 * (glfwGetTime() - drawn));
+            std::fprintf(frameLog, "%d %.3f %.3f\n",
+                         controls.overlay && controls.overlay->visible(),
+                         1000.0 * (drawn - drawStart), 1000.0 * (glfwGetTime() - drawn));
             std::fflush(frameLog);
         }
         glfwSwapBuffers(slot.window);
@@ -411,8 +428,11 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         }
         glfwPollEvents();
         // No more than 60 frames a second, and fewer while paused; keys still come at once.
-        const double left =
+        double left =
             (controls.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
+        // A save that is settling is read as soon as it has settled.
+        const double settles = writes.left(glfwGetTime());
+        if (settles >= 0.0) left = std::min(left, settles);
         if (left > 0.0) glfwWaitEventsTimeout(left);
     }
     if (frameLog) std::fclose(frameLog);

@@ -25,12 +25,12 @@ std::string parsePreviewArgs(int argc, const char* const* argv, preview_options&
 
 // What the preview shows an overlay with each frame.
 struct preview_view {
-    double time = 0.0;          // the scene time of the frame under the overlay
-    int camera = -1;            // the filming camera's index, or -1
+    double time = 0.0; // the scene time of the frame under the overlay
+    int camera = -1;   // the filming camera's index, or -1
     bool paused = false;
     std::optional<section> loop;
-    double frame_ms = 0.0;      // drawing the scene, per frame, over the last second
-    double reload_ms = -1.0;    // how long the last load took; below 0 before the first
+    double frame_ms = 0.0;   // drawing the scene, per frame, over the last second
+    double reload_ms = -1.0; // how long the last load took; below 0 before the first
 };
 
 // What an overlay asks of the preview after a frame: applied before the next frame, through
@@ -51,6 +51,7 @@ public:
     // The window is open and current; its key callback is set. shown: start visible.
     virtual void attach(GLFWwindow* window, bool shown) = 0;
     virtual void toggle() = 0; // Tab
+    virtual bool visible() const = 0;
     // After each load of the scene file: the scene now playing, and when a reload was refused,
     // the lines printed about it (its load error, compile and link logs).
     virtual void loaded(const std::string& path, const scene& playing,

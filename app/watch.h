@@ -1,4 +1,6 @@
 #pragma once
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@ public:
 
     // True when any file changed since construction or the last call that returned true.
     bool changed();
+    const std::vector<std::string>& files() const { return paths; }
 
 private:
     struct stamp {
@@ -29,4 +32,50 @@ private:
 
     std::vector<std::string> paths;
     std::vector<stamp> stamps; // one per path, as last seen
+};
+
+// Hears of writes, renames and removals in the folders of a set of files through inotify, so
+// that a save is seen as it lands (editors often save by writing a new file and renaming it
+// over the old one, which only the folder sees). The stamps of a file_watch still say what
+// changed; where inotify cannot be had, or a folder cannot be watched (watches run out), the
+// caller polls.
+class folder_events {
+public:
+    folder_events();
+    ~folder_events();
+    folder_events(const folder_events&) = delete;
+    folder_events& operator=(const folder_events&) = delete;
+
+    // Watches the folders of these files too. False when some folder cannot be watched: every
+    // file is then to be polled.
+    bool watch(const std::vector<std::string>& files);
+    // Whether every file given so far is heard of.
+    bool complete() const { return fd >= 0 && whole; }
+    // Reads what has come without waiting; true when something came for one of the files (or
+    // events were lost, or a folder went away).
+    bool heard();
+
+private:
+    int fd = -1;
+    bool whole = true;
+    std::map<int, std::set<std::string>> names; // per watch: the files' names in its folder
+};
+
+// When a burst of writes has settled: no event for `quiet` seconds after the last.
+class settling {
+public:
+    explicit settling(double quiet) : quiet(quiet) {}
+    void heard(double now) { last = now; }
+    // True once, when the writes heard have settled by now.
+    bool settled(double now) {
+        if (last < 0.0 || now - last < quiet) return false;
+        last = -1.0;
+        return true;
+    }
+    // Seconds until it settles, or a negative number when nothing waits.
+    double left(double now) const { return last < 0.0 ? -1.0 : last + quiet - now; }
+
+private:
+    double quiet;
+    double last = -1.0;
 };

@@ -118,16 +118,15 @@ void studio_overlay::loaded(const std::string& file, const scene& sc,
     playing = &sc;
     refusal = refused;
     musicKnown = peaks && peaks->status() == music_peaks::ready;
-    model = sceneTimeline(sc.cameras, sc.camera_lines, sc.groups,
-                          musicKnown ? peaks->seconds() : -1.0);
+    model =
+        sceneTimeline(sc.cameras, sc.camera_lines, sc.groups, musicKnown ? peaks->seconds() : -1.0);
     // The checker reads the file again on a thread of its own: no frame waits for it.
     if (checking.valid()) checking.wait();
     checking = std::async(std::launch::async, runChecker, file);
 }
 
 void studio_overlay::takeChecked() {
-    if (checking.valid() &&
-        checking.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+    if (checking.valid() && checking.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
         checked = checking.get();
     if (!musicKnown && playing && peaks && peaks->status() == music_peaks::ready) {
         musicKnown = true;
@@ -304,13 +303,13 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
     if (peaks && peaks->status() == music_peaks::ready) {
         const float middle = musicTop + kMusicHeight / 2.0f;
         for (float x = axis.left; x < right; x += 1.0f) {
-            const float h = peaks->peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) *
-                            (kMusicHeight / 2.0f - 1.0f);
+            const float h =
+                peaks->peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
             if (h >= 0.5f)
                 draw->AddRectFilled(ImVec2(x, middle - h), ImVec2(x + 1.0f, middle + h), kWave);
         }
     } else {
-        const std::string note = !peaks                                         ? ""
+        const std::string note = !peaks                                     ? ""
                                  : peaks->status() == music_peaks::decoding ? "decoding the music"
                                                                             : peaks->note();
         draw->AddText(ImVec2(axis.left + 6.0f, musicTop + 12.0f), kTick, note.c_str());
@@ -331,8 +330,8 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
             draw->AddText(font, labelSize, ImVec2(x0 + 3.0f, y0 - 1.0f), kText, label.c_str());
             draw->PopClipRect();
         }
-        bars.push_back({x0, x1, y0, y1, std::move(kind), std::move(id), std::move(details),
-                        start, end});
+        bars.push_back(
+            {x0, x1, y0, y1, std::move(kind), std::move(id), std::move(details), start, end});
     };
     for (std::size_t i = 0; i < model.camera_windows.size(); ++i) {
         const camera_window& c = model.camera_windows[i];
@@ -340,12 +339,12 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
         char details[256];
         std::snprintf(details, sizeof details, "camera %d: %s, %g to %g s\n%s:%d", c.number,
                       cameraForm(c.mode), c.start, c.end, path.c_str(), c.line);
-        addBar(laneTop(int(i)), c.start, c.end, cameraColour(c.mode),
-               "camera", std::to_string(c.number), label, details);
+        addBar(laneTop(int(i)), c.start, c.end, cameraColour(c.mode), "camera",
+               std::to_string(c.number), label, details);
     }
     for (const model_window& m : model.model_windows) {
-        const int at = int(std::find(groupPaths.begin(), groupPaths.end(), m.group_path) -
-                           groupPaths.begin());
+        const int at =
+            int(std::find(groupPaths.begin(), groupPaths.end(), m.group_path) - groupPaths.begin());
         const std::string details = "group " + m.group_path + ": mesh " + m.mesh + ", texture " +
                                     (m.texture.empty() ? "none" : m.texture) + ", shader " +
                                     m.shader + "\n" + path + ":" + std::to_string(m.line);
@@ -427,8 +426,8 @@ void studio_overlay::drawProblems(float width, float top) {
     for (std::size_t i = 0; i < all.size(); ++i) {
         const problem& p = all[i];
         ImGui::PushID(int(i));
-        ImGui::PushStyleColor(ImGuiCol_Text, p.error ? IM_COL32(255, 110, 100, 255)
-                                                     : IM_COL32(240, 200, 90, 255));
+        ImGui::PushStyleColor(ImGuiCol_Text,
+                              p.error ? IM_COL32(255, 110, 100, 255) : IM_COL32(240, 200, 90, 255));
         const ImVec2 at = ImGui::GetCursorScreenPos();
         ImGui::TextUnformatted(p.text.c_str());
         ImGui::PopStyleColor();
@@ -470,22 +469,21 @@ void studio_overlay::writeLayout(float width, float height) {
         std::snprintf(line, sizeof line, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left,
                       rulerTop, axis.width, rulerHeight, axis.start, axis.span);
         text += line;
-        const char* state = !peaks                                      ? "none"
-                            : peaks->status() == music_peaks::ready     ? "ready"
+        const char* state = !peaks                                     ? "none"
+                            : peaks->status() == music_peaks::ready    ? "ready"
                             : peaks->status() == music_peaks::decoding ? "decoding"
-                                                                        : "unreadable";
+                                                                       : "unreadable";
         std::snprintf(line, sizeof line, "music %.1f %.1f %.1f %.1f %s\n", axis.left, musicTop,
                       axis.width, musicHeight, state);
         text += line;
         for (const bar& b : bars) {
             std::snprintf(line, sizeof line, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n",
-                          b.kind.c_str(), b.id.c_str(), b.x0,
-                          b.x1, b.y0, b.y1, b.start, b.end);
+                          b.kind.c_str(), b.id.c_str(), b.x0, b.x1, b.y0, b.y1, b.start, b.end);
             text += line;
         }
         const char* const gestures[] = {"none", "seeking", "looping", "panning"};
-        std::snprintf(line, sizeof line, "gesture %s %.9g %.9g\n", gestures[int(mouse)],
-                      loopFrom, loopTo);
+        std::snprintf(line, sizeof line, "gesture %s %.9g %.9g\n", gestures[int(mouse)], loopFrom,
+                      loopTo);
         text += line;
         std::snprintf(line, sizeof line, "problems %s %.1f %.1f %.1f %.1f\n",
                       problemsOpen ? "open" : "closed", problemsLeft, problemsTop, problemsWidth,

@@ -22,6 +22,7 @@ public:
 
     void attach(GLFWwindow* window, bool shown) override;
     void toggle() override { shown = !shown; }
+    bool visible() const override { return shown; }
     void loaded(const std::string& path, const scene& playing,
                 const std::vector<std::string>& refusal) override;
     preview_requests draw(const preview_view& view) override;
@@ -44,8 +45,7 @@ private:
     };
 
     void takeChecked();
-    void drawTimeline(const preview_view& view, preview_requests& asked, float width,
-                      float height);
+    void drawTimeline(const preview_view& view, preview_requests& asked, float width, float height);
     void drawProblems(float width, float top);
     void writeLayout(float width, float height);
 

@@ -58,8 +58,8 @@ TEST(TickStep, FollowsTheZoomInOneTwoFiveSteps) {
     const struct {
         double secondsPerPixel;
         double step;
-    } cases[] = {{0.001, 0.1}, {0.003, 0.5}, {0.01, 1.0}, {0.1, 10.0}, {0.02, 2.0}, {0.05, 5.0},
-                 {1.0, 100.0}, {0.0142, 1.0}, {0.0143, 2.0}};
+    } cases[] = {{0.001, 0.1}, {0.003, 0.5}, {0.01, 1.0},   {0.1, 10.0},  {0.02, 2.0},
+                 {0.05, 5.0},  {1.0, 100.0}, {0.0142, 1.0}, {0.0143, 2.0}};
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(tickStep(c.secondsPerPixel, 70.0), c.step) << c.secondsPerPixel;
     char text[32];
@@ -75,9 +75,9 @@ TEST(MusicPeaks, AToneShowsOnlyWhereItSounds) {
     // Silence, a second of tone at 3 s, silence to 6 s.
     const std::string part = "sox -n -r 44100 -c 2 " + dir;
     const std::string make = part + "/a.wav trim 0 3 && " + part +
-                             "/b.wav synth 1 sine 440 vol 0.5 && " + part + "/c.wav trim 0 2 && sox " +
-                             dir + "/a.wav " + dir + "/b.wav " + dir + "/c.wav " + file +
-                             " 2>/dev/null";
+                             "/b.wav synth 1 sine 440 vol 0.5 && " + part +
+                             "/c.wav trim 0 2 && sox " + dir + "/a.wav " + dir + "/b.wav " + dir +
+                             "/c.wav " + file + " 2>/dev/null";
     ASSERT_EQ(std::system(make.c_str()), 0);
     music_peaks p(file);
     ASSERT_EQ(settle(p), music_peaks::ready) << p.note();
