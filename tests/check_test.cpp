@@ -1,6 +1,6 @@
 // The scene checker without a GL context: each error and warning with its file, line and
 // wording, the timeline, and the PNG files the capture writes.
-#include "tools/check.h"
+#include "authoring/diagnostics.h"
 
 #include <cstdio>
 #include <fstream>
