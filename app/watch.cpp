@@ -61,6 +61,7 @@ folder_events::~folder_events() {
 
 bool folder_events::watch(const std::vector<std::string>& files) {
     if (fd < 0) return false;
+    watching = true;
     for (const std::string& file : files) {
         const std::filesystem::path path(file);
         std::string folder = path.parent_path().string();

@@ -50,13 +50,14 @@ public:
     // file is then to be polled.
     bool watch(const std::vector<std::string>& files);
     // Whether every file given so far is heard of.
-    bool complete() const { return fd >= 0 && whole; }
+    bool complete() const { return fd >= 0 && watching && whole; }
     // Reads what has come without waiting; true when something came for one of the files (or
     // events were lost, or a folder went away).
     bool heard();
 
 private:
     int fd = -1;
+    bool watching = false; // watch() was called
     bool whole = true;
     std::map<int, std::set<std::string>> names; // per watch: the files' names in its folder
 };

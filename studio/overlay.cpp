@@ -178,14 +178,18 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
 
     ImGui::SetNextWindowPos(ImVec2(0.0f, panelTop));
     ImGui::SetNextWindowSize(ImVec2(width, panelHeight));
-    ImGui::SetNextWindowBgAlpha(0.9f);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(4.0f, 3.0f));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
     ImGui::Begin("##timeline", nullptr,
                  ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
                      ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing |
-                     ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoScrollWithMouse);
+                     ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoScrollWithMouse |
+                     ImGuiWindowFlags_NoBackground);
     ImGui::PopStyleVar(2);
+    // One opaque background for the whole panel, lanes included: on llvmpipe every pixel
+    // filled costs, so each is filled once before the bars.
+    ImGui::GetWindowDrawList()->AddRectFilled(ImVec2(0.0f, panelTop), ImVec2(width, height),
+                                              kLaneBack);
 
     // The header: where the playhead is, then the status line at the right.
     char camera[96] = "no camera";
@@ -279,9 +283,6 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
     const float lanesBottom = laneTop(lanes);
     draw->AddRectFilled(ImVec2(axis.left, rulerTop), ImVec2(right, rulerTop + kRulerHeight),
                         kRulerBack);
-    draw->AddRectFilled(ImVec2(axis.left, musicTop), ImVec2(right, musicTop + kMusicHeight),
-                        kLaneBack);
-    draw->AddRectFilled(ImVec2(axis.left, lanesTop), ImVec2(right, lanesBottom), kLaneBack);
 
     // Ticks: labels at least 70 pixels apart, five small ticks between.
     const double step = tickStep(axis.span / axis.width, 70.0);

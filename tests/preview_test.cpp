@@ -221,6 +221,7 @@ TEST(FolderEvents, HearsSavesToTheWatchedFilesOnly) {
     std::ofstream(scene) << "one";
     std::ofstream(shader) << "two";
     folder_events events;
+    EXPECT_FALSE(events.complete()); // nothing is heard of before watch()
     ASSERT_TRUE(events.watch({scene, shader}));
     ASSERT_TRUE(events.complete());
     EXPECT_FALSE(events.heard());
