@@ -36,6 +36,7 @@ namespace {
 constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fps capture has it
 constexpr double kPollInterval = 0.25;    // seconds between looks, where inotify cannot be had
 constexpr double kSettle = 0.02;          // seconds without a new write before a save is read
+constexpr double kSettleAtMost = 0.25;    // a file written without a pause is read after this
 constexpr double kSnippet = 0.12;         // seconds of music heard for each move of a scrub
 const char* const kUsage =
     "usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH] [--no-overlay]\n"
@@ -364,7 +365,6 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
     // for tests of that way and for measuring the two side by side.
     static const char* const polled = std::getenv("KESTRINE_PREVIEW_POLL");
     if (!(polled && std::string(polled) == "1")) events.watch(slot.watch.files());
-    settling writes(kSettle);
     while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
         const double wall = glfwGetTime();
         bool reloaded = false;
@@ -372,8 +372,9 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         // cannot be watched, the files are looked at every kPollInterval.
         bool look = false;
         if (events.complete()) {
-            if (events.heard()) writes.heard(wall);
-            look = writes.settled(wall);
+            // Read in this frame, not the next: on a busy machine a frame is long.
+            look = events.heard();
+            if (look) events.settle(kSettle, kSettleAtMost);
         } else if (wall >= nextPoll) {
             nextPoll = wall + kPollInterval;
             look = true;
@@ -433,9 +434,6 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         // No more than 60 frames a second, and fewer while paused; keys still come at once.
         double left =
             (controls.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
-        // A save that is settling is read as soon as it has settled.
-        const double settles = writes.left(glfwGetTime());
-        if (settles >= 0.0) left = std::min(left, settles);
         if (left > 0.0) glfwWaitEventsTimeout(left);
     }
     if (frameLog) std::fclose(frameLog);

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,4 +105,16 @@ bool folder_events::heard() {
         }
     }
     return any;
+}
+
+void folder_events::settle(double quiet, double most) {
+    using clock = std::chrono::steady_clock;
+    const auto until = clock::now() + std::chrono::duration<double>(most);
+    pollfd ready{fd, POLLIN, 0};
+    while (fd >= 0 && clock::now() < until) {
+        const int waited = poll(&ready, 1, int(quiet * 1000.0 + 0.5));
+        if (waited == 0) return; // quiet for long enough
+        if (waited < 0 && errno != EINTR) return;
+        heard();
+    }
 }

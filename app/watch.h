@@ -54,29 +54,13 @@ public:
     // Reads what has come without waiting; true when something came for one of the files (or
     // events were lost, or a folder went away).
     bool heard();
+    // Waits until no event of any kind has come for `quiet` seconds (a save's writes have
+    // settled), but no longer than `most` seconds in all; what comes meanwhile is read.
+    void settle(double quiet, double most);
 
 private:
     int fd = -1;
     bool watching = false; // watch() was called
     bool whole = true;
     std::map<int, std::set<std::string>> names; // per watch: the files' names in its folder
-};
-
-// When a burst of writes has settled: no event for `quiet` seconds after the last.
-class settling {
-public:
-    explicit settling(double quiet) : quiet(quiet) {}
-    void heard(double now) { last = now; }
-    // True once, when the writes heard have settled by now.
-    bool settled(double now) {
-        if (last < 0.0 || now - last < quiet) return false;
-        last = -1.0;
-        return true;
-    }
-    // Seconds until it settles, or a negative number when nothing waits.
-    double left(double now) const { return last < 0.0 ? -1.0 : last + quiet - now; }
-
-private:
-    double quiet;
-    double last = -1.0;
 };

@@ -253,14 +253,17 @@ TEST(FolderEvents, HearsSavesToTheWatchedFilesOnly) {
     fs::remove_all(dir);
 }
 
-TEST(Settling, ReadsASaveOnceItsWritesHaveStopped) {
-    settling writes(0.02);
-    EXPECT_FALSE(writes.settled(1.0));
-    EXPECT_LT(writes.left(1.0), 0.0);
-    writes.heard(1.0);
-    writes.heard(1.015); // still writing
-    EXPECT_FALSE(writes.settled(1.03));
-    EXPECT_NEAR(writes.left(1.03), 0.005, 1e-9);
-    EXPECT_TRUE(writes.settled(1.035));
-    EXPECT_FALSE(writes.settled(1.05)); // once
+TEST(FolderEvents, SettlingReadsWhatCameMeanwhile) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("kestrine-settle-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string file = (dir / "a.xml").string();
+    std::ofstream(file) << "one";
+    folder_events events;
+    ASSERT_TRUE(events.watch({file}));
+    std::ofstream(file) << "two";
+    std::ofstream(file) << "three";
+    events.settle(0.02, 5.0);
+    EXPECT_FALSE(events.heard()); // read while settling
+    fs::remove_all(dir);
 }
