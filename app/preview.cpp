@@ -20,6 +20,7 @@
 #include "app/args.h"
 #include "app/offline.h"
 #include "app/render.h"
+#include "app/resource_log.h"
 #include "app/stop.h"
 #include "app/watch.h"
 #include "audio/audio.h"
@@ -354,6 +355,7 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
                      const std::string& path, preview_view& view) {
     std::unique_ptr<offscreen> frame;
     double nextPoll = glfwGetTime() + kPollInterval;
+    long reloads = 0;
     std::string shownTitle;
     frame_times drawing;
     // Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
@@ -385,6 +387,7 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
                 const double began = glfwGetTime();
                 reloaded = reload(slot, path, refusal);
                 view.reload_ms = 1000.0 * (glfwGetTime() - began);
+                logResources("kestrine-preview", "reload", ++reloads);
                 if (controls.overlay) controls.overlay->loaded(path, *slot.current, refusal);
                 if (!(polled && std::string(polled) == "1")) events.watch(slot.watch.files());
             }
@@ -472,6 +475,7 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
         }
         play(slot, std::move(first), std::move(read));
         view.reload_ms = 1000.0 * (glfwGetTime() - began);
+        logResources("kestrine-preview", "reload", 0); // the first load
     }
     int fbWidth = 0, fbHeight = 0;
     glfwGetFramebufferSize(slot.window, &fbWidth, &fbHeight);

@@ -25,15 +25,17 @@ struct run {
 run timeCapture(scene& s, const capture_options& o, const offscreen& target, bool discard) {
     const auto start = std::chrono::steady_clock::now();
     long frames = 0;
+    std::string why;
     if (discard) {
-        frames = captureFrames(s, o, target, [](long, const rgb_image&) { return true; });
+        frames = captureFrames(
+            s, o, target, [](long, const rgb_image&) { return true; }, why);
     } else {
         capture_output output(o, o.video_path.empty() ? "" : kMusicFile);
-        frames = captureFrames(s, o, target,
-                               [&](long k, const rgb_image& f) { return output.take(k, f); });
-        std::string why;
+        frames = captureFrames(
+            s, o, target, [&](long k, const rgb_image& f) { return output.take(k, f); }, why);
         if (!output.finish(why)) std::fprintf(stderr, "capture failed: %s\n", why.c_str());
     }
+    if (frames < 0 && !why.empty()) std::fprintf(stderr, "capture failed: %s\n", why.c_str());
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run r;

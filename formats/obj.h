@@ -31,16 +31,32 @@ struct obj_status {
     std::size_t faces_truncated = 0; // faces with more corners on their line, only 3 kept
 };
 
+// How a reading shares its work among threads. The lists, the result and the status never
+// depend on it: pieces of the text are read side by side and joined in order, and a piece whose
+// first record is not where the reading before it ended is read again from there. The default
+// reads small files on this thread, larger ones on every core (at most kObjMaxThreads); the web
+// build reads on one thread.
+struct obj_threads {
+    unsigned threads = 0;  // 0: as many as the machine has cores; 1: this thread only
+    std::size_t piece = 0; // bytes per piece (0: chosen from the size); given, it also makes
+                           // small texts go through the pieces
+};
+inline constexpr unsigned kObjMaxThreads = 8;
+// Texts shorter than this are read on one thread unless a piece size is given: below it, threads
+// saved nothing measurable on the development machine once it was busy (README, Benchmarks).
+inline constexpr std::size_t kObjThreadedFrom = std::size_t(4) << 20;
+
 // Prints "Loading OBJ file <path>..." and reads the file. On success appends one entry per
 // triangle corner to each list and returns true; on failure prints the reason, leaves the lists
 // unchanged and returns false. It never waits for input: the player reads meshes only once its
 // full-screen window covers the terminal. A file that shrinks while it is read is read as far as
-// it goes.
+// it goes. `threads` shares the reading among threads without changing anything it gives.
 bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
-             std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals);
+             std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals,
+             const obj_threads& threads = {});
 
 // The same reading over bytes in memory (which may hold NUL bytes): prints nothing, never
 // blocks, and fills *status when given. Lists are appended to only on success.
 bool parseOBJ(const char* data, std::size_t size, std::vector<glm::vec3>& out_vertices,
               std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals,
-              obj_status* status = nullptr);
+              obj_status* status = nullptr, const obj_threads& threads = {});

@@ -1,6 +1,7 @@
 // Offscreen framebuffers: see offscreen.h.
 #include "gpu/offscreen.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -96,22 +97,33 @@ void offscreen::startRead(int slot) const {
     glBindFramebuffer(GL_FRAMEBUFFER, draw_fbo);
 }
 
-void offscreen::finishRead(int slot, std::vector<unsigned char>& out) const {
+bool offscreen::finishRead(int slot, std::vector<unsigned char>& out, std::string& why) const {
     const std::size_t row = std::size_t(width) * 3;
     out.resize(row * std::size_t(height));
     glBindBuffer(GL_PIXEL_PACK_BUFFER, pixel_buffers[slot]);
     const auto* rows = static_cast<const unsigned char*>(
         glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, GLsizeiptr(out.size()), GL_MAP_READ_BIT));
+    if (!rows) {
+        // Nothing is mapped, so nothing is unmapped; the driver's error goes into the reason.
+        const GLenum error = glGetError();
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%04x", error);
+        why = "the driver cannot map the pixel buffer of a frame of " + std::to_string(width) +
+              "x" + std::to_string(height) + " (GL error " + code + ")";
+        return false;
+    }
     // GL's rows run bottom up; images run top down.
-    if (rows)
-        for (int y = 0; y < height; ++y)
-            std::memcpy(out.data() + std::size_t(y) * row, rows + std::size_t(height - 1 - y) * row,
-                        row);
-    glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(out.data() + std::size_t(y) * row, rows + std::size_t(height - 1 - y) * row,
+                    row);
+    const bool kept = glUnmapBuffer(GL_PIXEL_PACK_BUFFER) == GL_TRUE;
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    if (!kept) why = "the driver lost the pixel buffer of a frame while it was read";
+    return kept;
 }
 
-void offscreen::readRgb(std::vector<unsigned char>& out) const {
+bool offscreen::readRgb(std::vector<unsigned char>& out, std::string& why) const {
     startRead(0);
-    finishRead(0, out);
+    return finishRead(0, out, why);
 }

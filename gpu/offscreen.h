@@ -24,14 +24,15 @@ public:
     void bind() const;
     // Copies the last frame drawn to the window's single-sampled framebuffer, at the same size.
     void present() const;
-    // The last frame drawn, 3 bytes per pixel, top row first.
-    void readRgb(std::vector<unsigned char>& out) const;
+    // The last frame drawn, 3 bytes per pixel, top row first. False with the reason when the
+    // driver cannot hand it over.
+    bool readRgb(std::vector<unsigned char>& out, std::string& why) const;
     // Reading back without waiting: startRead copies the last frame drawn into pixel buffer
     // `slot` (0 or 1) and returns; finishRead hands over what that slot holds, as readRgb does,
     // waiting only if the copy has not finished. A frame read this way can be taken while the
     // next one draws.
     void startRead(int slot) const;
-    void finishRead(int slot, std::vector<unsigned char>& out) const;
+    bool finishRead(int slot, std::vector<unsigned char>& out, std::string& why) const;
 
     int frameWidth() const { return width; }
     int frameHeight() const { return height; }

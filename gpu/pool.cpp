@@ -1,10 +1,19 @@
 // The GL object pool: see pool.h.
 #include "gpu/pool.h"
 
+#include <atomic>
+
+namespace {
+
+std::atomic<long> live{0};
+
+} // namespace
+
 void gl_pool::keep(kind k, GLuint name) {
     if (name == 0) return;
     kept[k].push_back(name);
     ++made;
+    ++live;
 }
 
 void gl_pool::release() {
@@ -17,6 +26,11 @@ void gl_pool::release() {
         glDeleteVertexArrays(count(kept[vertex_arrays]), kept[vertex_arrays].data());
     for (std::vector<GLuint>& v : kept) {
         gone += long(v.size());
+        live -= long(v.size());
         v.clear();
     }
+}
+
+long gl_pool::liveInAllPools() {
+    return live.load();
 }

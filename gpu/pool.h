@@ -17,6 +17,10 @@ public:
     // Deletes every object kept, once; needs the context they were made in.
     void release();
 
+    // Objects kept by every pool of the process and not yet deleted: what a long run must not
+    // let grow.
+    static long liveInAllPools();
+
     long created() const { return made; }
     long deleted() const { return gone; }
     const std::vector<GLuint>& names(kind k) const { return kept[k]; }

@@ -8,7 +8,7 @@ PACKAGES=(
     cmake make g++ pkg-config clang-14 libclang-rt-14-dev
     libx11-dev libglfw3-dev libglew-dev libtinyxml2-dev libglm-dev libsdl2-mixer-dev
     libgtest-dev libbenchmark-dev libtinyobjloader-dev
-    xvfb xauth xdotool libgl1-mesa-dri libegl-dev libegl-mesa0
+    xvfb xauth xdotool procps libgl1-mesa-dri libegl-dev libegl-mesa0
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
     libpng-dev ffmpeg libxml2-utils libvorbis-dev libimgui-dev parallel
     dpkg-dev lintian help2man slurm-wlm munge

@@ -2,11 +2,13 @@
 // hostile input.
 #include "formats/obj.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <thread>
@@ -25,9 +27,9 @@ struct mesh {
     std::vector<glm::vec2> uvs;
 };
 
-mesh parse(const std::string& text, obj_status* status = nullptr) {
+mesh parse(const std::string& text, obj_status* status = nullptr, obj_threads threads = {}) {
     mesh m;
-    m.ok = parseOBJ(text.data(), text.size(), m.positions, m.uvs, m.normals, status);
+    m.ok = parseOBJ(text.data(), text.size(), m.positions, m.uvs, m.normals, status, threads);
     return m;
 }
 
@@ -42,14 +44,40 @@ template <class T> bool sameBits(const std::vector<T>& a, const std::vector<T>& 
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
-// Bit-identical lists and the same result as the fscanf reading.
-void expectSameAsOracle(const std::string& text) {
-    const mesh got = parse(text), want = oracle(text);
+void expectSameLists(const mesh& got, const mesh& want) {
     EXPECT_EQ(got.ok, want.ok);
     EXPECT_EQ(got.positions.size(), want.positions.size());
     EXPECT_TRUE(sameBits(got.positions, want.positions));
     EXPECT_TRUE(sameBits(got.uvs, want.uvs));
     EXPECT_TRUE(sameBits(got.normals, want.normals));
+}
+
+void expectSameStatus(const obj_status& got, const obj_status& want) {
+    EXPECT_EQ(got.failure, want.failure);
+    EXPECT_EQ(got.line, want.line);
+    EXPECT_EQ(got.faces, want.faces);
+    EXPECT_EQ(got.faces_truncated, want.faces_truncated);
+}
+
+// Read in pieces of a few records or less on three threads, the text gives the lists and the
+// status of the reading on one thread.
+void expectPiecesReadAlike(const std::string& text,
+                           std::initializer_list<std::size_t> sizes = {1, 2, 3, 7, 16, 61, 500}) {
+    obj_status want_status;
+    const mesh want = parse(text, &want_status, {1, 0});
+    for (std::size_t size : sizes) {
+        size = std::max(size, text.size() / 2000); // a bounded number of pieces
+        SCOPED_TRACE("pieces of " + std::to_string(size));
+        obj_status status;
+        expectSameLists(parse(text, &status, {3, size}), want);
+        expectSameStatus(status, want_status);
+    }
+}
+
+// Bit-identical lists and the same result as the fscanf reading, on one thread and in pieces.
+void expectSameAsOracle(const std::string& text) {
+    expectSameLists(parse(text, nullptr, {1, 0}), oracle(text));
+    expectPiecesReadAlike(text);
 }
 
 void expectVec(glm::vec3 v, float x, float y, float z) {
@@ -66,11 +94,13 @@ std::string testData(const char* name) {
     return std::string(KESTRINE_TEST_DATA) + "/" + name;
 }
 
-// A grid mesh of 2 * n * n triangles with v/vt/vn lines and triangular faces.
-std::string gridMesh(int n, const char* number_format, const char* line_end, unsigned seed) {
+// A grid mesh of 2 * n * n triangles with v/vt/vn lines and triangular faces, the faces after
+// their vertices or before them.
+std::string gridMesh(int n, const char* number_format, const char* line_end, unsigned seed,
+                     bool faces_first = false) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> coord(-1000.0f, 1000.0f);
-    std::string s = "# grid" + std::string(line_end) + "o grid" + line_end;
+    std::string s = "# grid" + std::string(line_end) + "o grid" + line_end, faces;
     char buf[128];
     const int side = n + 1;
     for (int i = 0; i < side * side; ++i) {
@@ -91,11 +121,11 @@ std::string gridMesh(int n, const char* number_format, const char* line_end, uns
             for (const auto& t : triangles) {
                 std::snprintf(buf, sizeof buf, "f %d/%d/%d %d/%d/%d %d/%d/%d", t[0], t[0], t[0],
                               t[1], t[1], t[1], t[2], t[2], t[2]);
-                s += buf;
-                s += line_end;
+                faces += buf;
+                faces += line_end;
             }
         }
-    return s;
+    return faces_first ? faces + s : s + faces;
 }
 
 } // namespace
@@ -152,9 +182,30 @@ TEST(LoadObj, MatchesFscanfReadingOnGeneratedMeshes) {
         for (const char* end : ends) {
             SCOPED_TRACE(std::string(format) + (end[1] ? " CRLF" : " LF"));
             const std::string text = gridMesh(12, format, end, seed++);
-            expectSameAsOracle(text);
+            expectSameLists(parse(text, nullptr, {1, 0}), oracle(text));
+            expectPiecesReadAlike(text, {1, 7, 61});
             EXPECT_EQ(parse(text).positions.size(), 3u * 2 * 12 * 12);
         }
+}
+
+// Decimal texts of at most 15 digits at and around the points halfway between two floats, where
+// a quick product with a power of ten could round the other way.
+TEST(LoadObj, MatchesFscanfReadingNearFloatRoundingBoundaries) {
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> magnitude(-30.0f, 30.0f);
+    // Halfway points that a product with 1e-5 rounds the wrong way.
+    std::string text = "vt 0 0\nvn 0 0 1\nv 5859978.25000 5942128.25000 24753393.00000\n"
+                       "v 1042776480.00000 407863696.00000 8388608.5\n";
+    char buf[64];
+    for (int i = 0; i < 3000; ++i) {
+        const float f = std::exp2(magnitude(rng));
+        const double half = (double(f) + double(std::nextafter(f, 1e30f))) / 2;
+        std::snprintf(buf, sizeof buf, "v %.15g %.14g %.9f\n", half, half, half);
+        text += buf;
+    }
+    for (int i = 1; i <= 3002; ++i)
+        text += "f " + std::to_string(i) + "/1/1 1/1/1 1/1/1\n";
+    expectSameLists(parse(text, nullptr, {1, 0}), oracle(text));
 }
 
 // Random text over the characters that matter; the fuzzer goes much further.
@@ -173,7 +224,8 @@ TEST(LoadObj, MatchesFscanfReadingOnRandomText) {
         for (int k = 0; k < n; ++k)
             text += pieces[rng() % std::size(pieces)];
         SCOPED_TRACE(text);
-        expectSameAsOracle(text);
+        expectSameLists(parse(text, nullptr, {1, 0}), oracle(text));
+        expectPiecesReadAlike(text, {1, 4});
     }
 }
 
@@ -222,7 +274,7 @@ TEST(LoadObj, AppendsOnEveryCall) {
     const std::string text = kTriangle + "f 3/3/3 2/2/2 1/1/1\n";
     mesh m;
     ASSERT_TRUE(parseOBJ(text.data(), text.size(), m.positions, m.uvs, m.normals));
-    ASSERT_TRUE(parseOBJ(text.data(), text.size(), m.positions, m.uvs, m.normals));
+    ASSERT_TRUE(parseOBJ(text.data(), text.size(), m.positions, m.uvs, m.normals, nullptr, {2, 9}));
     ASSERT_EQ(m.positions.size(), 6u);
     expectVec(m.positions[0], 0, 1, 0);
     expectVec(m.positions[3], 0, 1, 0);
@@ -232,6 +284,24 @@ TEST(LoadObj, AcceptsFacesBeforeTheirVertices) {
     const mesh m = parse("f 1/1/1 2/2/2 3/3/3\n" + kTriangle);
     ASSERT_TRUE(m.ok);
     expectVec(m.positions[2], 0, 1, 0);
+}
+
+// Faces in the first pieces name vertices that only later pieces read.
+TEST(LoadObj, PiecesResolveFacesAgainstVerticesOfLaterPieces) {
+    const std::string text = gridMesh(6, "%.7g", "\n", 3, true);
+    expectSameAsOracle(text);
+    EXPECT_EQ(parse(text, nullptr, {2, 64}).positions.size(), 3u * 2 * 6 * 6);
+}
+
+// Records that run over line breaks, words and lines longer than a piece, faces spread over
+// lines: a seam at every byte gives the reading on one thread.
+TEST(LoadObj, PiecesJoinRecordsAcrossEverySeam) {
+    const std::string text = kTriangle + "v 1\n2\n\n3 vt\n4 5\nvn 6 7\n 8\n" +
+                             "f 1/1/1\n2/2/2\n3/3/3 4/4/4\n# " + std::string(40, '#') + "\n" +
+                             std::string(130, 'w') + " v 9 9 9\nf 1/1/1 2/2/2 3/3/3" +
+                             " \t\r\n  f 4/4/4 4/4/4 4/4/4\nv 1e\n5 0x1p-3\ninf\n";
+    for (std::size_t piece = 1; piece <= text.size(); ++piece)
+        expectPiecesReadAlike(text, {piece});
 }
 
 // Face failures keep the caller's lists as they were and point at the face's line.
@@ -249,18 +319,22 @@ TEST(LoadObj, RejectsBadFacesWithTheirLine) {
         {"f 1/1/1 2/2/2 3/3/4", obj_failure::face_index},
         {"f 1/1/1 2/4294967295/2 3/3/3", obj_failure::face_index},
     };
-    for (const bad& c : cases) {
-        SCOPED_TRACE(c.face);
-        mesh m;
-        m.positions.assign(2, glm::vec3(7.0f));
-        const std::string text = kTriangle + "f 1/1/1 2/2/2 3/3/3\n" + c.face + "\nv 1 1 1\n";
-        obj_status st;
-        EXPECT_FALSE(parseOBJ(text.data(), text.size(), m.positions, m.uvs, m.normals, &st));
-        EXPECT_EQ(st.failure, c.failure);
-        EXPECT_EQ(st.line, 11u);
-        EXPECT_EQ(m.positions.size(), 2u);
-        EXPECT_TRUE(m.uvs.empty() && m.normals.empty());
-    }
+    for (const bad& c : cases)
+        for (const obj_threads threads :
+             {obj_threads{1, 0}, obj_threads{2, 5}, obj_threads{2, 40}}) {
+            SCOPED_TRACE(c.face + " in pieces of " + std::to_string(threads.piece));
+            mesh m;
+            m.positions.assign(2, glm::vec3(7.0f));
+            const std::string text =
+                kTriangle + "f 1/1/1 2/2/2 3/3/3\n" + c.face + "\nv 1 1 1\nf 1/1/1 2/2/2 3/3/3\n";
+            obj_status st;
+            EXPECT_FALSE(
+                parseOBJ(text.data(), text.size(), m.positions, m.uvs, m.normals, &st, threads));
+            EXPECT_EQ(st.failure, c.failure);
+            EXPECT_EQ(st.line, 11u);
+            EXPECT_EQ(m.positions.size(), 2u);
+            EXPECT_TRUE(m.uvs.empty() && m.normals.empty());
+        }
 }
 
 // A 64-bit index wraps to its low 32 bits, as the int store of %d does: 2^32 + 1 is 1.
@@ -330,6 +404,32 @@ TEST(LoadObj, ReportsFilesThatCannotBeRead) {
     }
 }
 
+// A file read piece by piece on several threads, as large files are.
+TEST(LoadObj, ReadsAFileInPiecesOnSeveralThreads) {
+    const std::string path = testing::TempDir() + "kestrine_pieces.obj";
+    const std::string good = gridMesh(40, "%.6f", "\n", 11, true); // corners on three threads
+    const std::string bad = good + "f 1/1/1 -2/2/2 3/3/3\n", worse = good + "f 1/1\n";
+    for (const std::string* text : {&good, &bad, &worse}) {
+        std::FILE* out = std::fopen(path.c_str(), "w");
+        ASSERT_NE(out, nullptr);
+        std::fwrite(text->data(), 1, text->size(), out);
+        std::fclose(out);
+        mesh m;
+        m.uvs.resize(1);
+        testing::internal::CaptureStdout();
+        m.ok = loadOBJ(path.c_str(), m.positions, m.uvs, m.normals, {3, 4000});
+        const std::string printed = testing::internal::GetCapturedStdout();
+        mesh want = oracle(*text);
+        want.uvs.insert(want.uvs.begin(), glm::vec2(0.0f));
+        expectSameLists(m, want);
+        EXPECT_EQ(printed, "Loading OBJ file " + path + "...\n" +
+                               (m.ok ? ""
+                                     : "File can't be read by our simple parser :-( Try "
+                                       "exporting with other options\n"));
+    }
+    std::remove(path.c_str());
+}
+
 TEST(LoadObj, PrintsFaceFailureAndKeepsLists) {
     const std::string path = testing::TempDir() + "kestrine_bad_face.obj";
     std::FILE* out = std::fopen(path.c_str(), "w");
@@ -352,7 +452,16 @@ TEST(LoadObj, PrintsFaceFailureAndKeepsLists) {
 TEST(LoadObj, SurvivesAFileCutShortWhileItIsRead) {
     const std::string path = testing::TempDir() + "kestrine_shrinking.obj";
     const std::string text = gridMesh(300, "%.6f", "\n", 7); // about 10 MB
-    for (int delayUs : {0, 200, 1000, 5000, 20000}) {
+    struct cut_run {
+        int delayUs;
+        obj_threads threads;
+    };
+    // Small pieces in the last runs, so that more of them see the file shrink.
+    const cut_run runs[] = {
+        {0, {}},     {200, {}},         {1000, {}},           {5000, {}},
+        {20000, {}}, {0, {2, 1 << 14}}, {1000, {2, 1 << 14}}, {5000, {2, 1 << 14}}};
+    for (const cut_run& run : runs) {
+        const int delayUs = run.delayUs;
         SCOPED_TRACE(delayUs);
         std::FILE* out = std::fopen(path.c_str(), "w");
         ASSERT_NE(out, nullptr);
@@ -364,7 +473,7 @@ TEST(LoadObj, SurvivesAFileCutShortWhileItIsRead) {
         });
         mesh m;
         testing::internal::CaptureStdout();
-        const bool ok = loadOBJ(path.c_str(), m.positions, m.uvs, m.normals);
+        const bool ok = loadOBJ(path.c_str(), m.positions, m.uvs, m.normals, run.threads);
         testing::internal::GetCapturedStdout();
         cut.join();
         EXPECT_EQ(m.positions.size(), m.uvs.size());

@@ -16,6 +16,7 @@
 #include "app/args.h"
 #include "app/offline.h"
 #include "app/render.h"
+#include "app/resource_log.h"
 #include "app/stop.h"
 #include "authoring/timeline.h"
 #include "gpu/offscreen.h"
@@ -207,7 +208,7 @@ std::vector<std::string> ffmpegArguments(const capture_options& o, const std::st
 }
 
 long captureFrames(scene& s, const capture_options& o, const offscreen& target,
-                   const frame_sink& sink) {
+                   const frame_sink& sink, std::string& why) {
     // The clock stands at each frame's exact time; the light reads it too.
     double at = 0.0;
     s.timer = [&at] { return at; };
@@ -227,7 +228,7 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     // Each frame is read back while the next one draws: the frame handed on is one behind.
     long pending = -1;
     auto handOn = [&] {
-        target.finishRead(int(pending % 2), frame.pixels);
+        if (!target.finishRead(int(pending % 2), frame.pixels, why)) return false;
         if (!sink(pending, frame)) return false;
         ++delivered;
         return true;
@@ -258,6 +259,9 @@ capture_output::capture_output(const capture_options& o, std::string music)
             const std::string path = framePath(options.out_dir, k);
             if (writePng(path, frame, reason, !options.small_png)) return true;
             failed = "cannot write " + path + " (" + reason + ")";
+            long first = unwritten.load();
+            while (k < first && !unwritten.compare_exchange_weak(first, k)) {
+            }
             return false;
         });
     if (!o.video_path.empty())
@@ -269,24 +273,54 @@ capture_output::capture_output(const capture_options& o, std::string music)
 }
 
 bool capture_output::take(long k, const rgb_image& frame) {
-    if (pngs && !pngs->push(k, frame)) return false;
+    if (pngs) {
+        if (!pngs->push(k, frame)) return false;
+        taken = k;
+    }
     if (!frames) return true;
     // Started with the first frame, so that a range without a camera leaves no file.
-    if (!video.running() && !video.start(ffmpegArguments(options, music), why)) return false;
+    if (!video.running()) {
+        if (!video.start(ffmpegArguments(options, music), why)) return false;
+        started = true;
+    }
     return frames->push(k, frame);
 }
 
 bool capture_output::finish(std::string& reason) {
-    std::string failed;
+    std::string failed, fed;
     bool ok = why.empty();
-    if (pngs && !pngs->finish(failed)) ok = false;
-    if (frames && !frames->finish(failed)) ok = false;
-    if (ok && video.running() && !video.finish(failed)) {
-        failed = "ffmpeg failed: " + failed;
+    if (pngs && !pngs->finish(failed)) {
+        ok = false;
+        keepFramesBefore(unwritten.load(), failed);
+    }
+    if (frames && !frames->finish(fed)) {
+        ok = false;
+        if (failed.empty()) failed = fed;
+    }
+    // Always waited for: how ffmpeg ended says why it stopped taking frames.
+    std::string ended;
+    if (video.running() && !video.finish(ended)) {
+        failed += failed.empty() ? "ffmpeg failed: " + ended : "; ffmpeg " + ended;
         ok = false;
     }
     reason = !why.empty() ? why : failed;
     return ok;
+}
+
+void capture_output::keepFramesBefore(long gap, std::string& reason) {
+    if (gap > taken) return; // no write of ours failed
+    for (long k = gap + 1; k <= taken; ++k)
+        std::remove(framePath(options.out_dir, k).c_str());
+    if (gap > options.first)
+        reason += "; frames " + std::to_string(options.first) + " to " + std::to_string(gap - 1) +
+                  " were written";
+    else
+        reason += "; no frame was written";
+}
+
+void capture_output::dropVideo(std::string& reason) {
+    if (!started || std::remove(options.video_path.c_str()) != 0) return;
+    reason += "; the unfinished video " + options.video_path + " was removed";
 }
 
 int runCapture(int argc, char** argv) {
@@ -299,8 +333,10 @@ int runCapture(int argc, char** argv) {
     }
     // A capture runs unattended: a missing asset must not wait for a key as the player does.
     if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot detach standard input");
-    // A video encoder that dies must not kill the capture before it can say so.
+    // A video encoder that dies, or a file-size limit, must not kill the capture before it can
+    // say so: the write fails instead.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     watchStopSignals();
 
     if (!openToolContext(o.gl, "kestrine-capture", why)) return fail(why);
@@ -336,13 +372,22 @@ int runCapture(int argc, char** argv) {
 
     capture_output output(o, music);
     progress_bar progress(o.first, last);
-    long frames = captureFrames(s, o, target, [&](long k, const rgb_image& frame) {
-        if (!output.take(k, frame)) return false;
-        progress.frame(k);
-        return true;
-    });
+    std::string unread;
+    const long frames = captureFrames(
+        s, o, target,
+        [&](long k, const rgb_image& frame) {
+            if (!output.take(k, frame)) return false;
+            progress.frame(k);
+            logResources("kestrine-capture", "frame", k);
+            return true;
+        },
+        unread);
     progress.end();
-    if (!output.finish(why) || frames < 0) return fail(why);
+    if (!output.finish(why) || frames < 0) {
+        if (!unread.empty()) why = unread;
+        output.dropVideo(why);
+        return fail(why);
+    }
     if (stopRequested()) {
         sayInterrupted(o, frames, last);
         endByStopSignal();

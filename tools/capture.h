@@ -1,5 +1,7 @@
 #pragma once
+#include <atomic>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +28,7 @@ struct capture_options {
     long first = 0; // A of --frames A:B
     long last = -1; // B, included; -1 until the cameras run out
     gl_source gl = gl_source::automatic;
-    bool small_png = false; // zlib's default level instead of its fastest
+    bool small_png = false; // zlib's default level and row filters instead of libpng's fast flag
 };
 
 // Reads `kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B]
@@ -45,9 +47,10 @@ using frame_sink = std::function<bool(long k, const rgb_image& frame)>;
 
 // Draws frames options.first to options.last (or to the last frame with an active camera) of a
 // scene loaded with its assets into target, as the player would show them at those times.
-// The scene's clock is replaced. Returns the frames delivered, or -1 when the sink failed.
+// The scene's clock is replaced. Returns the frames delivered, or -1 when the sink failed or a
+// frame could not be read back (why says so for the reading).
 long captureFrames(scene& s, const capture_options& options, const offscreen& target,
-                   const frame_sink& sink);
+                   const frame_sink& sink, std::string& why);
 
 // Where captured frames go: PNG files encoded side by side on two threads, and the video fed
 // in order to ffmpeg on one, while the next frames draw.
@@ -59,12 +62,22 @@ public:
     bool take(long k, const rgb_image& frame);
     // Waits for every frame handed on and closes the video; false with the reason.
     bool finish(std::string& why);
+    // After a failed capture: removes the video, which would not hold what was asked for (and
+    // does not play at all when its encoder died), and says so after the reason.
+    void dropVideo(std::string& why);
 
 private:
+    // After a failed PNG write: removes the frames written after `gap`, the first that failed,
+    // so that the folder holds whole frames from the first on without a gap, and says so.
+    void keepFramesBefore(long gap, std::string& why);
+
     const capture_options& options;
     std::string music;
     std::string why; // the video could not start
     video_pipe video;
+    bool started = false; // ffmpeg was started, so the file at the video's path is ours
+    long taken = -1;      // the last frame handed to the PNG writers
+    std::atomic<long> unwritten{std::numeric_limits<long>::max()}; // the first that failed
     std::optional<frame_writer> pngs, frames;
 };
 

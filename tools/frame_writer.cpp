@@ -12,9 +12,17 @@ frame_writer::~frame_writer() {
     finish(ignored);
 }
 
+void frame_writer::whenFull(std::function<void()> waiting_for_room) {
+    std::lock_guard<std::mutex> held(lock);
+    full = std::move(waiting_for_room);
+}
+
 bool frame_writer::push(long k, const rgb_image& frame) {
     std::unique_lock<std::mutex> held(lock);
-    changed.wait(held, [&] { return waiting.size() < limit || !failure.empty(); });
+    while (waiting.size() >= limit && failure.empty()) {
+        if (full) full();
+        changed.wait(held);
+    }
     if (!failure.empty()) return false;
     waiting.emplace_back(k, frame);
     changed.notify_all();
@@ -36,9 +44,8 @@ bool frame_writer::finish(std::string& why) {
 void frame_writer::work() {
     std::unique_lock<std::mutex> held(lock);
     for (;;) {
-        changed.wait(held, [&] { return !waiting.empty() || closing; });
-        if (!failure.empty()) waiting.clear(); // one failure ends the writing
-        if (waiting.empty()) return;
+        changed.wait(held, [&] { return !waiting.empty() || closing || !failure.empty(); });
+        if (!failure.empty() || waiting.empty()) return;
         std::pair<long, rgb_image> next = std::move(waiting.front());
         waiting.pop_front();
         changed.notify_all();
@@ -46,6 +53,12 @@ void frame_writer::work() {
         std::string why;
         const bool written = write(next.first, next.second, why);
         held.lock();
-        if (!written && failure.empty()) failure = why.empty() ? "write failed" : why;
+        if (!written && failure.empty()) {
+            // One failure ends the writing. The capture may be waiting for room, and the other
+            // writers for frames: each must hear of it, or it waits for good.
+            failure = why.empty() ? "write failed" : why;
+            waiting.clear();
+            changed.notify_all();
+        }
     }
 }

@@ -29,6 +29,9 @@ public:
     bool push(long k, const rgb_image& frame);
     // Waits until every queued frame is written; false with the first failure's reason.
     bool finish(std::string& why);
+    // Called, with the queue locked, each time push starts waiting for room: lets a test
+    // make a write fail exactly while the capture waits.
+    void whenFull(std::function<void()> waiting_for_room);
 
 private:
     void work();
@@ -40,5 +43,6 @@ private:
     std::deque<std::pair<long, rgb_image>> waiting;
     bool closing = false;
     std::string failure; // the first write that failed, empty while none has
+    std::function<void()> full;
     std::vector<std::thread> workers;
 };

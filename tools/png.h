@@ -11,7 +11,7 @@ struct rgb_image {
 };
 
 // Writes the image to path through a temporary file renamed into place, so that a capture cut
-// short never leaves a half-written frame under the frame's name. `fast` takes zlib's fastest
-// level and no row filter (frames for an encoder: much quicker, larger files). False with the
-// reason.
+// short never leaves a half-written frame under the frame's name. `fast` is libpng's fast
+// flag: zlib level 3 and no row filter (frames for an encoder: much quicker, larger files);
+// without it, zlib's default level and libpng's filter choice. False with the reason.
 bool writePng(const std::string& path, const rgb_image& image, std::string& why, bool fast = false);

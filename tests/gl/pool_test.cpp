@@ -45,10 +45,12 @@ GLuint scanLimit() {
 }
 
 // Loads and destroys a scene file. While the scene lives, the driver holds exactly the objects
-// its pool counts on top of those that were there before; once it is gone, none of them.
+// its pool counts on top of those that were there before; once the scene is destroyed, none of
+// them, and the pools' count of live objects is back where it was.
 void loadAndDestroy(const std::string& path, bool loads) {
     const GLuint last = scanLimit();
     const counts before = live(last);
+    const long pooled = gl_pool::liveInAllPools();
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
     auto s = std::make_unique<scene>(path.c_str());
@@ -58,10 +60,10 @@ void loadAndDestroy(const std::string& path, bool loads) {
     const counts during = live(last);
     for (int k = 0; k < gl_pool::kind_count; ++k)
         EXPECT_EQ(during[k] - before[k], long(s->pool.names(gl_pool::kind(k)).size())) << k;
-    s->pool.release();
-    EXPECT_EQ(s->pool.deleted(), s->pool.created());
+    EXPECT_EQ(gl_pool::liveInAllPools() - pooled, s->pool.created());
+    s.reset();
     EXPECT_EQ(live(last), before);
-    s.reset(); // the pool is empty: nothing is deleted twice
+    EXPECT_EQ(gl_pool::liveInAllPools(), pooled);
     EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
 }
 

@@ -75,7 +75,8 @@ TEST(Offscreen, ReadsRowsTopFirstAndRefusesImpossibleSizes) {
         glClear(GL_COLOR_BUFFER_BIT);
         glDisable(GL_SCISSOR_TEST);
         std::vector<unsigned char> rgb;
-        target.readRgb(rgb);
+        std::string why;
+        ASSERT_TRUE(target.readRgb(rgb, why)) << why;
         ASSERT_EQ(rgb.size(), 5u * 4u * 3u);
         EXPECT_EQ(rgb[0], 255);
         EXPECT_EQ(rgb[2], 0);
@@ -87,6 +88,22 @@ TEST(Offscreen, ReadsRowsTopFirstAndRefusesImpossibleSizes) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     EXPECT_NE(offscreen(1 << 20, 16, 0).problem(), "");
     EXPECT_NE(offscreen(0, 16, 0).problem(), "");
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
+}
+
+// A pixel buffer the driver will not map (here: none made yet) is said, not read, and
+// not unmapped: the map's error is the only one.
+TEST(Offscreen, SaysWhenAPixelBufferCannotBeMapped) {
+    const offscreen target(8, 6, 0);
+    ASSERT_EQ(target.problem(), "");
+    std::vector<unsigned char> rgb;
+    std::string why;
+    EXPECT_FALSE(target.finishRead(1, rgb, why));
+    EXPECT_EQ(why, "the driver cannot map the pixel buffer of a frame of 8x6 (GL error 0x0502)");
+    EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
+    target.startRead(0);
+    EXPECT_TRUE(target.finishRead(0, rgb, why)) << why;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
 }
