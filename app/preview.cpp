@@ -3,6 +3,7 @@
 
 #include "app/preview.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -34,16 +35,20 @@
 namespace {
 
 constexpr double kFrameStep = 1.0 / 60.0; // the frame before a jump, as a 60 fps capture has it
-constexpr double kPollInterval = 0.25;    // seconds between looks at the scene's files
+constexpr double kPollInterval = 0.25;    // seconds between looks, where inotify cannot be had
+constexpr double kSettle = 0.02;          // seconds without a new write before a save is read
+constexpr double kSettleAtMost = 0.25;    // a file written without a pause is read after this
+constexpr double kSnippet = 0.12;         // seconds of music heard for each move of a scrub
 // Laid out for help2man, which makes the manual page from it.
 const char* const kUsage =
-    "Usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]\n"
+    "Usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH] [--no-overlay]\n"
     "   or: kestrine-preview --help | --version\n"
     "\n"
     "Plays the scene in a resizable window, with its music, from any second, and reloads it\n"
     "whenever the scene file or a file it names is saved. Run it from the scene's folder, as\n"
     "the player. A save that does not load, or whose programs do not compile, prints why on\n"
-    "standard error and keeps the old scene playing.\n"
+    "standard error and keeps the old scene playing. Panels over the picture show the time\n"
+    "line with the music, the cameras and the models, and the scene's problems.\n"
     "\n"
     "Keys:\n"
     "  Space         pause / resume, picture and music together\n"
@@ -51,12 +56,14 @@ const char* const kUsage =
     "  Home          back to 0 s (to the start of the loop while looping)\n"
     "  L             loop over --loop A:B on and off; without it, over the filming camera's\n"
     "                window\n"
+    "  Tab           show / hide the panels\n"
     "  Escape        quit\n"
     "\n"
     "Options:\n"
     "  --at SECONDS  start there (default 0)\n"
     "  --loop A:B    loop from A to B seconds, looping from the start\n"
     "  --size WxH    window size (default 1280x720)\n"
+    "  --no-overlay  start with the panels hidden (Tab shows them)\n"
     "  --help        print this text and exit\n"
     "  --version     print the version and exit\n";
 
@@ -82,6 +89,10 @@ struct user_controls {
     audio_engine* music = nullptr;
     std::optional<section> given; // --loop
     scene_slot* slot = nullptr;
+    preview_overlay* overlay = nullptr;
+    bool holding = false;       // the overlay holds the playhead under the pointer
+    bool played_before = false; // and it was playing when the hold began
+    double quiet_at = -1.0;     // wall time at which a scrubbing snippet of music ends
 };
 
 void toggleLoop(user_controls& controls, double wall) {
@@ -132,6 +143,9 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
         break;
     case GLFW_KEY_L:
         if (press) toggleLoop(controls, wall);
+        break;
+    case GLFW_KEY_TAB:
+        if (press && controls.overlay) controls.overlay->toggle();
         break;
     default:
         break;
@@ -197,8 +211,8 @@ void play(scene_slot& slot, std::unique_ptr<scene> next, file_watch read) {
 
 // Errors by kestrine-check's rules in assets that loaded: a texture or mesh that could not be
 // read (the loader has said so), a program that does not compile or link (said here, with the
-// driver's log). True when there is none.
-bool assetsUsable(const scene& sc, const std::string& path) {
+// driver's log). True when there is none. What is said is added to said.
+bool assetsUsable(const scene& sc, const std::string& path, std::vector<std::string>& said) {
     bool usable = true;
     for (const asset_record& a : sc.asset_records) {
         usable = usable && !a.failed;
@@ -207,17 +221,20 @@ bool assetsUsable(const scene& sc, const std::string& path) {
             if (d.severity != diagnostic::error) continue;
             usable = false;
             std::fprintf(stderr, "%s\n", d.text.c_str());
+            said.push_back(d.text);
         }
     }
     return usable;
 }
 
 // Loads the scene file again; a file with a load error, or with assets the player could not
-// use, leaves the old scene playing.
-bool reload(scene_slot& slot, const std::string& path) {
+// use, leaves the old scene playing. refusal: what was said of a refused one.
+bool reload(scene_slot& slot, const std::string& path, std::vector<std::string>& refusal) {
     file_watch read;
     auto next = load(path, read);
-    slot.failed = !next->loaded() || !assetsUsable(*next, path);
+    for (const diagnostic& d : next->diagnostics())
+        if (d.severity == diagnostic::error) refusal.push_back(d.text);
+    slot.failed = !next->loaded() || !assetsUsable(*next, path, refusal);
     if (slot.failed) {
         release(slot, std::move(next));
         slot.watch.update(read);
@@ -241,6 +258,10 @@ std::string parsePreviewArgs(int argc, const char* const* argv, preview_options&
         if (arg.rfind("--", 0) != 0) {
             if (!out.scene.empty()) return "more than one scene file: " + quoted(arg);
             out.scene = arg;
+            continue;
+        }
+        if (arg == "--no-overlay") {
+            out.overlay = false;
             continue;
         }
         if (arg != "--at" && arg != "--loop" && arg != "--size")
@@ -302,32 +323,130 @@ void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame) {
     frame->present();
 }
 
+// Applies what the overlay asked after a frame, as the keys would.
+void applyRequests(const preview_requests& asked, user_controls& controls, double wall) {
+    playhead& head = controls.head;
+    if (asked.hold && !controls.holding) {
+        controls.holding = true;
+        controls.played_before = !head.paused();
+        if (!head.paused()) {
+            head.togglePause(wall);
+            controls.music->pause();
+        }
+    }
+    if (asked.seek) {
+        head.seek(*asked.seek, wall);
+        if (asked.snippet) {
+            // A moment of the music under the playhead; the frame loop quiets it again.
+            controls.music->seek(head.at(wall));
+            controls.music->resume();
+            controls.quiet_at = wall + kSnippet;
+        }
+    }
+    if (asked.release && controls.holding) {
+        controls.holding = false;
+        if (controls.played_before && head.paused()) {
+            head.togglePause(wall);
+            controls.music->resume();
+            controls.quiet_at = -1.0;
+        }
+    }
+    if (asked.loop) head.loopOver(*asked.loop, wall);
+}
+
+// Seconds per frame over the last second, kept as a running window.
+class frame_times {
+public:
+    void add(double wall, double seconds) {
+        times.push_back({wall, seconds});
+        sum += seconds;
+        while (!times.empty() && times.front().first < wall - 1.0) {
+            sum -= times.front().second;
+            times.erase(times.begin());
+        }
+    }
+    double meanMs() const { return times.empty() ? 0.0 : 1000.0 * sum / double(times.size()); }
+
+private:
+    std::vector<std::pair<double, double>> times;
+    double sum = 0.0;
+};
+
 // Frames until the window closes or a stop signal comes: reloads on saves, follows the
 // playhead, and names the frame on screen in the title.
 void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& music,
-                     const std::string& path) {
+                     const std::string& path, preview_view& view) {
     std::unique_ptr<offscreen> frame;
     double nextPoll = glfwGetTime() + kPollInterval;
     long reloads = 0;
     std::string shownTitle;
+    frame_times drawing;
+    // Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
+    // for the README's figures.
+    static const char* const frameLogPath = std::getenv("KESTRINE_PREVIEW_FRAME_LOG");
+    std::FILE* frameLog = frameLogPath ? std::fopen(frameLogPath, "w") : nullptr;
+    folder_events events;
+    // KESTRINE_PREVIEW_POLL=1 looks every kPollInterval instead, as where inotify is missing:
+    // for tests of that way and for measuring the two side by side.
+    static const char* const polled = std::getenv("KESTRINE_PREVIEW_POLL");
+    if (!(polled && std::string(polled) == "1")) events.watch(slot.watch.files());
     while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
         const double wall = glfwGetTime();
         bool reloaded = false;
-        if (wall >= nextPoll) {
+        // Saves are heard of as they land and read once their writes settle; where a folder
+        // cannot be watched, the files are looked at every kPollInterval.
+        bool look = false;
+        if (events.complete()) {
+            // Read in this frame, not the next: on a busy machine a frame is long.
+            look = events.heard();
+            if (look) events.settle(kSettle, kSettleAtMost);
+        } else if (wall >= nextPoll) {
             nextPoll = wall + kPollInterval;
+            look = true;
+        }
+        if (look) {
             if (slot.watch.changed()) {
-                reloaded = reload(slot, path);
+                std::vector<std::string> refusal;
+                const double began = glfwGetTime();
+                reloaded = reload(slot, path, refusal);
+                view.reload_ms = 1000.0 * (glfwGetTime() - began);
                 logResources("kestrine-preview", "reload", ++reloads);
+                if (controls.overlay) controls.overlay->loaded(path, *slot.current, refusal);
+                if (!(polled && std::string(polled) == "1")) events.watch(slot.watch.files());
             }
+        }
+        if (controls.quiet_at >= 0.0 && wall >= controls.quiet_at) {
+            controls.quiet_at = -1.0;
+            if (controls.head.paused()) music.pause();
         }
         const double t = controls.head.at(wall);
         const bool jumped = controls.head.takeJump();
-        if (jumped) music.seek(t);
+        if (jumped && controls.quiet_at < 0.0) music.seek(t);
         // Paused frames are all drawn as the first frame after a seek, so they are identical.
         scene& sc = *slot.current;
+        const double drawStart = glfwGetTime();
         if (jumped || reloaded || controls.head.paused()) prepareAt(sc, t);
         slot.time = t;
         drawToWindow(slot, frame);
+        glFinish(); // so that the time is the drawing's, not the queueing's
+        const double drawn = glfwGetTime();
+        drawing.add(drawn, drawn - drawStart);
+        if (controls.overlay) {
+            view.time = t;
+            view.camera = filmingCamera(sc.cameras, t);
+            view.paused = controls.head.paused();
+            view.loop = controls.head.loop();
+            view.frame_ms = drawing.meanMs();
+            const preview_requests asked = controls.overlay->draw(view);
+            applyRequests(asked, controls, glfwGetTime());
+        }
+        if (frameLog) {
+            glFinish();
+            std::fprintf(frameLog, "%d %.3f %.3f\n",
+                         controls.overlay && controls.overlay->visible(),
+                         1000.0 * (drawn - drawStart), 1000.0 * (glfwGetTime() - drawn));
+            std::fflush(frameLog);
+        }
         glfwSwapBuffers(slot.window);
         // Set once the frame is presented, so that whoever waits for a title sees that frame.
         const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),
@@ -339,15 +458,16 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         }
         glfwPollEvents();
         // No more than 60 frames a second, and fewer while paused; keys still come at once.
-        const double left =
+        double left =
             (controls.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
         if (left > 0.0) glfwWaitEventsTimeout(left);
     }
+    if (frameLog) std::fclose(frameLog);
 }
 
 } // namespace
 
-int runPreview(int argc, char** argv) {
+int runPreview(int argc, char** argv, preview_overlay* overlay) {
     if (answersHelpOrVersion(argc, argv, "kestrine-preview", kUsage)) return 0;
     preview_options options;
     const std::string wrong = parsePreviewArgs(argc - 1, argv + 1, options);
@@ -365,8 +485,10 @@ int runPreview(int argc, char** argv) {
     slot.window = openPreviewWindow(options);
     if (!slot.window) return 1;
     glGenVertexArrays(1, &slot.vertex_array);
+    preview_view view;
     {
         file_watch read;
+        const double began = glfwGetTime();
         auto first = load(options.scene, read);
         if (!first->loaded()) {
             first.reset(); // its GL objects go while the context is there
@@ -375,6 +497,7 @@ int runPreview(int argc, char** argv) {
             return 1;
         }
         play(slot, std::move(first), std::move(read));
+        view.reload_ms = 1000.0 * (glfwGetTime() - began);
         logResources("kestrine-preview", "reload", 0); // the first load
     }
     int fbWidth = 0, fbHeight = 0;
@@ -383,12 +506,18 @@ int runPreview(int argc, char** argv) {
     setDrawState();
 
     user_controls controls{playhead(options.at, glfwGetTime()), &*engine, options.loop, &slot};
+    controls.overlay = overlay;
     if (options.loop) controls.head.loopOver(*options.loop, glfwGetTime());
     glfwSetWindowUserPointer(slot.window, &controls);
     glfwSetKeyCallback(slot.window, onKey);
     glfwSetWindowSizeCallback(slot.window, onResize);
-    playUntilClosed(slot, controls, *engine, options.scene);
+    if (overlay) {
+        overlay->attach(slot.window, options.overlay);
+        overlay->loaded(options.scene, *slot.current, {});
+    }
+    playUntilClosed(slot, controls, *engine, options.scene, view);
 
+    if (overlay) overlay->detach();
     slot.current.reset();
     engine.reset();
     glfwTerminate();

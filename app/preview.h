@@ -1,25 +1,69 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/playhead.h"
 
+struct GLFWwindow;
+class scene;
+
 // What the preview's command line asks for:
-// kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH]
+// kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH] [--no-overlay]
 struct preview_options {
     std::string scene;
     double at = 0.0;             // scene time to start from
     std::optional<section> loop; // looped from the start when given
     int width = 1280;            // window size
     int height = 720;
+    bool overlay = true; // the studio's panels, shown at the start (--no-overlay: hidden)
 };
 
 // Reads the arguments after the program name into out. Returns an empty string, or a
 // one-line reason naming the argument that is wrong.
 std::string parsePreviewArgs(int argc, const char* const* argv, preview_options& out);
 
+// What the preview shows an overlay with each frame.
+struct preview_view {
+    double time = 0.0; // the scene time of the frame under the overlay
+    int camera = -1;   // the filming camera's index, or -1
+    bool paused = false;
+    std::optional<section> loop;
+    double frame_ms = 0.0;   // drawing the scene, per frame, over the last second
+    double reload_ms = -1.0; // how long the last load took; below 0 before the first
+};
+
+// What an overlay asks of the preview after a frame: applied before the next frame, through
+// the same calls as the keys.
+struct preview_requests {
+    std::optional<double> seek;
+    std::optional<section> loop;
+    bool hold = false;    // the playhead is held under the pointer: pause until released
+    bool release = false; // the hold ends: play on if playing before it
+    bool snippet = false; // let a moment of the music at the seek be heard (scrubbing)
+};
+
+// Panels drawn over the preview's frames, after each frame is copied into the window. The
+// preview's own library knows nothing of how they are drawn.
+class preview_overlay {
+public:
+    virtual ~preview_overlay() = default;
+    // The window is open and current; its key callback is set. shown: start visible.
+    virtual void attach(GLFWwindow* window, bool shown) = 0;
+    virtual void toggle() = 0; // Tab
+    virtual bool visible() const = 0;
+    // After each load of the scene file: the scene now playing, and when a reload was refused,
+    // the lines printed about it (its load error, compile and link logs).
+    virtual void loaded(const std::string& path, const scene& playing,
+                        const std::vector<std::string>& refusal) = 0;
+    virtual preview_requests draw(const preview_view& view) = 0;
+    // Before the window goes, with its context current.
+    virtual void detach() = 0;
+};
+
 // The authoring preview: the scene in a resizable window with its music, from any second, with
 // pause, seeks, looping and reloading when its files change. Returns the process status: 0
 // after Escape or closing the window, 1 when the scene or the window can't be opened, 2 on a
 // wrong command line.
-int runPreview(int argc, char** argv);
+// With an overlay, it is drawn over each frame.
+int runPreview(int argc, char** argv, preview_overlay* overlay = nullptr);

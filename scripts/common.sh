@@ -10,7 +10,7 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev libtinyobjloader-dev
     xvfb xauth xdotool procps libgl1-mesa-dri libegl-dev libegl-mesa0
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
-    libpng-dev ffmpeg libxml2-utils libvorbis-dev parallel
+    libpng-dev ffmpeg libxml2-utils libvorbis-dev libimgui-dev parallel
     dpkg-dev lintian help2man slurm-wlm munge
 )
 # What scripts/web needs: Emscripten with its prebuilt system libraries, and GLM's headers.

@@ -122,9 +122,11 @@ TEST(PreviewTitle, ShowsTimeCameraPauseAndLoop) {
 }
 
 TEST(ParsePreviewArgs, ReadsEveryOptionInAnyOrder) {
-    const char* args[] = {"--size", "640x360", "scene.xml", "--loop", "8:20.5", "--at", "12.25"};
+    const char* args[] = {"--size", "640x360",      "scene.xml", "--loop",
+                          "8:20.5", "--no-overlay", "--at",      "12.25"};
     preview_options o;
-    EXPECT_EQ(parsePreviewArgs(7, args, o), "");
+    EXPECT_EQ(parsePreviewArgs(8, args, o), "");
+    EXPECT_FALSE(o.overlay);
     EXPECT_EQ(o.scene, "scene.xml");
     EXPECT_EQ(o.at, 12.25);
     ASSERT_TRUE(o.loop);
@@ -140,6 +142,7 @@ TEST(ParsePreviewArgs, ReadsEveryOptionInAnyOrder) {
     EXPECT_FALSE(defaults.loop);
     EXPECT_EQ(defaults.width, 1280);
     EXPECT_EQ(defaults.height, 720);
+    EXPECT_TRUE(defaults.overlay);
 }
 
 TEST(ParsePreviewArgs, RejectsWrongArgumentsNamingThem) {
@@ -206,5 +209,61 @@ TEST(FileWatch, SeesRewritesReplacementsRemovalsAndReturns) {
         EXPECT_TRUE(w.changed());
         EXPECT_FALSE(w.changed()); // reported once
     }
+    fs::remove_all(dir);
+}
+
+TEST(FolderEvents, HearsSavesToTheWatchedFilesOnly) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("kestrine-events-" + std::to_string(getpid()));
+    fs::create_directories(dir / "shaders");
+    const std::string scene = (dir / "a.xml").string(),
+                      shader = (dir / "shaders" / "s.frag").string();
+    std::ofstream(scene) << "one";
+    std::ofstream(shader) << "two";
+    folder_events events;
+    EXPECT_FALSE(events.complete()); // nothing is heard of before watch()
+    ASSERT_TRUE(events.watch({scene, shader}));
+    ASSERT_TRUE(events.complete());
+    EXPECT_FALSE(events.heard());
+
+    // Each edit is heard as soon as it is made (the events are queued by then).
+    const std::vector<std::pair<const char*, std::function<void()>>> edits = {
+        {"written in place", [&] { std::ofstream(scene) << "three"; }},
+        {"replaced by a rename",
+         [&] {
+             std::ofstream(shader + ".new") << "four";
+             fs::rename(shader + ".new", shader);
+         }},
+        {"removed", [&] { fs::remove(scene); }},
+        {"back", [&] { std::ofstream(scene) << "five"; }},
+    };
+    for (const auto& [what, edit] : edits) {
+        SCOPED_TRACE(what);
+        edit();
+        EXPECT_TRUE(events.heard());
+        EXPECT_FALSE(events.heard());
+    }
+    // Other files in the same folders are not heard of.
+    std::ofstream((dir / "other.txt").string()) << "x";
+    std::ofstream((dir / "shaders" / "t.frag").string()) << "x";
+    EXPECT_FALSE(events.heard());
+    // A folder that is not there cannot be watched: the caller polls.
+    EXPECT_FALSE(events.watch({(dir / "missing" / "m.obj").string()}));
+    EXPECT_FALSE(events.complete());
+    fs::remove_all(dir);
+}
+
+TEST(FolderEvents, SettlingReadsWhatCameMeanwhile) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("kestrine-settle-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string file = (dir / "a.xml").string();
+    std::ofstream(file) << "one";
+    folder_events events;
+    ASSERT_TRUE(events.watch({file}));
+    std::ofstream(file) << "two";
+    std::ofstream(file) << "three";
+    events.settle(0.02, 5.0);
+    EXPECT_FALSE(events.heard()); // read while settling
     fs::remove_all(dir);
 }

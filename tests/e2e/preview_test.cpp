@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -165,10 +167,100 @@ const char* const kQuiet = "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null";
 
 } // namespace
 
+namespace {
+
+// What the studio's overlay says is where (KESTRINE_PREVIEW_LAYOUT): the ruler's columns and
+// times, the music lane, every bar, the problems.
+struct layout {
+    bool shown = false;
+    double left = 0, top = 0, width = 0, height = 0, start = 0, span = 0; // the ruler
+    double panelTop = 0;
+    double musicTop = 0, musicHeight = 0;
+    std::string music;
+    struct bar {
+        std::string kind, id;
+        double x0 = 0, x1 = 0, y0 = 0, y1 = 0, start = 0, end = 0;
+    };
+    std::vector<bar> bars;
+    std::string problems = "closed";
+    double problemsLeft = 0, problemsTop = 0, problemsWidth = 0, problemsHeight = 0;
+    std::vector<std::string> problemLines;
+    std::string gesture = "none"; // what a held mouse button is doing, and a loop drag's ends
+    double loopFrom = 0, loopTo = 0;
+
+    // The time the overlay gives pixel column x.
+    double timeAt(double x) const { return start + (x - left) / width * span; }
+    bool lists(const std::string& text) const {
+        for (const std::string& l : problemLines)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+layout readLayout(const std::string& file) {
+    layout l;
+    std::istringstream in(slurp(file));
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string what;
+        words >> what;
+        if (what == "overlay") {
+            std::string state;
+            words >> state;
+            l.shown = state == "shown";
+        } else if (what == "ruler") {
+            words >> l.left >> l.top >> l.width >> l.height >> l.start >> l.span;
+        } else if (what == "panel") {
+            double x;
+            words >> x >> l.panelTop;
+        } else if (what == "music") {
+            double x, w;
+            words >> x >> l.musicTop >> w >> l.musicHeight >> l.music;
+        } else if (what == "bar") {
+            layout::bar b;
+            words >> b.kind >> b.id >> b.x0 >> b.x1 >> b.y0 >> b.y1 >> b.start >> b.end;
+            l.bars.push_back(b);
+        } else if (what == "problems") {
+            words >> l.problems >> l.problemsLeft >> l.problemsTop >> l.problemsWidth >>
+                l.problemsHeight;
+        } else if (what == "gesture") {
+            words >> l.gesture >> l.loopFrom >> l.loopTo;
+        } else if (what == "problem") {
+            l.problemLines.push_back(line.substr(8));
+        }
+    }
+    return l;
+}
+
+// Waits until the layout file satisfies the test; the last one read is left in out.
+bool waitLayout(const std::string& file, layout& out, const std::function<bool(const layout&)>& ok) {
+    return e2e::waitFor([&] {
+        out = readLayout(file);
+        return ok(out);
+    });
+}
+
+// The real pointer, through the X server, on the preview's window.
+void mouse(const std::string& id, const std::string& actions) {
+    output("xdotool windowfocus --sync " + id + " " + actions + " 2>/dev/null");
+}
+
+std::string at(const std::string& id, double x, double y) {
+    return "mousemove --window " + id + " --sync " + std::to_string(int(x)) + " " +
+           std::to_string(int(y)) + " ";
+}
+
+// Whether the title's time is within a hundredth (as it is shown) of t.
+bool shows(double shown, double t) {
+    return std::abs(shown - t) <= 0.0051;
+}
+
+} // namespace
+
 TEST(Preview, StartsAtTheGivenSecondAndEscapeEndsWithZero) {
     const std::string dir = workDir("start");
     write(dir + "/start.xml", quadScene(kRed, kTwoCameras));
-    preview p(dir, "start.xml --at 30 --size 320x240", kQuiet);
+    preview p(dir, "start.xml --at 30 --size 320x240 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("start.xml"));
     ASSERT_TRUE(p.waitTitle("| camera 2"));
     const double t = p.time();
@@ -188,7 +280,7 @@ TEST(Preview, StartsAtTheGivenSecondAndEscapeEndsWithZero) {
 TEST(Preview, PauseStopsTimeAndPictureAndSeeksAreExact) {
     const std::string dir = workDir("pause");
     write(dir + "/pause.xml", quadScene(kRed, kTwoCameras));
-    preview p(dir, "pause.xml --at 2 --size 160x120", kQuiet);
+    preview p(dir, "pause.xml --at 2 --size 160x120 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("pause.xml"));
     p.keys("space");
     ASSERT_TRUE(p.waitTitle("| paused"));
@@ -269,7 +361,7 @@ TEST(Preview, ReloadsWhenTheSceneOrAFileItNamesChanges) {
     const std::string dir = workDir("reload");
     const std::string file = dir + "/reload.xml";
     write(file, quadScene(kRed, kTwoCameras));
-    preview p(dir, "reload.xml --size 160x120", kQuiet);
+    preview p(dir, "reload.xml --size 160x120 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("reload.xml"));
     ASSERT_TRUE(near(p.shot().centre(), 255, 0, 0));
 
@@ -316,13 +408,27 @@ TEST(Preview, ReloadsWhenTheSceneOrAFileItNamesChanges) {
     EXPECT_NE(p.out().find("reload.xml: reloaded at "), std::string::npos);
 }
 
+TEST(Preview, LooksEveryQuarterSecondWhereFoldersAreNotWatched) {
+    const std::string dir = workDir("polled");
+    const std::string file = dir + "/polled.xml";
+    write(file, quadScene(kRed, kTwoCameras));
+    preview p(dir, "polled.xml --size 160x120 --no-overlay",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_POLL=1");
+    ASSERT_TRUE(p.find("polled.xml"));
+    ASSERT_TRUE(e2e::waitFor([&] { return near(p.shot().centre(), 255, 0, 0); }));
+    write(file, quadScene(kGreen, kTwoCameras));
+    EXPECT_TRUE(e2e::waitFor([&] { return near(p.shot().centre(), 0, 255, 0); }));
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
 TEST(Preview, ASaveThatBreaksAShaderKeepsThePictureAndSaysSo) {
     const std::string dir = workDir("broken_shader");
     const std::string file = dir + "/shader.xml", frag = dir + "/shader.frag";
     const std::string good = slurp(dataDir() + "/flat.frag");
     write(frag, good);
     write(file, quadScene(kRed, kTwoCameras, frag));
-    preview p(dir, "shader.xml --size 160x120", kQuiet);
+    preview p(dir, "shader.xml --size 160x120 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("shader.xml"));
     ASSERT_TRUE(e2e::waitFor([&] { return near(p.shot().centre(), 255, 0, 0); }));
 
@@ -349,7 +455,7 @@ TEST(Preview, SeesASaveMadeWhileItReloads) {
     write(frag, slurp(dataDir() + "/flat.frag"));
     write(file, quadScene(kRed, kTwoCameras, frag));
     // Each file a load opens is announced, then a pause: time to save one already read.
-    preview p(dir, "mid.xml --size 160x120",
+    preview p(dir, "mid.xml --size 160x120 --no-overlay",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LOAD_PAUSE=800");
     ASSERT_TRUE(p.find("mid.xml"));
 
@@ -383,13 +489,25 @@ TEST(Preview, AfterASeekThePictureIsThe60FpsFrameAtThatTime) {
                   R"(<group><rotate time="7" angle="0" axisX="0" axisY="1" axisZ="0"/>)");
     write(dir + "/seek.xml", scene);
 
-    preview p(dir, "seek.xml --size 200x150", kQuiet);
+    const std::string layoutFile = dir + "/layout.txt";
+    preview p(dir, "seek.xml --size 200x150 --no-overlay",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + layoutFile);
     ASSERT_TRUE(p.find("seek.xml"));
     // Paused first, so that every step is exact: 0, then 12 s.
     p.keys("space Home shift+Right Right Right");
     ASSERT_TRUE(p.waitTitle("| 12.00 s | camera 2 | paused")) << p.title();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const image shown = p.shot();
+    // With the panels shown (Tab), the frame around them is the same.
+    output("xdotool mousemove 0 1000"); // no tooltip
+    p.keys("Tab");
+    layout l;
+    ASSERT_TRUE(waitLayout(layoutFile, l, [](const layout& l) { return l.shown; }));
+    image withPanels;
+    ASSERT_TRUE(e2e::waitFor([&] {
+        withPanels = p.shot();
+        return withPanels.width == 200 && differing(withPanels, shown, 1) > 0;
+    }));
     p.keys("Escape");
     EXPECT_EQ(p.status(), 0) << p.err();
 
@@ -415,6 +533,19 @@ TEST(Preview, AfterASeekThePictureIsThe60FpsFrameAtThatTime) {
             red += captured.at(x, y).r > 128;
     EXPECT_GT(red, 200) << "the quad is in view";
     EXPECT_EQ(differing(shown, captured, 1), 0);
+    int outside = 0, unlike = 0;
+    for (int y = 0; y < captured.height; ++y)
+        for (int x = 0; x < captured.width; ++x) {
+            const bool problems = l.problems == "open" && x >= l.problemsLeft &&
+                                  x < l.problemsLeft + l.problemsWidth && y >= l.problemsTop &&
+                                  y < l.problemsTop + l.problemsHeight;
+            if (y >= l.panelTop || problems) continue;
+            ++outside;
+            const rgb a = withPanels.at(x, y), b = captured.at(x, y);
+            unlike += std::abs(a.r - b.r) > 1 || std::abs(a.g - b.g) > 1 || std::abs(a.b - b.b) > 1;
+        }
+    EXPECT_GT(outside, 200 * 30);
+    EXPECT_EQ(unlike, 0);
     // The test can tell: at 30 fps the frame before is 1/30 s back, and the picture differs.
     EXPECT_GT(differing(shown, reference(30), 1), 20);
 }
@@ -488,4 +619,239 @@ TEST(Preview, MusicPausesWithThePicture) {
         ++again;
     ASSERT_LT(again, loud.size()) << "no tone after the pause";
     EXPECT_GE(again - gap, 100u) << "the pause was not silent for a second";
+}
+
+TEST(Studio, TheRealMouseSeeksDragsAndSetsALoopOnTheRuler) {
+    const std::string dir = workDir("studio_mouse");
+    write(dir + "/mouse.xml", quadScene(kRed, kTwoCameras));
+    const std::string file = dir + "/layout.txt";
+    preview p(dir, "mouse.xml --at 5 --size 640x480",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
+    ASSERT_TRUE(p.find("mouse.xml"));
+    p.keys("space");
+    ASSERT_TRUE(p.waitTitle("| paused"));
+    layout l;
+    ASSERT_TRUE(waitLayout(file, l, [](const layout& l) { return l.shown && l.width > 0; }));
+    const double y = l.top + l.height / 2;
+    const std::string id = output("xdotool search --name '^mouse.xml [|]' 2>/dev/null");
+    const std::string window = id.substr(0, id.find('\n'));
+
+    // A click: the time the layout gives the clicked column (a column spans many frames).
+    const double x = l.left + l.width * 0.3;
+    mouse(window, at(window, x, y) + "click 1");
+    EXPECT_TRUE(e2e::waitFor([&] { return shows(p.time(), l.timeAt(int(x))); }))
+        << p.title() << " for " << l.timeAt(int(x));
+    EXPECT_NE(p.title().find("| paused"), std::string::npos);
+    // A release and the next press seen in one frame would be no release at all.
+    auto released = [&] {
+        return waitLayout(file, l, [](const layout& l) { return l.gesture == "none"; });
+    };
+    ASSERT_TRUE(released());
+
+    // A drag: the playhead follows the pointer through each column it stops at.
+    mouse(window, at(window, l.left + 40, y) + "mousedown 1");
+    for (const double column : {l.left + 80, l.left + 200, l.left + 120}) {
+        mouse(window, at(window, column, y));
+        EXPECT_TRUE(e2e::waitFor([&] { return shows(p.time(), l.timeAt(int(column))); }))
+            << p.title() << " for " << l.timeAt(int(column));
+    }
+    mouse(window, "mouseup 1");
+    ASSERT_TRUE(released());
+
+    // Shift and a drag: the loop the title then shows.
+    const double from = l.left + 60, to = l.left + 150;
+    // Each step waits for the overlay to see it: events that come in one frame are seen together.
+    mouse(window, "keydown shift " + at(window, from, y) + "mousedown 1");
+    ASSERT_TRUE(waitLayout(file, l, [](const layout& l) { return l.gesture == "looping"; }));
+    mouse(window, at(window, to, y));
+    ASSERT_TRUE(waitLayout(file, l, [&](const layout& l) { return l.loopTo > l.loopFrom; }));
+    mouse(window, "mouseup 1 keyup shift");
+    static const std::regex loop("[|] loop ([0-9.]+)-([0-9.]+)");
+    std::smatch m;
+    std::string title;
+    ASSERT_TRUE(e2e::waitFor([&] {
+        title = p.title();
+        return std::regex_search(title, m, loop);
+    })) << title;
+    EXPECT_TRUE(shows(std::stod(m[1]), l.timeAt(int(from)))) << title;
+    EXPECT_TRUE(shows(std::stod(m[2]), l.timeAt(int(to)))) << title;
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
+TEST(Studio, TheMusicLaneIsBrightOnlyUnderTheTone) {
+    const std::string dir = workDir("studio_music");
+    // Three seconds of silence, a second of tone, four of silence.
+    const std::string sox = "sox -n -r 44100 -c 2 '" + dir;
+    const std::string make = "mkdir -p '" + dir + "/Music' && " + sox + "/a.wav' trim 0 3 && " +
+                             sox + "/b.wav' synth 1 sine 440 vol 0.5 && " + sox +
+                             "/c.wav' trim 0 4 && sox '" + dir + "/a.wav' '" + dir +
+                             "/b.wav' '" + dir + "/c.wav' '" + dir +
+                             "/Music/evil-2005.ogg' 2>/dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    write(dir + "/tone.xml",
+          quadScene(kRed, R"(<camera start="0" end="8" eye_x="0" eye_y="0" eye_z="1" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>)"));
+    const std::string file = dir + "/layout.txt";
+    preview p(dir, "tone.xml --at 7.5 --size 640x360",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
+    ASSERT_TRUE(p.find("tone.xml"));
+    p.keys("space");
+    ASSERT_TRUE(p.waitTitle("| paused"));
+    layout l;
+    ASSERT_TRUE(waitLayout(file, l, [](const layout& l) { return l.music == "ready"; }));
+    const double playhead = (p.time() - l.start) / l.span * l.width + l.left;
+    // Frames go on while paused: the first with the waveform on screen.
+    image im;
+    ASSERT_TRUE(e2e::waitFor([&] {
+        im = p.shot();
+        const int x = int(l.left + (3.5 - l.start) / l.span * l.width);
+        return im.width > 0 && im.at(x, int(l.musicTop + l.musicHeight / 2)).b > 200;
+    }));
+    int inside = 0, brightInside = 0;
+    for (int x = int(l.left); x < int(l.left + l.width); ++x) {
+        if (std::abs(x - playhead) < 4) continue; // the playhead crosses the lane
+        bool bright = false;
+        for (int y = int(l.musicTop); y < int(l.musicTop + l.musicHeight); ++y) {
+            const rgb c = im.at(x, y);
+            bright = bright || (c.b > 200 && c.g > 170);
+        }
+        const double a = l.timeAt(x), b = l.timeAt(x + 1);
+        if (bright) EXPECT_TRUE(b > 2.98 && a < 4.02) << "bright at " << a << " s";
+        if (a > 3.03 && b < 3.97) {
+            ++inside;
+            brightInside += bright;
+        }
+    }
+    EXPECT_GT(inside, 30);
+    EXPECT_EQ(brightInside, inside);
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
+TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
+    const std::string dir = workDir("studio_demo");
+    const std::string svg = dir + "/timeline.svg";
+    const std::string check = "cd '" KESTRINE_DEMO_DIR "' && '" KESTRINE_CHECK_BIN
+                              "' demo.xml --timeline '" + svg + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(check.c_str()), 0);
+    // The checker's timeline, in its order: cameras, then models.
+    std::vector<layout::bar> expected;
+    static const std::regex lane("class=\"lane (camera|model)\" data-start=\"([-0-9.e+]+)\" "
+                                 "data-end=\"([-0-9.e+]+)\"");
+    const std::string picture = slurp(svg);
+    for (auto it = std::sregex_iterator(picture.begin(), picture.end(), lane);
+         it != std::sregex_iterator(); ++it) {
+        layout::bar b;
+        b.kind = (*it)[1];
+        b.start = std::stod((*it)[2]);
+        b.end = std::stod((*it)[3]);
+        expected.push_back(b);
+    }
+    ASSERT_GT(expected.size(), 10u);
+
+    // The demo's files linked into a folder of the test's, where the preview's output goes.
+    const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
+                             "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
+    ASSERT_EQ(std::system(link.c_str()), 0);
+    const std::string file = dir + "/layout.txt";
+    preview p(dir, "demo.xml --at 61 --size 1280x720",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
+    ASSERT_TRUE(p.find("demo.xml"));
+    p.keys("space");
+    ASSERT_TRUE(p.waitTitle("| paused"));
+    output("xdotool mousemove 0 1000"); // no tooltip over the lanes
+    layout l;
+    ASSERT_TRUE(waitLayout(file, l, [&](const layout& l) {
+        return l.shown && l.bars.size() == expected.size();
+    })) << l.bars.size();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(l.bars[i].kind, expected[i].kind);
+        EXPECT_NEAR(l.bars[i].start, expected[i].start, 1e-6);
+        EXPECT_NEAR(l.bars[i].end, expected[i].end, 1e-6);
+    }
+
+    // Once against the pixels: each camera's bar is drawn where the layout has it, and its
+    // lane is empty elsewhere (but for the cuts and the playhead at 61 s).
+    image im;
+    ASSERT_TRUE(e2e::waitFor([&] {
+        im = p.shot();
+        const layout::bar& first = l.bars.front();
+        return im.width == 1280 &&
+               !near(im.at(int(first.x1) - 3, int((first.y0 + first.y1) / 2)), 22, 22, 26);
+    }));
+    const double playhead = (61.0 - l.start) / l.span * l.width + l.left;
+    for (const layout::bar& b : l.bars) {
+        if (b.kind != "camera") continue;
+        SCOPED_TRACE("camera " + b.id);
+        const int y = int((b.y0 + b.y1) / 2);
+        int in = 0, filled = 0, out = 0, stray = 0;
+        for (int x = int(l.left) + 1; x < int(l.left + l.width) - 1; ++x) {
+            const rgb c = im.at(x, y);
+            const bool lane = near(c, 22, 22, 26);
+            if (x > b.x0 + 2 && x < b.x1 - 2) {
+                ++in;
+                filled += !lane;
+            } else if ((x < b.x0 - 3 || x > b.x1 + 3) && std::abs(x - playhead) > 3) {
+                bool cut = false;
+                for (const layout::bar& other : l.bars)
+                    cut = cut || (other.kind == "camera" && (std::abs(x - other.x0) < 3 ||
+                                                             std::abs(x - other.x1) < 3));
+                if (cut) continue;
+                ++out;
+                stray += !lane;
+            }
+        }
+        EXPECT_GT(in, 20);
+        EXPECT_EQ(filled, in);
+        EXPECT_EQ(stray, 0) << "of " << out;
+    }
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
+TEST(Studio, ProblemsOpenOnAShaderErrorAndAMisspeltAttributeAndCloseWhenFixed) {
+    const std::string dir = workDir("studio_problems");
+    const std::string file = dir + "/problems.xml", frag = dir + "/problems.frag";
+    const std::string good = slurp(dataDir() + "/flat.frag");
+    write(frag, good);
+    write(file, quadScene(kRed, kTwoCameras, frag));
+    const std::string layoutFile = dir + "/layout.txt";
+    preview p(dir, "problems.xml --size 640x480",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + layoutFile);
+    ASSERT_TRUE(p.find("problems.xml"));
+    layout l;
+    ASSERT_TRUE(waitLayout(layoutFile, l, [](const layout& l) { return l.shown; }));
+    EXPECT_EQ(l.problems, "closed");
+
+    // A syntax error on a known line of the shader: the panel opens with its log.
+    const std::string broken = good.substr(0, good.rfind('}')) + "  this is not GLSL\n}\n";
+    const int line = int(std::count(broken.begin(), broken.end(), '\n')) - 1;
+    write(frag, broken);
+    ASSERT_TRUE(waitLayout(layoutFile, l, [&](const layout& l) {
+        return l.problems == "open" && l.lists("does not compile");
+    })) << slurp(layoutFile);
+    EXPECT_TRUE(l.lists(frag));
+    // The driver's line, as the log gives it or as the file's own line.
+    EXPECT_TRUE(l.lists("0:" + std::to_string(line) + "(") ||
+                l.lists("problems.frag:" + std::to_string(line) + ":"))
+        << slurp(layoutFile);
+
+    // The shader mended, an attribute misspelt: the checker's warning.
+    write(frag, good);
+    std::string misspelt = quadScene(kRed, kTwoCameras, frag);
+    misspelt.replace(misspelt.find("texture=\"\""), 10, "texture=\"\" colr=\"1\"");
+    write(file, misspelt);
+    ASSERT_TRUE(waitLayout(layoutFile, l, [&](const layout& l) {
+        return l.problems == "open" && l.lists("colr") && !l.lists("does not compile");
+    })) << slurp(layoutFile);
+    EXPECT_TRUE(l.lists("problems.xml:"));
+
+    // Both mended: the panel closes.
+    write(file, quadScene(kRed, kTwoCameras, frag));
+    EXPECT_TRUE(waitLayout(layoutFile, l, [&](const layout& l) {
+        return l.problems == "closed" && l.problemLines.empty();
+    })) << slurp(layoutFile);
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
 }

@@ -1,0 +1,522 @@
+// The studio's panels: see overlay.h.
+#include <GL/glew.h>
+
+#include "studio/overlay.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+
+#include <GLFW/glfw3.h>
+#include <backends/imgui_impl_glfw.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <imgui.h>
+
+#include "authoring/diagnostics.h"
+#include "platform/music.h"
+#include "scene/scene.h"
+
+namespace {
+
+constexpr float kLabelWidth = 84.0f; // the lanes' names, left of the axis
+constexpr float kRulerHeight = 18.0f;
+constexpr float kMusicHeight = 40.0f;
+constexpr float kLaneHeight = 14.0f;
+constexpr float kMaxShare = 0.45f; // of the window's height the timeline may take
+constexpr double kFps = 60.0;      // frames are counted as a 60 fps capture counts them
+
+const ImU32 kRulerBack = IM_COL32(30, 30, 36, 255);
+const ImU32 kLaneBack = IM_COL32(22, 22, 26, 255);
+const ImU32 kTick = IM_COL32(170, 170, 180, 255);
+const ImU32 kWave = IM_COL32(120, 220, 255, 255);
+const ImU32 kCut = IM_COL32(255, 255, 255, 150);
+const ImU32 kNoCamera = IM_COL32(220, 40, 40, 110);
+const ImU32 kPlayhead = IM_COL32(255, 215, 60, 255);
+const ImU32 kLoop = IM_COL32(255, 200, 0, 45);
+const ImU32 kModelBar = IM_COL32(150, 110, 200, 255);
+const ImU32 kText = IM_COL32(235, 235, 235, 255);
+
+ImU32 cameraColour(int mode) {
+    switch (mode) {
+    case static_camera:
+        return IM_COL32(90, 120, 170, 255);
+    case moving_look_at:
+        return IM_COL32(70, 150, 90, 255);
+    default:
+        return IM_COL32(190, 120, 50, 255);
+    }
+}
+
+// "static", "look-at" or "along its curve": short enough for a bar.
+const char* shortForm(int mode) {
+    switch (mode) {
+    case static_camera:
+        return "static";
+    case moving_look_at:
+        return "look-at";
+    default:
+        return "along its curve";
+    }
+}
+
+// The "file:line" a problem starts with, or the whole first line.
+std::string place(const std::string& text) {
+    static const std::regex at("^([^:\n]+:[0-9]+)(:[0-9]+)?:");
+    std::smatch m;
+    if (std::regex_search(text, m, at)) return m[1].str() + m[2].str();
+    return text.substr(0, text.find('\n'));
+}
+
+std::vector<studio_overlay::problem> runChecker(const std::string& path) {
+    std::vector<studio_overlay::problem> found;
+    const check_result r = checkScene(path.c_str(), check_options{});
+    for (const diagnostic& d : r.diagnostics)
+        found.push_back({d.severity == diagnostic::error, d.text});
+    return found;
+}
+
+// The timeline's opaque background, lanes included, as a scissored clear: on llvmpipe a clear
+// costs a fraction of blending the same pixels, and the panel is the largest thing it draws.
+// The state the frame is drawn with is left as it was.
+void clearPanel(int width, int height) {
+    GLfloat colour[4];
+    GLint box[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    const GLboolean scissored = glIsEnabled(GL_SCISSOR_TEST);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, width, height);
+    const ImVec4 back = ImGui::ColorConvertU32ToFloat4(kLaneBack);
+    glClearColor(back.x, back.y, back.z, back.w);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(colour[0], colour[1], colour[2], colour[3]);
+    glScissor(box[0], box[1], box[2], box[3]);
+    if (!scissored) glDisable(GL_SCISSOR_TEST);
+}
+
+} // namespace
+
+studio_overlay::studio_overlay() {
+    layoutPath = std::getenv("KESTRINE_PREVIEW_LAYOUT");
+}
+
+studio_overlay::~studio_overlay() = default;
+
+void studio_overlay::attach(GLFWwindow* w, bool show) {
+    window = w;
+    shown = show;
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr; // nothing written next to the scene
+    io.LogFilename = nullptr;
+    ImGui::StyleColorsDark();
+    // After the preview's key callback is set, so that keys reach both.
+    ImGui_ImplGlfw_InitForOpenGL(w, true);
+    ImGui_ImplOpenGL3_Init("#version 330 core");
+    attached = true;
+    peaks = std::make_unique<music_peaks>(kMusicFile);
+}
+
+void studio_overlay::detach() {
+    if (checking.valid()) checking.wait();
+    peaks.reset();
+    if (!attached) return;
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplGlfw_Shutdown();
+    ImGui::DestroyContext();
+    attached = false;
+}
+
+void studio_overlay::loaded(const std::string& file, const scene& sc,
+                            const std::vector<std::string>& refused) {
+    path = file;
+    playing = &sc;
+    refusal = refused;
+    musicKnown = peaks && peaks->status() == music_peaks::ready;
+    model =
+        sceneTimeline(sc.cameras, sc.camera_lines, sc.groups, musicKnown ? peaks->seconds() : -1.0);
+    // The checker reads the file again on a thread of its own: no frame waits for it.
+    if (checking.valid()) checking.wait();
+    checking = std::async(std::launch::async, runChecker, file);
+}
+
+void studio_overlay::takeChecked() {
+    if (checking.valid() && checking.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        checked = checking.get();
+    if (!musicKnown && playing && peaks && peaks->status() == music_peaks::ready) {
+        musicKnown = true;
+        model = sceneTimeline(playing->cameras, playing->camera_lines, playing->groups,
+                              peaks->seconds());
+    }
+}
+
+preview_requests studio_overlay::draw(const preview_view& view) {
+    preview_requests asked;
+    takeChecked();
+    int width = 0, height = 0;
+    glfwGetFramebufferSize(window, &width, &height);
+    if (!shown || width <= 0 || height <= 0) {
+        if (mouse == gesture::seeking) asked.release = true;
+        mouse = gesture::none;
+        ImGui::GetIO().MouseWheel = 0.0f;
+        writeLayout(float(width), float(height));
+        return asked;
+    }
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplGlfw_NewFrame();
+    ImGui::NewFrame();
+    drawTimeline(view, asked, float(width), float(height));
+    drawProblems(float(width), panelTop);
+    ImGui::Render();
+    clearPanel(width, height - int(panelTop));
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    writeLayout(float(width), float(height));
+    return asked;
+}
+
+void studio_overlay::drawTimeline(const preview_view& view, preview_requests& asked, float width,
+                                  float height) {
+    ImGuiIO& io = ImGui::GetIO();
+    // Lanes: one per camera, then one per group path that holds models, in file order.
+    std::vector<std::string> groupPaths;
+    for (const model_window& m : model.model_windows)
+        if (std::find(groupPaths.begin(), groupPaths.end(), m.group_path) == groupPaths.end())
+            groupPaths.push_back(m.group_path);
+    const int lanes = int(model.camera_windows.size() + groupPaths.size());
+    const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
+    const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
+    float lane = kLaneHeight;
+    const float most = std::max(height * kMaxShare, fixed + 3.0f * float(lanes));
+    if (lanes > 0 && fixed + lane * float(lanes) > most)
+        lane = std::max(3.0f, std::floor((most - fixed) / float(lanes)));
+    const float panelHeight = std::min(height, fixed + lane * float(lanes));
+    panelTop = height - panelHeight;
+
+    ImGui::SetNextWindowPos(ImVec2(0.0f, panelTop));
+    ImGui::SetNextWindowSize(ImVec2(width, panelHeight));
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(4.0f, 3.0f));
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
+    ImGui::Begin("##timeline", nullptr,
+                 ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
+                     ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing |
+                     ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoScrollWithMouse |
+                     ImGuiWindowFlags_NoBackground);
+    ImGui::PopStyleVar(2);
+    // The header: where the playhead is, then the status line at the right.
+    char camera[96] = "no camera";
+    if (view.camera >= 0 && std::size_t(view.camera) < model.camera_windows.size())
+        std::snprintf(camera, sizeof camera, "camera %d (%s)", view.camera + 1,
+                      shortForm(model.camera_windows[std::size_t(view.camera)].mode));
+    const long long frame = (long long)std::floor(view.time * kFps + 1e-6);
+    ImGui::Text("%.2f s   frame %lld at 60 fps   %s%s", view.time, frame, camera,
+                view.paused ? "   paused" : "");
+    char status[128];
+    std::snprintf(status, sizeof status, "drawing %.1f ms/frame   last reload %.0f ms",
+                  view.frame_ms, view.reload_ms);
+    ImGui::SameLine(std::max(0.0f, width - ImGui::CalcTextSize(status).x - 8.0f));
+    ImGui::TextUnformatted(status);
+
+    const ImVec2 origin = ImGui::GetCursorScreenPos();
+    const float bottom = height - 3.0f;
+    axis.left = origin.x + kLabelWidth;
+    axis.width = std::max(1.0f, width - axis.left - 6.0f);
+    const double wholeDemo = std::max(model.axis_end, 1.0);
+    if (followAxis) {
+        axis.start = 0.0;
+        axis.span = wholeDemo;
+    }
+    ImGui::InvisibleButton("##lanes", ImVec2(width - origin.x - 4.0f, bottom - origin.y));
+    const bool hovered = ImGui::IsItemHovered();
+    const bool active = ImGui::IsItemActive();
+    const ImVec2 pointer = io.MousePos;
+
+    rulerTop = origin.y;
+    rulerHeight = kRulerHeight;
+    musicTop = rulerTop + kRulerHeight + 2.0f;
+    musicHeight = kMusicHeight;
+    const float lanesTop = musicTop + kMusicHeight + 2.0f;
+    const float right = axis.left + axis.width;
+
+    // The mouse: on the ruler a click or drag seeks (Shift: sets a loop), on a lane a drag
+    // pans, the wheel zooms round the pointer.
+    if (ImGui::IsItemActivated()) {
+        if (pointer.y < rulerTop + kRulerHeight)
+            mouse = io.KeyShift ? gesture::looping : gesture::seeking;
+        else
+            mouse = gesture::panning;
+        loopFrom = loopTo = std::max(0.0, axis.timeAt(pointer.x));
+        lastPointer = -1.0f;
+    }
+    if (active) {
+        if (mouse == gesture::seeking) {
+            asked.hold = true;
+            asked.seek = std::max(0.0, axis.timeAt(pointer.x));
+            asked.snippet = pointer.x != lastPointer;
+            lastPointer = pointer.x;
+        } else if (mouse == gesture::looping) {
+            loopTo = std::max(0.0, axis.timeAt(pointer.x));
+        } else if (mouse == gesture::panning && io.MouseDelta.x != 0.0f) {
+            axis.pan(io.MouseDelta.x);
+            followAxis = false;
+        }
+    } else if (mouse != gesture::none) {
+        if (mouse == gesture::seeking) asked.release = true;
+        if (mouse == gesture::looping && loopFrom != loopTo)
+            asked.loop = section{std::min(loopFrom, loopTo), std::max(loopFrom, loopTo)};
+        mouse = gesture::none;
+    }
+    if (hovered && io.MouseWheel != 0.0f) {
+        axis.zoom(std::clamp(pointer.x, axis.left, right), std::pow(0.8, double(io.MouseWheel)),
+                  0.05, wholeDemo * 10.0);
+        followAxis = false;
+    }
+
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    // Lane names, left of the axis.
+    draw->AddText(ImVec2(origin.x + 2.0f, rulerTop + 2.0f), kText, "seconds");
+    draw->AddText(ImVec2(origin.x + 2.0f, musicTop + 12.0f), kText, "music");
+    auto laneTop = [&](int i) { return lanesTop + lane * float(i); };
+    // Lane labels shrink with the lanes, down to what can still be read.
+    ImFont* font = ImGui::GetFont();
+    const float labelSize = std::min(ImGui::GetFontSize(), lane + 1.0f);
+    const bool labelled = labelSize >= 8.0f;
+    if (labelled) {
+        for (std::size_t i = 0; i < model.camera_windows.size(); ++i)
+            draw->AddText(font, labelSize, ImVec2(origin.x + 2.0f, laneTop(int(i))), kText,
+                          ("camera " + std::to_string(model.camera_windows[i].number)).c_str());
+        for (std::size_t i = 0; i < groupPaths.size(); ++i)
+            draw->AddText(font, labelSize,
+                          ImVec2(origin.x + 2.0f, laneTop(int(model.camera_windows.size() + i))),
+                          kText, ("group " + groupPaths[i]).c_str());
+    }
+
+    draw->PushClipRect(ImVec2(axis.left, rulerTop), ImVec2(right, bottom), true);
+    const float lanesBottom = laneTop(lanes);
+    draw->AddRectFilled(ImVec2(axis.left, rulerTop), ImVec2(right, rulerTop + kRulerHeight),
+                        kRulerBack);
+
+    // Ticks: labels at least 70 pixels apart, five small ticks between.
+    const double step = tickStep(axis.span / axis.width, 70.0);
+    const double minor = step / 5.0;
+    for (long long i = (long long)std::ceil(axis.start / minor - 1e-9);; ++i) {
+        const double t = double(i) * minor;
+        const float x = axis.xAt(t);
+        if (x > right) break;
+        const bool major = i % 5 == 0;
+        draw->AddLine(ImVec2(x, rulerTop + kRulerHeight - (major ? 8.0f : 4.0f)),
+                      ImVec2(x, rulerTop + kRulerHeight), kTick);
+        if (major) {
+            char label[32];
+            draw->AddText(ImVec2(x + 2.0f, rulerTop), kTick, tickLabel(t, step, label));
+        }
+    }
+
+    // The waveform: each column's loudest sample, or why there is none.
+    if (peaks && peaks->status() == music_peaks::ready) {
+        const float middle = musicTop + kMusicHeight / 2.0f;
+        for (float x = axis.left; x < right; x += 1.0f) {
+            const float h =
+                peaks->peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
+            if (h >= 0.5f)
+                draw->AddRectFilled(ImVec2(x, middle - h), ImVec2(x + 1.0f, middle + h), kWave);
+        }
+    } else {
+        const std::string note = !peaks                                     ? ""
+                                 : peaks->status() == music_peaks::decoding ? "decoding the music"
+                                                                            : peaks->note();
+        draw->AddText(ImVec2(axis.left + 6.0f, musicTop + 12.0f), kTick, note.c_str());
+    }
+
+    // Bars: cameras, then models, each labelled when there is room.
+    bars.clear();
+    auto addBar = [&](float y0, double start, double end, ImU32 colour, std::string kind,
+                      std::string id, std::string label, std::string details) {
+        // A window whose ends are equal is always on: its bar spans every time.
+        const double from = start == end ? 0.0 : start, to = start == end ? 1e12 : end;
+        const float x0 = std::clamp(axis.xAt(from), axis.left - 2.0f, right + 2.0f);
+        const float x1 = std::clamp(axis.xAt(to), axis.left - 2.0f, right + 2.0f);
+        const float y1 = y0 + std::max(1.0f, lane - 1.0f);
+        draw->AddRectFilled(ImVec2(x0, y0), ImVec2(std::max(x1, x0 + 1.0f), y1), colour);
+        if (labelled && x1 - x0 > 12.0f) {
+            draw->PushClipRect(ImVec2(x0, y0), ImVec2(x1, y1), true);
+            draw->AddText(font, labelSize, ImVec2(x0 + 3.0f, y0 - 1.0f), kText, label.c_str());
+            draw->PopClipRect();
+        }
+        bars.push_back(
+            {x0, x1, y0, y1, std::move(kind), std::move(id), std::move(details), start, end});
+    };
+    for (std::size_t i = 0; i < model.camera_windows.size(); ++i) {
+        const camera_window& c = model.camera_windows[i];
+        const std::string label = std::to_string(c.number) + " " + shortForm(c.mode);
+        char details[256];
+        std::snprintf(details, sizeof details, "camera %d: %s, %g to %g s\n%s:%d", c.number,
+                      cameraForm(c.mode), c.start, c.end, path.c_str(), c.line);
+        addBar(laneTop(int(i)), c.start, c.end, cameraColour(c.mode), "camera",
+               std::to_string(c.number), label, details);
+    }
+    for (const model_window& m : model.model_windows) {
+        const int at =
+            int(std::find(groupPaths.begin(), groupPaths.end(), m.group_path) - groupPaths.begin());
+        const std::string details = "group " + m.group_path + ": mesh " + m.mesh + ", texture " +
+                                    (m.texture.empty() ? "none" : m.texture) + ", shader " +
+                                    m.shader + "\n" + path + ":" + std::to_string(m.line);
+        addBar(laneTop(int(model.camera_windows.size()) + at), m.start, m.end, kModelBar, "model",
+               m.group_path, m.mesh, details);
+    }
+
+    // When no camera films the demo has ended: red over the ruler and the camera lanes.
+    const timeline& filmed = model.cameras;
+    if (!filmed.endless) {
+        const double from = filmed.filmed ? filmed.end : 0.0;
+        const float x = std::max(axis.left, axis.xAt(from));
+        if (x < right) {
+            draw->AddRectFilled(ImVec2(x, rulerTop), ImVec2(right, rulerTop + kRulerHeight),
+                                kNoCamera);
+            draw->AddRectFilled(ImVec2(x, lanesTop),
+                                ImVec2(right, laneTop(int(model.camera_windows.size()))),
+                                kNoCamera);
+        }
+    }
+    for (const double cut : filmed.cuts) {
+        const float x = axis.xAt(cut);
+        draw->AddLine(ImVec2(x, rulerTop), ImVec2(x, lanesBottom), kCut);
+    }
+    if (view.loop || mouse == gesture::looping) {
+        const section s = mouse == gesture::looping
+                              ? section{std::min(loopFrom, loopTo), std::max(loopFrom, loopTo)}
+                              : *view.loop;
+        draw->AddRectFilled(ImVec2(axis.xAt(s.start), rulerTop),
+                            ImVec2(axis.xAt(s.end), lanesBottom), kLoop);
+    }
+    const float playX = axis.xAt(view.time);
+    draw->AddLine(ImVec2(playX, rulerTop), ImVec2(playX, lanesBottom), kPlayhead, 2.0f);
+    draw->AddTriangleFilled(ImVec2(playX - 5.0f, rulerTop), ImVec2(playX + 5.0f, rulerTop),
+                            ImVec2(playX, rulerTop + 7.0f), kPlayhead);
+    draw->PopClipRect();
+
+    // What the bar under the pointer is.
+    if (hovered && mouse == gesture::none)
+        for (const bar& b : bars)
+            if (pointer.x >= b.x0 && pointer.x <= std::max(b.x1, b.x0 + 1.0f) &&
+                pointer.y >= b.y0 && pointer.y < b.y1) {
+                ImGui::BeginTooltip();
+                ImGui::TextUnformatted(b.details.c_str());
+                ImGui::EndTooltip();
+                break;
+            }
+    ImGui::End();
+}
+
+void studio_overlay::drawProblems(float width, float top) {
+    std::vector<problem>& all = listed;
+    all.clear();
+    for (const std::string& line : refusal)
+        all.push_back({true, line});
+    for (const problem& p : checked)
+        if (std::find(refusal.begin(), refusal.end(), p.text) == refusal.end()) all.push_back(p);
+    // Opens by itself when the list changes to something, closes when a save clears it.
+    std::size_t signature = all.size();
+    for (const problem& p : all)
+        signature = signature * 31 + std::hash<std::string>()(p.text);
+    if (signature != problemCount) {
+        problemsOpen = !all.empty();
+        problemCount = signature;
+    }
+    problemsLeft = problemsTop = problemsWidth = problemsHeight = 0.0f;
+    if (!problemsOpen) return;
+    const float panelWidth = std::min(width - 20.0f, std::max(360.0f, width * 0.55f));
+    ImGui::SetNextWindowPos(ImVec2(width - panelWidth - 10.0f, 10.0f), ImGuiCond_Always);
+    ImGui::SetNextWindowSizeConstraints(ImVec2(panelWidth, 0.0f),
+                                        ImVec2(panelWidth, std::max(60.0f, top - 20.0f)));
+    ImGui::SetNextWindowBgAlpha(0.9f);
+    char title[64];
+    std::snprintf(title, sizeof title, "Problems (%zu)###problems", all.size());
+    ImGui::Begin(title, &problemsOpen,
+                 ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoFocusOnAppearing);
+    ImGui::PushTextWrapPos(panelWidth - 16.0f);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const problem& p = all[i];
+        ImGui::PushID(int(i));
+        ImGui::PushStyleColor(ImGuiCol_Text,
+                              p.error ? IM_COL32(255, 110, 100, 255) : IM_COL32(240, 200, 90, 255));
+        const ImVec2 at = ImGui::GetCursorScreenPos();
+        ImGui::TextUnformatted(p.text.c_str());
+        ImGui::PopStyleColor();
+        // The whole text is the button: a click copies where it is, for an editor.
+        const ImVec2 size(panelWidth - 16.0f, ImGui::GetItemRectSize().y);
+        ImGui::SetCursorScreenPos(at);
+        if (ImGui::InvisibleButton("##copy", size)) {
+            copied = place(p.text);
+            ImGui::SetClipboardText(copied.c_str());
+        }
+        if (ImGui::IsItemHovered())
+            ImGui::GetWindowDrawList()->AddRect(at, ImVec2(at.x + size.x, at.y + size.y),
+                                                IM_COL32(255, 255, 255, 80));
+        ImGui::PopID();
+    }
+    ImGui::PopTextWrapPos();
+    if (!copied.empty()) ImGui::TextDisabled("copied %s", copied.c_str());
+    const ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+    problemsLeft = pos.x;
+    problemsTop = pos.y;
+    problemsWidth = size.x;
+    problemsHeight = size.y;
+    ImGui::End();
+}
+
+// What is where, for tests and tools (KESTRINE_PREVIEW_LAYOUT names the file): rewritten,
+// through a rename, whenever it changes.
+void studio_overlay::writeLayout(float width, float height) {
+    if (!layoutPath) return;
+    std::string text;
+    char line[512];
+    std::snprintf(line, sizeof line, "window %.0f %.0f\noverlay %s\n", width, height,
+                  shown ? "shown" : "hidden");
+    text += line;
+    if (shown) {
+        std::snprintf(line, sizeof line, "panel 0 %.1f %.0f %.1f\n", panelTop, width,
+                      height - panelTop);
+        text += line;
+        std::snprintf(line, sizeof line, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left,
+                      rulerTop, axis.width, rulerHeight, axis.start, axis.span);
+        text += line;
+        const char* state = !peaks                                     ? "none"
+                            : peaks->status() == music_peaks::ready    ? "ready"
+                            : peaks->status() == music_peaks::decoding ? "decoding"
+                                                                       : "unreadable";
+        std::snprintf(line, sizeof line, "music %.1f %.1f %.1f %.1f %s\n", axis.left, musicTop,
+                      axis.width, musicHeight, state);
+        text += line;
+        for (const bar& b : bars) {
+            std::snprintf(line, sizeof line, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n",
+                          b.kind.c_str(), b.id.c_str(), b.x0, b.x1, b.y0, b.y1, b.start, b.end);
+            text += line;
+        }
+        const char* const gestures[] = {"none", "seeking", "looping", "panning"};
+        std::snprintf(line, sizeof line, "gesture %s %.9g %.9g\n", gestures[int(mouse)], loopFrom,
+                      loopTo);
+        text += line;
+        std::snprintf(line, sizeof line, "problems %s %.1f %.1f %.1f %.1f\n",
+                      problemsOpen ? "open" : "closed", problemsLeft, problemsTop, problemsWidth,
+                      problemsHeight);
+        text += line;
+    }
+    for (const problem& p : listed) {
+        std::size_t from = 0;
+        for (std::size_t to; (to = p.text.find('\n', from)) != std::string::npos; from = to + 1)
+            text += "problem " + p.text.substr(from, to - from) + "\n";
+        text += "problem " + p.text.substr(from) + "\n";
+    }
+    if (text == layoutWritten) return;
+    const std::string temporary = std::string(layoutPath) + ".new";
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out) return;
+    const bool written = std::fputs(text.c_str(), out) >= 0;
+    if (std::fclose(out) == 0 && written && std::rename(temporary.c_str(), layoutPath) == 0)
+        layoutWritten = text;
+}

@@ -1,0 +1,80 @@
+#pragma once
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/preview.h"
+#include "authoring/timeline.h"
+#include "studio/music_peaks.h"
+#include "studio/time_axis.h"
+
+// The studio: panels drawn with Dear ImGui over the preview's frames. A timeline along the
+// bottom (ruler, music, camera and model lanes, playhead, loop), the scene's problems, and a
+// status line. Immediate-mode widgets keep the panels a function of the preview's state each
+// frame, with text, tooltips, clipping and mouse capture done, where our own would need a font,
+// a text layout and a widget state of their own.
+class studio_overlay : public preview_overlay {
+public:
+    studio_overlay();
+    ~studio_overlay() override;
+
+    void attach(GLFWwindow* window, bool shown) override;
+    void toggle() override { shown = !shown; }
+    bool visible() const override { return shown; }
+    void loaded(const std::string& path, const scene& playing,
+                const std::vector<std::string>& refusal) override;
+    preview_requests draw(const preview_view& view) override;
+    void detach() override;
+
+    // One problem as the panel lists it.
+    struct problem {
+        bool error = false;
+        std::string text;
+    };
+
+private:
+    // What the mouse is doing on the timeline.
+    enum class gesture { none, seeking, looping, panning };
+    // A bar as drawn, for hovering and the layout.
+    struct bar {
+        float x0, x1, y0, y1;
+        std::string kind, id, details; // id: the camera's number or the group's path
+        double start, end;
+    };
+
+    void takeChecked();
+    void drawTimeline(const preview_view& view, preview_requests& asked, float width, float height);
+    void drawProblems(float width, float top);
+    void writeLayout(float width, float height);
+
+    GLFWwindow* window = nullptr;
+    bool shown = true;
+    bool attached = false;
+    std::string path;
+    const scene* playing = nullptr; // the scene of the last load, alive until the next
+    scene_timeline model;
+    bool musicKnown = false; // model has the music's length
+    std::unique_ptr<music_peaks> peaks;
+
+    std::vector<std::string> refusal;
+    std::vector<problem> checked; // the checker's findings of the last load
+    std::vector<problem> listed;  // what the panel shows: the refusal, then the findings
+    std::future<std::vector<problem>> checking;
+    bool problemsOpen = false;
+    std::size_t problemCount = 0; // shown last frame, to open and close the panel
+
+    time_axis axis;
+    bool followAxis = true; // not yet zoomed or panned: the whole demo stays in view
+    gesture mouse = gesture::none;
+    double loopFrom = 0.0, loopTo = 0.0;
+    float lastPointer = -1.0f;
+
+    std::vector<bar> bars;
+    float rulerTop = 0, rulerHeight = 0, musicTop = 0, musicHeight = 0, panelTop = 0;
+    float problemsLeft = 0, problemsTop = 0, problemsWidth = 0, problemsHeight = 0;
+    std::string copied;
+    const char* layoutPath = nullptr;
+    std::string layoutWritten;
+};

@@ -1,0 +1,101 @@
+// The studio's timeline axis and the music's peaks, without a window.
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "studio/music_peaks.h"
+#include "studio/time_axis.h"
+
+namespace {
+
+music_peaks::status_type settle(const music_peaks& p) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (p.status() == music_peaks::decoding && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return p.status();
+}
+
+std::string tempDir() {
+    char name[] = "/tmp/kestrine_studio_XXXXXX";
+    return mkdtemp(name) ? name : "/tmp";
+}
+
+} // namespace
+
+TEST(TimeAxis, ColumnsAndTimesAreInverse) {
+    const time_axis a{10.0, 40.0, 100.0f, 400.0f};
+    EXPECT_DOUBLE_EQ(a.timeAt(100.0f), 10.0);
+    EXPECT_DOUBLE_EQ(a.timeAt(500.0f), 50.0);
+    EXPECT_FLOAT_EQ(a.xAt(30.0), 300.0f);
+}
+
+TEST(TimeAxis, ZoomKeepsTheTimeUnderThePointerAndStaysInBounds) {
+    time_axis a{0.0, 100.0, 0.0f, 1000.0f};
+    const double under = a.timeAt(600.0f);
+    a.zoom(600.0f, 0.5, 0.05, 1000.0);
+    EXPECT_DOUBLE_EQ(a.span, 50.0);
+    EXPECT_NEAR(a.timeAt(600.0f), under, 1e-9);
+    a.zoom(600.0f, 1e-6, 0.05, 1000.0);
+    EXPECT_DOUBLE_EQ(a.span, 0.05);
+    // Zooming out never shows negative times.
+    a.zoom(1000.0f, 1e6, 0.05, 1000.0);
+    EXPECT_DOUBLE_EQ(a.span, 1000.0);
+    EXPECT_DOUBLE_EQ(a.start, 0.0);
+    // A drag to the left shows later times; to the right, never before 0.
+    a.pan(-100.0f);
+    EXPECT_DOUBLE_EQ(a.start, 100.0);
+    a.pan(1000.0f);
+    EXPECT_DOUBLE_EQ(a.start, 0.0);
+}
+
+TEST(TickStep, FollowsTheZoomInOneTwoFiveSteps) {
+    const struct {
+        double secondsPerPixel;
+        double step;
+    } cases[] = {{0.001, 0.1}, {0.003, 0.5}, {0.01, 1.0},   {0.1, 10.0},  {0.02, 2.0},
+                 {0.05, 5.0},  {1.0, 100.0}, {0.0142, 1.0}, {0.0143, 2.0}};
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(tickStep(c.secondsPerPixel, 70.0), c.step) << c.secondsPerPixel;
+    char text[32];
+    EXPECT_STREQ(tickLabel(2.5, 0.5, text), "2.5");
+    EXPECT_STREQ(tickLabel(0.25, 0.05, text), "0.25");
+    EXPECT_STREQ(tickLabel(40.0, 10.0, text), "40");
+    EXPECT_STREQ(tickLabel(65.0, 5.0, text), "1:05");
+}
+
+TEST(MusicPeaks, AToneShowsOnlyWhereItSounds) {
+    const std::string dir = tempDir();
+    const std::string file = dir + "/tone.ogg";
+    // Silence, a second of tone at 3 s, silence to 6 s.
+    const std::string part = "sox -n -r 44100 -c 2 " + dir;
+    const std::string make = part + "/a.wav trim 0 3 && " + part +
+                             "/b.wav synth 1 sine 440 vol 0.5 && " + part +
+                             "/c.wav trim 0 2 && sox " + dir + "/a.wav " + dir + "/b.wav " + dir +
+                             "/c.wav " + file + " 2>/dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    music_peaks p(file);
+    ASSERT_EQ(settle(p), music_peaks::ready) << p.note();
+    EXPECT_NEAR(p.seconds(), 6.0, 0.01);
+    EXPECT_LT(p.peak(0.0, 2.95), 0.01f);
+    EXPECT_GT(p.peak(3.05, 3.1), 0.3f);
+    EXPECT_GT(p.peak(3.9, 3.95), 0.3f);
+    EXPECT_LT(p.peak(4.05, 6.0), 0.01f);
+    EXPECT_EQ(p.peak(7.0, 8.0), 0.0f);
+}
+
+TEST(MusicPeaks, AMissingOrBrokenFileGivesANoteNotAFailure) {
+    const std::string dir = tempDir();
+    std::ofstream(dir + "/broken.ogg") << "OggS but not really";
+    for (const std::string& file : {dir + "/missing.ogg", dir + "/broken.ogg"}) {
+        music_peaks p(file);
+        EXPECT_EQ(settle(p), music_peaks::unreadable);
+        EXPECT_NE(p.note().find(file), std::string::npos) << p.note();
+        EXPECT_EQ(p.peak(0.0, 1.0), 0.0f);
+    }
+}
