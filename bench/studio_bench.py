@@ -42,9 +42,12 @@ def stop(process):
 
 
 def frames(preview, demo):
+    # The demo linked into a folder of the bench's, where the preview's output goes.
     folder = tempfile.mkdtemp(prefix="kestrine-studio-bench-")
+    for item in ("demo.xml", "shaders", "textures", "meshes", "Music"):
+        os.symlink(os.path.join(demo, item), os.path.join(folder, item))
     log = os.path.join(folder, "frames.txt")
-    p = start(preview, demo, ["--size", "1280x720"], {"KESTRINE_PREVIEW_FRAME_LOG": log})
+    p = start(preview, folder, ["--size", "1280x720"], {"KESTRINE_PREVIEW_FRAME_LOG": log})
     try:
         w = window("demo.xml")
         while True:
