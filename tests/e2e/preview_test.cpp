@@ -781,15 +781,22 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
                !near(im.at(int(first.x1) - 3, int((first.y0 + first.y1) / 2)), 22, 22, 26);
     }));
     const double playhead = (61.0 - l.start) / l.span * l.width + l.left;
+    // Past the last camera's end (the axis runs on to the music's) the lanes are marked red.
+    double ended = 0.0;
+    for (const layout::bar& b : l.bars)
+        if (b.kind == "camera") ended = std::max(ended, b.x1);
     for (const layout::bar& b : l.bars) {
         if (b.kind != "camera") continue;
         SCOPED_TRACE("camera " + b.id);
         const int y = int((b.y0 + b.y1) / 2);
-        int in = 0, filled = 0, out = 0, stray = 0;
+        int in = 0, filled = 0, out = 0, stray = 0, after = 0, red = 0;
         for (int x = int(l.left) + 1; x < int(l.left + l.width) - 1; ++x) {
             const rgb c = im.at(x, y);
             const bool lane = near(c, 22, 22, 26);
-            if (x > b.x0 + 2 && x < b.x1 - 2) {
+            if (x > ended + 3) {
+                ++after;
+                red += c.r > c.g + 40 && c.r > c.b + 40;
+            } else if (x > b.x0 + 2 && x < b.x1 - 2) {
                 ++in;
                 filled += !lane;
             } else if ((x < b.x0 - 3 || x > b.x1 + 3) && std::abs(x - playhead) > 3) {
@@ -805,6 +812,7 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
         EXPECT_GT(in, 20);
         EXPECT_EQ(filled, in);
         EXPECT_EQ(stray, 0) << "of " << out;
+        EXPECT_EQ(red, after);
     }
     p.keys("Escape");
     EXPECT_EQ(p.status(), 0) << p.err();
