@@ -9,8 +9,8 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <tiny_obj_loader.h>
 
+#include "bench/tinyobj_lists.h"
 #include "formats/obj.h"
 #include "tests/obj_oracle.h"
 
@@ -75,38 +75,6 @@ private:
     int saved = -1;
 };
 
-struct lists {
-    std::vector<glm::vec3> positions, normals;
-    std::vector<glm::vec2> uvs;
-};
-
-bool tinyobj(const char* path, lists& out) {
-    tinyobj::attrib_t attrib;
-    std::vector<tinyobj::shape_t> shapes;
-    std::vector<tinyobj::material_t> materials;
-    std::string warn, err;
-    if (!tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path, nullptr, true))
-        return false;
-    std::size_t corners = 0;
-    for (const tinyobj::shape_t& s : shapes)
-        corners += s.mesh.indices.size();
-    out.positions.reserve(corners);
-    out.uvs.reserve(corners);
-    out.normals.reserve(corners);
-    const auto& v = attrib.vertices;
-    const auto& t = attrib.texcoords;
-    const auto& n = attrib.normals;
-    for (const tinyobj::shape_t& s : shapes)
-        for (const tinyobj::index_t& i : s.mesh.indices) {
-            const auto vi = std::size_t(i.vertex_index), ti = std::size_t(i.texcoord_index),
-                       ni = std::size_t(i.normal_index);
-            out.positions.emplace_back(v[3 * vi], v[3 * vi + 1], v[3 * vi + 2]);
-            out.uvs.emplace_back(t[2 * ti], -t[2 * ti + 1]);
-            out.normals.emplace_back(n[3 * ni], n[3 * ni + 1], n[3 * ni + 2]);
-        }
-    return true;
-}
-
 template <class Read> void run(benchmark::State& state, Read read) {
     const std::string path = meshFile(static_cast<int>(state.range(0)));
     std::size_t corners = 0;
@@ -145,7 +113,7 @@ void BM_ObjFscanfOracle(benchmark::State& state) {
 }
 
 void BM_ObjTinyobjloader(benchmark::State& state) {
-    run(state, tinyobj);
+    run(state, readTinyobj);
 }
 
 } // namespace
