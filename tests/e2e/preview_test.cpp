@@ -757,12 +757,16 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
     preview p(dir, "demo.xml --at 61 --size 1280x720",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
     ASSERT_TRUE(p.find("demo.xml"));
-    p.keys("space");
+    // Paused, then seeked to 61 s exactly: the playhead is where the pixels are checked.
+    p.keys("space Home shift+Right shift+Right shift+Right shift+Right shift+Right shift+Right "
+           "Right");
+    ASSERT_TRUE(p.waitTitle("| 61.00 s |")) << p.title();
     ASSERT_TRUE(p.waitTitle("| paused"));
     output("xdotool mousemove 0 1000"); // no tooltip over the lanes
     layout l;
+    // Once the music is read the axis runs on to its end: the bars move then.
     ASSERT_TRUE(waitLayout(file, l, [&](const layout& l) {
-        return l.shown && l.bars.size() == expected.size();
+        return l.shown && l.music == "ready" && l.bars.size() == expected.size();
     })) << l.bars.size();
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
