@@ -166,7 +166,8 @@ TEST(CaptureFails, EndsWithAMessageAndLeavesOnlyWholeFrames) {
             ASSERT_TRUE(waitForText(dir + "/err.txt", "frame 10/")) << slurp(dir + "/err.txt");
             const std::string act =
                 c.then == meanwhile::remove_folder
-                    ? "rm -rf '" + dir + "/" + out + "'"
+                    // Moved away first: rm -rf alone races the frames still being written.
+                    ? "mv '" + dir + "/" + out + "' '" + dir + "/gone' && rm -rf '" + dir + "/gone'"
                     : "pkill -KILL -x -P " + std::to_string(p.pid()) + " ffmpeg";
             std::system(act.c_str());
         }
