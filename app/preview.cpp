@@ -311,7 +311,7 @@ void detachStandardInput() {
 }
 
 // Draws the frame at the slot's time offscreen, as a capture would, and copies it in.
-void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame) {
+void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame, preview_overlay* overlay) {
     int width = 0, height = 0;
     glfwGetFramebufferSize(slot.window, &width, &height);
     if (width <= 0 || height <= 0) return;
@@ -320,7 +320,7 @@ void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame) {
     frame->bind();
     scene& sc = *slot.current;
     drawFrame(&sc, glm::mat4(1.0f), sc.projection);
-    frame->present();
+    frame->present(overlay ? overlay->covers(height) : 0);
 }
 
 // Applies what the overlay asked after a frame, as the keys would.
@@ -427,7 +427,7 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         const double drawStart = glfwGetTime();
         if (jumped || reloaded || controls.head.paused()) prepareAt(sc, t);
         slot.time = t;
-        drawToWindow(slot, frame);
+        drawToWindow(slot, frame, controls.overlay);
         glFinish(); // so that the time is the drawing's, not the queueing's
         const double drawn = glfwGetTime();
         drawing.add(drawn, drawn - drawStart);

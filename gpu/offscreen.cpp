@@ -1,6 +1,7 @@
 // Offscreen framebuffers: see offscreen.h.
 #include "gpu/offscreen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -64,18 +65,22 @@ void offscreen::bind() const {
     glViewport(0, 0, width, height);
 }
 
-void offscreen::resolve() const {
+void offscreen::resolve(int from_row) const {
     if (draw_fbo == read_fbo) return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, draw_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, read_fbo);
-    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBlitFramebuffer(0, from_row, width, height, 0, from_row, width, height, GL_COLOR_BUFFER_BIT,
+                      GL_NEAREST);
 }
 
-void offscreen::present() const {
-    resolve();
+void offscreen::present(int covered) const {
+    // Rows count from the bottom; on llvmpipe every row not copied is time saved.
+    const int from = std::clamp(covered, 0, height);
+    resolve(from);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, read_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBlitFramebuffer(0, from, width, height, 0, from, width, height, GL_COLOR_BUFFER_BIT,
+                      GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 

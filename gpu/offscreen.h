@@ -22,8 +22,9 @@ public:
     const std::string& problem() const { return why; }
     // Makes it the draw target, with a viewport of its whole size.
     void bind() const;
-    // Copies the last frame drawn to the window's single-sampled framebuffer, at the same size.
-    void present() const;
+    // Copies the last frame drawn to the window's single-sampled framebuffer, at the same size,
+    // but for the bottom `covered` rows, which something drawn over the frame hides.
+    void present(int covered = 0) const;
     // The last frame drawn, 3 bytes per pixel, top row first. False with the reason when the
     // driver cannot hand it over.
     bool readRgb(std::vector<unsigned char>& out, std::string& why) const;
@@ -38,7 +39,7 @@ public:
     int frameHeight() const { return height; }
 
 private:
-    void resolve() const;
+    void resolve(int from_row = 0) const;
 
     int width = 0;
     int height = 0;

@@ -4,8 +4,10 @@
 #include "studio/overlay.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
@@ -125,6 +127,8 @@ void studio_overlay::detach() {
     if (checking.valid()) checking.wait();
     peaks.reset();
     if (!attached) return;
+    if (waveTexture != 0) glDeleteTextures(1, &waveTexture);
+    waveTexture = 0;
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext();
@@ -178,22 +182,42 @@ preview_requests studio_overlay::draw(const preview_view& view) {
     return asked;
 }
 
+// Lanes: one per camera, then one per group path that holds models, in file order.
+std::vector<std::string> studio_overlay::laneGroups() const {
+    std::vector<std::string> paths;
+    for (const model_window& m : model.model_windows)
+        if (std::find(paths.begin(), paths.end(), m.group_path) == paths.end())
+            paths.push_back(m.group_path);
+    return paths;
+}
+
+// The timeline's height in a window of that height, and its lanes' (lane).
+float studio_overlay::timelineHeight(float height, float& lane) const {
+    const float lanes = float(model.camera_windows.size() + laneGroups().size());
+    const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
+    const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
+    lane = kLaneHeight;
+    const float most = std::max(height * kMaxShare, fixed + 3.0f * lanes);
+    if (lanes > 0 && fixed + lane * lanes > most)
+        lane = std::max(3.0f, std::floor((most - fixed) / lanes));
+    return std::min(height, fixed + lane * lanes);
+}
+
+int studio_overlay::covers(int height) {
+    // Before the first frame the font has no size yet: the height found is too small, which
+    // only copies rows the timeline then paints over.
+    float lane = 0.0f;
+    return shown && attached && height > 0 ? int(std::floor(timelineHeight(float(height), lane)))
+                                           : 0;
+}
+
 void studio_overlay::drawTimeline(const preview_view& view, preview_requests& asked, float width,
                                   float height) {
     ImGuiIO& io = ImGui::GetIO();
-    // Lanes: one per camera, then one per group path that holds models, in file order.
-    std::vector<std::string> groupPaths;
-    for (const model_window& m : model.model_windows)
-        if (std::find(groupPaths.begin(), groupPaths.end(), m.group_path) == groupPaths.end())
-            groupPaths.push_back(m.group_path);
+    const std::vector<std::string> groupPaths = laneGroups();
     const int lanes = int(model.camera_windows.size() + groupPaths.size());
-    const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
-    const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
-    float lane = kLaneHeight;
-    const float most = std::max(height * kMaxShare, fixed + 3.0f * float(lanes));
-    if (lanes > 0 && fixed + lane * float(lanes) > most)
-        lane = std::max(3.0f, std::floor((most - fixed) / float(lanes)));
-    const float panelHeight = std::min(height, fixed + lane * float(lanes));
+    float lane = 0.0f;
+    const float panelHeight = timelineHeight(height, lane);
     panelTop = height - panelHeight;
 
     ImGui::SetNextWindowPos(ImVec2(0.0f, panelTop));
@@ -317,13 +341,7 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
 
     // The waveform: each column's loudest sample, or why there is none.
     if (peaks && peaks->status() == music_peaks::ready) {
-        const float middle = musicTop + kMusicHeight / 2.0f;
-        for (float x = axis.left; x < right; x += 1.0f) {
-            const float h =
-                peaks->peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
-            if (h >= 0.5f)
-                draw->AddRectFilled(ImVec2(x, middle - h), ImVec2(x + 1.0f, middle + h), kWave);
-        }
+        drawWaveform(draw, right);
     } else {
         const std::string note = !peaks                                     ? ""
                                  : peaks->status() == music_peaks::decoding ? "decoding the music"
@@ -410,6 +428,42 @@ void studio_overlay::drawTimeline(const preview_view& view, preview_requests& as
                 break;
             }
     ImGui::End();
+}
+
+// The waveform as one picture, made again only when the axis moves: a rectangle a column,
+// every frame, cost llvmpipe more than the rest of the panels together.
+void studio_overlay::drawWaveform(ImDrawList* draw, float right) {
+    const int columns = std::max(1, int(std::ceil(right - axis.left)));
+    const int rows = int(kMusicHeight);
+    const std::array<double, 3> key = {axis.start, axis.span, double(columns)};
+    if (waveTexture == 0 || key != waveKey) {
+        waveKey = key;
+        std::vector<ImU32> pixels(std::size_t(columns) * std::size_t(rows), 0);
+        const float middle = kMusicHeight / 2.0f;
+        for (int c = 0; c < columns; ++c) {
+            const float x = axis.left + float(c);
+            const float h =
+                peaks->peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
+            if (h < 0.5f) continue;
+            for (int r = 0; r < rows; ++r)
+                if (std::abs(float(r) + 0.5f - middle) <= h)
+                    pixels[std::size_t(r) * std::size_t(columns) + std::size_t(c)] = kWave;
+        }
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        if (waveTexture == 0) glGenTextures(1, &waveTexture);
+        glBindTexture(GL_TEXTURE_2D, waveTexture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        // IM_COL32 keeps red in the lowest byte: in memory, RGBA.
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, columns, rows, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     pixels.data());
+        glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+    }
+    draw->AddImage(ImTextureID(std::intptr_t(waveTexture)), ImVec2(axis.left, musicTop),
+                   ImVec2(axis.left + float(columns), musicTop + float(rows)));
 }
 
 void studio_overlay::drawProblems(float width, float top) {

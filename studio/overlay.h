@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <future>
 #include <memory>
 #include <optional>
@@ -15,6 +16,8 @@
 // status line. Immediate-mode widgets keep the panels a function of the preview's state each
 // frame, with text, tooltips, clipping and mouse capture done, where our own would need a font,
 // a text layout and a widget state of their own.
+struct ImDrawList;
+
 class studio_overlay : public preview_overlay {
 public:
     studio_overlay();
@@ -23,6 +26,7 @@ public:
     void attach(GLFWwindow* window, bool shown) override;
     void toggle() override { shown = !shown; }
     bool visible() const override { return shown; }
+    int covers(int height) override;
     void loaded(const std::string& path, const scene& playing,
                 const std::vector<std::string>& refusal) override;
     preview_requests draw(const preview_view& view) override;
@@ -45,7 +49,10 @@ private:
     };
 
     void takeChecked();
+    std::vector<std::string> laneGroups() const;
+    float timelineHeight(float height, float& lane) const;
     void drawTimeline(const preview_view& view, preview_requests& asked, float width, float height);
+    void drawWaveform(ImDrawList* draw, float right);
     void drawProblems(float width, float top);
     void writeLayout(float width, float height);
 
@@ -57,6 +64,8 @@ private:
     scene_timeline model;
     bool musicKnown = false; // model has the music's length
     std::unique_ptr<music_peaks> peaks;
+    unsigned waveTexture = 0;        // the waveform as drawn for waveKey
+    std::array<double, 3> waveKey{}; // the axis's start and span, and the columns
 
     std::vector<std::string> refusal;
     std::vector<problem> checked; // the checker's findings of the last load
