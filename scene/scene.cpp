@@ -6,6 +6,7 @@
 #include <exception>
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "formats/convert.h"
@@ -23,16 +24,12 @@ bool has(const XMLElement* e, const char* name) {
     return e->Attribute(name) != nullptr;
 }
 
-bool hasAll(const XMLElement* e, const char* const* names, int count) {
+// How many of the names e has as attributes.
+int present(const XMLElement* e, const char* const* names, int count) {
+    int n = 0;
     for (int i = 0; i < count; ++i)
-        if (!has(e, names[i])) return false;
-    return true;
-}
-
-bool hasNone(const XMLElement* e, const char* const* names, int count) {
-    for (int i = 0; i < count; ++i)
-        if (has(e, names[i])) return false;
-    return true;
+        n += has(e, names[i]);
+    return n;
 }
 
 const char* const kWobble[] = {"w_sinx", "w_siny", "w_sinz"};
@@ -109,10 +106,8 @@ scene::scene(const char* path, const load_options& options)
 }
 
 void scene::load(const load_options& options) {
-    if (options.text)
-        loadResult = doc.Parse(options.text, options.text_size);
-    else
-        loadResult = doc.LoadFile(file.c_str());
+    loadResult =
+        options.text ? doc.Parse(options.text, options.text_size) : doc.LoadFile(file.c_str());
 
     if (loadResult != tinyxml2::XML_SUCCESS) {
         trace(file.c_str());
@@ -308,16 +303,13 @@ bool scene::readCamera(XMLElement* e, camera& out) {
     noteAttributes(e, {"start", "end", "eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z", "look_x",
                        "look_y", "look_z"});
     const bool timed = has(e, "start") && has(e, "end");
-    const bool noEyeUp = hasNone(e, kEyeUp, 6);
-    const bool noLook = hasNone(e, kLook, 3);
-    const bool allEyeUp = hasAll(e, kEyeUp, 6);
-    const bool allLook = hasAll(e, kLook, 3);
+    const int eyeUp = present(e, kEyeUp, 6), look = present(e, kLook, 3);
     enum { none, tangent, fixed_point, still } form = none;
-    if (timed && noEyeUp && noLook)
+    if (timed && eyeUp == 0 && look == 0)
         form = tangent;
-    else if (timed && allEyeUp && allLook)
+    else if (timed && eyeUp == 6 && look == 3)
         form = still;
-    else if (timed && allLook && noEyeUp)
+    else if (timed && look == 3 && eyeUp == 0)
         form = fixed_point;
     if (form == none) return skip("fits none of the camera forms: " + closestCameraForm(e));
 
@@ -332,15 +324,11 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         if (times[i] != 0 && std::strtod(text, nullptr) < 0.0) {
             // "-1" is read as 4294967295: a window that never comes.
             if (reading_notes.size() == before) {
-                reading_note p;
-                p.kind = reading_note::number;
-                p.line = line;
-                p.within = "camera";
-                p.name = timeNames[i];
+                reading_note& p =
+                    reading_notes.emplace_back(reading_note::number, line, "camera", timeNames[i]);
                 p.text = text;
                 p.integer = true;
                 p.used = times[i];
-                reading_notes.push_back(std::move(p));
             }
             reading_notes.back().how = reading::wrapped;
         }
@@ -442,7 +430,7 @@ void scene::readTranslate(XMLElement* e, group& g) {
         readOffset(e, g, translation);
         return;
     }
-    const int seconds = needInt(e, "time");
+    const int seconds = need(e, "time", toInt);
     // A negative period has no meaning; as an unsigned count it would freeze the group.
     if (seconds < 0) fail(e, "attribute \"time\" is negative: " + quoted(e->Attribute("time")));
     g.addTransform(curve_translation, static_cast<unsigned>(seconds));
@@ -461,12 +449,12 @@ void scene::readRotate(XMLElement* e, group& g, bool root) {
     noteAttributes(
         e, {"axisX", "axisY", "axisZ", "angle", "time", "w_sinx", "w_siny", "w_sinz", "cl"});
     const glm::vec3 v = needVec3(e, "axisX", "axisY", "axisZ");
-    const float angle = needFloat(e, "angle");
+    const float angle = need(e, "angle", toFloat);
     double a = 1.0;
     bool plain = false;
     if (has(e, "time")) {
         transform t(timed_rotation, angle, v);
-        t.SetTimeLenght(static_cast<double>(needFloat(e, "time")));
+        t.SetTimeLenght(static_cast<double>(need(e, "time", toFloat)));
         g.transforms.push_back(std::move(t));
     } else if (glm::vec3 f; readWobble(e, f, a)) {
         g.addTransform(rotation, angle, v, f, glm::vec3(0.0f), a);
@@ -506,9 +494,9 @@ void scene::readOffset(XMLElement* e, group& g, int kind) {
 
 bool scene::readWobble(const XMLElement* e, glm::vec3& frequency, double& amplitude) {
     // All three frequencies or nothing: with one or two, none is read and "cl" is ignored.
-    if (!hasAll(e, kWobble, 3)) return false;
+    if (present(e, kWobble, 3) < 3) return false;
     frequency = needVec3(e, "w_sinx", "w_siny", "w_sinz");
-    amplitude = has(e, "cl") ? needFloat(e, "cl") : 1.0;
+    amplitude = has(e, "cl") ? need(e, "cl", toFloat) : 1.0;
     return true;
 }
 
@@ -534,10 +522,10 @@ void scene::readModels(XMLElement* e, group& g, bool root) {
             g.addTerrain(m->Attribute("file"));
         } else if (std::strcmp(name, "procedural_m") == 0) {
             noteAttributes(m, {"x", "y", "xseg", "yseg"});
-            const int yseg = needInt(m, "yseg");
-            const int xseg = needInt(m, "xseg");
-            const int y = needInt(m, "y");
-            const int x = needInt(m, "x");
+            const int yseg = need(m, "yseg", toInt);
+            const int xseg = need(m, "xseg", toInt);
+            const int y = need(m, "y", toInt);
+            const int x = need(m, "x", toInt);
             g.addProceduralModel(x, y, xseg, yseg);
         }
     }
@@ -553,20 +541,16 @@ void scene::readModel(XMLElement* m, group& g) {
     glm::vec3 colour(0.5f, 0.5f, 0.5f);
     if (has(m, "R") && has(m, "G") && has(m, "B")) colour = needVec3(m, "R", "G", "B");
     if (!has(m, "name") || start != end) {
-        reading_note p;
-        p.kind = reading_note::skipped_model;
-        p.line = m->GetLineNum();
-        p.within = "model";
-        p.name = !has(m, "name") ? "name" : start ? "end" : "start"; // what it lacks
-        reading_notes.push_back(std::move(p));
+        const char* lacks = !has(m, "name") ? "name" : start ? "end" : "start";
+        reading_notes.emplace_back(reading_note::skipped_model, m->GetLineNum(), "model", lacks);
         return;
     }
     trace("add model descriptor 2 \n");
     trace("\n");
     double from = -1.0, to = -1.0;
     if (start) {
-        to = needDouble(m, "end");
-        from = needDouble(m, "start");
+        to = need(m, "end", toDouble);
+        from = need(m, "start", toDouble);
     }
     const char* shaderName = needText(m, "shader");
     const char* textureName = needText(m, "texture");
@@ -575,33 +559,20 @@ void scene::readModel(XMLElement* m, group& g) {
     g.descriptors.back().line = m->GetLineNum();
 }
 
-float scene::needFloat(const XMLElement* e, const char* name) {
-    float v = 0.0f;
-    check(e, name, toFloat(e->Attribute(name), v));
-    noteNumber(e, name, false, v);
+template <class T>
+T scene::need(const XMLElement* e, const char* name, conversion (*to)(const char*, T&)) {
+    T v = 0;
+    check(e, name, to(e->Attribute(name), v));
+    noteNumber(e, name, std::is_integral_v<T>, v);
     return v;
 }
 
 glm::vec3 scene::needVec3(const XMLElement* e, const char* x, const char* y, const char* z) {
     // One statement per attribute: the first missing one in reading order is the one reported.
     glm::vec3 v;
-    v.x = needFloat(e, x);
-    v.y = needFloat(e, y);
-    v.z = needFloat(e, z);
-    return v;
-}
-
-double scene::needDouble(const XMLElement* e, const char* name) {
-    double v = 0.0;
-    check(e, name, toDouble(e->Attribute(name), v));
-    noteNumber(e, name, false, v);
-    return v;
-}
-
-int scene::needInt(const XMLElement* e, const char* name) {
-    int v = 0;
-    check(e, name, toInt(e->Attribute(name), v));
-    noteNumber(e, name, true, v);
+    v.x = need(e, x, toFloat);
+    v.y = need(e, y, toFloat);
+    v.z = need(e, z, toFloat);
     return v;
 }
 
@@ -631,13 +602,8 @@ std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<con
         for (const char* v : valid)
             known = known || name == v;
         if (known) continue;
-        reading_note p;
-        p.kind = reading_note::attribute;
-        p.line = e->GetLineNum();
-        p.within = e->Value();
-        p.name = name;
-        p.valid.assign(valid.begin(), valid.end());
-        reading_notes.push_back(std::move(p));
+        reading_notes.emplace_back(reading_note::attribute, e->GetLineNum(), e->Value(), name)
+            .valid.assign(valid.begin(), valid.end());
         ++noted;
     }
     return noted;
@@ -646,29 +612,21 @@ std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<con
 void scene::noteElement(const XMLElement* e, std::initializer_list<const char*> valid) {
     for (const char* v : valid)
         if (std::strcmp(e->Value(), v) == 0) return;
-    reading_note p;
-    p.kind = reading_note::element;
-    p.line = e->GetLineNum();
-    p.within = e->Parent() && e->Parent()->ToElement() ? e->Parent()->Value() : "";
-    p.name = e->Value();
-    p.valid.assign(valid.begin(), valid.end());
-    reading_notes.push_back(std::move(p));
+    const char* within = e->Parent() && e->Parent()->ToElement() ? e->Parent()->Value() : "";
+    reading_notes.emplace_back(reading_note::element, e->GetLineNum(), within, e->Value())
+        .valid.assign(valid.begin(), valid.end());
 }
 
 void scene::noteNumber(const XMLElement* e, const char* name, bool integer, double used) {
     const char* text = e->Attribute(name);
     const reading how = howRead(text, integer);
     if (how == reading::whole) return;
-    reading_note p;
-    p.kind = reading_note::number;
-    p.line = e->GetLineNum();
-    p.within = e->Value();
-    p.name = name;
+    reading_note& p =
+        reading_notes.emplace_back(reading_note::number, e->GetLineNum(), e->Value(), name);
     p.text = text;
     p.how = how;
     p.integer = integer;
     p.used = used;
-    reading_notes.push_back(std::move(p));
 }
 
 void scene::warnAsset(asset_record& r, const std::string& what) {

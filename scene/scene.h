@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include <GL/glew.h>
@@ -63,6 +64,9 @@ struct asset_record {
 // about them.
 struct reading_note {
     enum kind_type { element, attribute, number, skipped_model };
+    reading_note(kind_type kind, int line, std::string within, std::string name)
+        : kind(kind), line(line), within(std::move(within)), name(std::move(name)) {}
+
     kind_type kind = element;
     int line = 0;
     std::string within;             // the element it stands in (its own name for a number)
@@ -166,10 +170,10 @@ private:
 
     // Attribute readers that stop loading with a message naming file, line, element and
     // attribute.
-    float needFloat(const tinyxml2::XMLElement* e, const char* name);
+    // `to` is one of the number conversions: toInt, toFloat, toDouble.
+    template <class T>
+    T need(const tinyxml2::XMLElement* e, const char* name, conversion (*to)(const char*, T&));
     glm::vec3 needVec3(const tinyxml2::XMLElement* e, const char* x, const char* y, const char* z);
-    double needDouble(const tinyxml2::XMLElement* e, const char* name);
-    int needInt(const tinyxml2::XMLElement* e, const char* name);
     const char* needText(const tinyxml2::XMLElement* e, const char* name);
     void check(const tinyxml2::XMLElement* e, const char* name, conversion c);
 
