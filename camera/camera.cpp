@@ -29,9 +29,7 @@ camera::camera(unsigned start_, unsigned end_) : mode(moving_tangent), start(sta
 
 bool camera::is_on_time(double t) const {
     if (end == start) return true; // an empty window means "always"
-    if (start > t) return false;
-    if (t > end) return false;
-    return true;
+    return !(start > t || t > end);
 }
 
 void camera::position_update(double t) {
