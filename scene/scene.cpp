@@ -396,12 +396,6 @@ void scene::readPath(XMLElement* e, camera& cam) {
     }
 }
 
-void scene::groupProcessor(XMLNode* element, group* parent) {
-    group g;
-    if (XMLElement* e = element->ToElement()) readGroup(e, g, false);
-    parent->addGroup(std::move(g));
-}
-
 void scene::readGroup(XMLElement* e, group& g, bool root) {
     for (XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
         cursor = c;
@@ -411,13 +405,16 @@ void scene::readGroup(XMLElement* e, group& g, bool root) {
         } else if (std::strcmp(name, "rotate") == 0) {
             readRotate(c, g, root);
         } else if (std::strcmp(name, "scale") == 0) {
-            readScale(c, g, root);
+            if (!root) trace(" \t scale \n");
+            readOffset(c, g, scaling);
         } else if (std::strcmp(name, "models") == 0) {
             readModels(c, g, root);
         } else if (std::strcmp(name, "group") == 0) {
             trace(root ? "subgrupo \n \t invocação recursiva"
                        : "subgrupo \n \t Chamada Recursiva\n");
-            groupProcessor(c, &g);
+            group child;
+            readGroup(c, child, false);
+            g.addGroup(std::move(child));
         } else {
             noteElement(c, {"translate", "rotate", "scale", "models", "group"});
         }
@@ -473,11 +470,6 @@ void scene::readRotate(XMLElement* e, group& g, bool root) {
         trace(e->Attribute(names[i]));
         trace("\n");
     }
-}
-
-void scene::readScale(XMLElement* e, group& g, bool root) {
-    if (!root) trace(" \t scale \n");
-    readOffset(e, g, scaling);
 }
 
 void scene::readOffset(XMLElement* e, group& g, int kind) {

@@ -110,9 +110,6 @@ public:
     int getRes_y() const { return res_y; }
     const char* getWindowName() const { return windowName.c_str(); }
 
-    // Reads a nested group element into a new group appended to parent's children.
-    void groupProcessor(tinyxml2::XMLNode* element, group* parent);
-
     // Frame clock and projection.
     void updateElapsedTime();
     double getElapsedTime() const { return elapsedTime; }
@@ -162,7 +159,6 @@ private:
     void readGroup(tinyxml2::XMLElement* e, group& g, bool root);
     void readTranslate(tinyxml2::XMLElement* e, group& g);
     void readRotate(tinyxml2::XMLElement* e, group& g, bool root);
-    void readScale(tinyxml2::XMLElement* e, group& g, bool root);
     void readOffset(tinyxml2::XMLElement* e, group& g, int kind);
     bool readWobble(const tinyxml2::XMLElement* e, glm::vec3& frequency, double& amplitude);
     void readModels(tinyxml2::XMLElement* e, group& g, bool root);
