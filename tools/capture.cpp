@@ -177,21 +177,11 @@ std::string framePath(const std::string& dir, long k) {
 }
 
 std::vector<std::string> ffmpegArguments(const capture_options& o, const std::string& music) {
-    std::vector<std::string> a = {"ffmpeg",
-                                  "-hide_banner",
-                                  "-loglevel",
-                                  "error",
-                                  "-y",
-                                  "-f",
-                                  "rawvideo",
-                                  "-pixel_format",
-                                  "rgb24",
-                                  "-video_size",
+    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
+                                  // Raw RGB frames on standard input.
+                                  "-f", "rawvideo", "-pixel_format", "rgb24", "-video_size",
                                   std::to_string(o.width) + "x" + std::to_string(o.height),
-                                  "-framerate",
-                                  std::to_string(o.fps),
-                                  "-i",
-                                  "pipe:0"};
+                                  "-framerate", std::to_string(o.fps), "-i", "pipe:0"};
     if (!music.empty()) {
         char start[32];
         std::snprintf(start, sizeof start, "%.6f", frameTime(o.first, o.fps));
