@@ -109,13 +109,8 @@ void scene::load(const load_options& options) {
     loadResult =
         options.text ? doc.Parse(options.text, options.text_size) : doc.LoadFile(file.c_str());
 
-    if (loadResult != tinyxml2::XML_SUCCESS) {
-        trace(file.c_str());
-        trace(" : Ficheiro nao Existe\n");
-    }
-    trace("a carregar :");
-    trace(file.c_str());
-    trace("\n");
+    if (loadResult != tinyxml2::XML_SUCCESS) trace(file + " : Ficheiro nao Existe\n");
+    trace("a carregar :" + file + "\n");
     if (loadResult != tinyxml2::XML_SUCCESS) trace(" ERROR\n");
 
     sceneElement = doc.FirstChildElement("scene");
@@ -162,8 +157,6 @@ void scene::readWindow() {
     XMLElement* w = sceneElement->FirstChildElement("window");
     if (!w) {
         trace("Nao existe configuração de Resolução no XML\n");
-        res_x = 800;
-        res_y = 800;
         windowName = "Kestrine 2.0";
         return;
     }
@@ -299,6 +292,16 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         report(diagnostic::warning, line, where + why + "; camera skipped");
         return false;
     };
+    // The named attributes into v; false, the camera skipped, at the first that does not read.
+    auto readFloats = [&](const char* const* names, int count, float* v) {
+        for (int i = 0; i < count; ++i) {
+            const char* text = e->Attribute(names[i]);
+            const conversion c = toFloat(text, v[i]);
+            if (c != conversion::ok) return skip(attributeProblem(names[i], c, text));
+            noteNumber(e, names[i], false, v[i]);
+        }
+        return true;
+    };
 
     noteAttributes(e, {"start", "end", "eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z", "look_x",
                        "look_y", "look_z"});
@@ -339,12 +342,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         const char* names[] = {"eye_x",  "eye_y", "eye_z", "look_x", "look_y",
                                "look_z", "up_x",  "up_y",  "up_z"};
         float v[9];
-        for (int i = 0; i < 9; ++i) {
-            const char* text = e->Attribute(names[i]);
-            const conversion c = toFloat(text, v[i]);
-            if (c != conversion::ok) return skip(attributeProblem(names[i], c, text));
-            noteNumber(e, names[i], false, v[i]);
-        }
+        if (!readFloats(names, 9, v)) return false;
         out = camera(glm::vec3(v[0], v[1], v[2]), glm::vec3(v[3], v[4], v[5]),
                      glm::vec3(v[6], v[7], v[8]), times[0], times[1]);
         return true;
@@ -353,12 +351,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
     out = camera(times[0], times[1]);
     if (form == fixed_point) {
         float v[3];
-        for (int i = 0; i < 3; ++i) {
-            const char* text = e->Attribute(kLook[i]);
-            const conversion c = toFloat(text, v[i]);
-            if (c != conversion::ok) return skip(attributeProblem(kLook[i], c, text));
-            noteNumber(e, kLook[i], false, v[i]);
-        }
+        if (!readFloats(kLook, 3, v)) return false;
         out.mode = moving_look_at;
         out.look = glm::vec3(v[0], v[1], v[2]);
     }
@@ -463,13 +456,8 @@ void scene::readRotate(XMLElement* e, group& g, bool root) {
     if (!root && !plain) return;
     if (!root) trace("adicionado rotação \n");
     trace(" \t rotate \n");
-    const char* names[] = {"angle", "axisX", "axisY", "axisZ"};
-    const char* prefixes[] = {"\t \t angle ", "\t \t axisX ", "\t \t axisY ", "\t \t axisZ "};
-    for (int i = 0; i < 4; ++i) {
-        trace(prefixes[i]);
-        trace(e->Attribute(names[i]));
-        trace("\n");
-    }
+    for (const char* name : {"angle", "axisX", "axisY", "axisZ"})
+        trace("\t \t " + std::string(name) + " " + e->Attribute(name) + "\n");
 }
 
 void scene::readOffset(XMLElement* e, group& g, int kind) {
@@ -496,10 +484,7 @@ void scene::readModels(XMLElement* e, group& g, bool root) {
     for (XMLElement* m = e->FirstChildElement(); m; m = m->NextSiblingElement()) {
         cursor = m;
         const char* name = m->Value();
-        if (!root) {
-            trace(name);
-            trace("<----\n");
-        }
+        if (!root) trace(std::string(name) + "<----\n");
         // Terrain and procedural models are read in nested groups only.
         if (root)
             noteElement(m, {"model"});
@@ -537,8 +522,7 @@ void scene::readModel(XMLElement* m, group& g) {
         reading_notes.emplace_back(reading_note::skipped_model, m->GetLineNum(), "model", lacks);
         return;
     }
-    trace("add model descriptor 2 \n");
-    trace("\n");
+    trace("add model descriptor 2 \n\n");
     double from = -1.0, to = -1.0;
     if (start) {
         to = need(m, "end", toDouble);
@@ -579,9 +563,7 @@ void scene::check(const XMLElement* e, const char* name, conversion c) {
 }
 
 void scene::traceStepFailure(const std::exception& ex) {
-    trace("!? \n");
-    trace(ex.what());
-    trace("\n");
+    trace(std::string("!? \n") + ex.what() + "\n");
 }
 
 std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<const char*> valid) {
@@ -628,8 +610,8 @@ void scene::warnAsset(asset_record& r, const std::string& what) {
     report(diagnostic::warning, r.line, text + ": " + what);
 }
 
-void scene::trace(const char* text) {
-    if (out) std::fputs(text, out);
+void scene::trace(const std::string& text) {
+    if (out) std::fputs(text.c_str(), out);
 }
 
 void scene::report(diagnostic::kind severity, int line, const std::string& text) {

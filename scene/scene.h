@@ -183,7 +183,7 @@ private:
 
     // One line on standard error for an asset the player plays on without.
     void warnAsset(asset_record& r, const std::string& what);
-    void trace(const char* text);
+    void trace(const std::string& text);
     // What the guarded shader and mesh steps print when one of their builds throws.
     void traceStepFailure(const std::exception& ex);
     void report(diagnostic::kind severity, int line, const std::string& text);
