@@ -459,13 +459,10 @@ std::vector<std::string> checker::summary(const timeline& tl) const {
         lines.push_back("the player would not play this scene");
         return lines;
     }
-    std::string when;
-    if (tl.endless)
-        when = "endless (a camera films at every time)";
-    else if (!tl.filmed)
-        when = "ends at its first frame (no camera films second 0)";
-    else
-        when = seconds(tl.end) + " (from 0 s to " + seconds(tl.end) + ")";
+    const std::string when = tl.endless ? "endless (a camera films at every time)"
+                             : !tl.filmed
+                                 ? "ends at its first frame (no camera films second 0)"
+                                 : seconds(tl.end) + " (from 0 s to " + seconds(tl.end) + ")";
     lines.push_back("timeline: " + when + ", " + std::to_string(s->cameras.size()) +
                     " camera(s), " + std::to_string(tl.cuts.size()) + " camera cut(s)");
     std::size_t descriptors = 0;
