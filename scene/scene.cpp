@@ -97,9 +97,8 @@ scene::scene(const char* path, const load_options& options)
     } catch (const load_stop&) {
         failed = true;
     }
-    if (failed) return;
     // Without any camera the scene plays until the user quits.
-    if (cameras.empty()) {
+    if (!failed && cameras.empty()) {
         cameras.push_back(camera());
         camera_lines.push_back(0);
     }
@@ -292,16 +291,6 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         report(diagnostic::warning, line, where + why + "; camera skipped");
         return false;
     };
-    // The named attributes into v; false, the camera skipped, at the first that does not read.
-    auto readFloats = [&](const char* const* names, int count, float* v) {
-        for (int i = 0; i < count; ++i) {
-            const char* text = e->Attribute(names[i]);
-            const conversion c = toFloat(text, v[i]);
-            if (c != conversion::ok) return skip(attributeProblem(names[i], c, text));
-            noteNumber(e, names[i], false, v[i]);
-        }
-        return true;
-    };
 
     noteAttributes(e, {"start", "end", "eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z", "look_x",
                        "look_y", "look_z"});
@@ -342,7 +331,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         const char* names[] = {"eye_x",  "eye_y", "eye_z", "look_x", "look_y",
                                "look_z", "up_x",  "up_y",  "up_z"};
         float v[9];
-        if (!readFloats(names, 9, v)) return false;
+        if (!readFloats(e, names, 9, v, skip)) return false;
         out = camera(glm::vec3(v[0], v[1], v[2]), glm::vec3(v[3], v[4], v[5]),
                      glm::vec3(v[6], v[7], v[8]), times[0], times[1]);
         return true;
@@ -351,7 +340,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
     out = camera(times[0], times[1]);
     if (form == fixed_point) {
         float v[3];
-        if (!readFloats(kLook, 3, v)) return false;
+        if (!readFloats(e, kLook, 3, v, skip)) return false;
         out.mode = moving_look_at;
         out.look = glm::vec3(v[0], v[1], v[2]);
     }
@@ -372,21 +361,26 @@ void scene::readPath(XMLElement* e, camera& cam) {
         float v[3];
         const char* names[] = {"X", "Y", "Z"};
         noteAttributes(p, {"X", "Y", "Z"});
-        bool ok = true;
-        for (int i = 0; i < 3 && ok; ++i) {
-            const char* text = p->Attribute(names[i]);
-            const conversion c = toFloat(text, v[i]);
-            if (c != conversion::ok) {
-                report(diagnostic::warning, line,
-                       where + p->Value() + ": " + attributeProblem(names[i], c, text) +
-                           "; path point skipped");
-                ok = false;
-            } else {
-                noteNumber(p, names[i], false, v[i]);
-            }
-        }
-        if (ok) cam.path.addControlPoint(v[0], v[1], v[2]);
+        const auto skip = [&](const std::string& why) {
+            report(diagnostic::warning, line,
+                   where + p->Value() + ": " + why + "; path point skipped");
+        };
+        if (readFloats(p, names, 3, v, skip)) cam.path.addControlPoint(v[0], v[1], v[2]);
     }
+}
+
+bool scene::readFloats(const XMLElement* e, const char* const* names, int count, float* v,
+                       const std::function<void(const std::string&)>& refuse) {
+    for (int i = 0; i < count; ++i) {
+        const char* text = e->Attribute(names[i]);
+        const conversion c = toFloat(text, v[i]);
+        if (c != conversion::ok) {
+            refuse(attributeProblem(names[i], c, text));
+            return false;
+        }
+        noteNumber(e, names[i], false, v[i]);
+    }
+    return true;
 }
 
 void scene::readGroup(XMLElement* e, group& g, bool root) {

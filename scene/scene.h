@@ -156,6 +156,10 @@ private:
     void readCameras();
     bool readCamera(tinyxml2::XMLElement* e, camera& out);
     void readPath(tinyxml2::XMLElement* e, camera& cam);
+    // The named float attributes of e into v, each noted; false at the first that does not
+    // read, after `refuse` is told what is wrong with it.
+    bool readFloats(const tinyxml2::XMLElement* e, const char* const* names, int count, float* v,
+                    const std::function<void(const std::string&)>& refuse);
     void readGroup(tinyxml2::XMLElement* e, group& g, bool root);
     void readTranslate(tinyxml2::XMLElement* e, group& g);
     void readRotate(tinyxml2::XMLElement* e, group& g, bool root);
