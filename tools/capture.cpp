@@ -209,9 +209,7 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     prepareFrame(s, o.first, o.fps);
 
     const glm::mat4 model(1.0f);
-    rgb_image frame;
-    frame.width = o.width;
-    frame.height = o.height;
+    rgb_image frame{o.width, o.height, {}};
     long delivered = 0;
     // Each frame is read back while the next one draws: the frame handed on is one behind.
     long pending = -1;
