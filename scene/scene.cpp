@@ -164,13 +164,12 @@ void scene::readWindow() {
     int* fields[] = {&res_x, &res_y};
     const char* names[] = {"x", "y"};
     for (int i = 0; i < 2; ++i) {
+        // A number that does not convert leaves the field as it is.
         const char* text = w->Attribute(names[i]);
-        int value = 0;
-        const conversion c = toInt(text, value);
-        if (c == conversion::ok) {
-            *fields[i] = value;
-            noteNumber(w, names[i], true, value);
-        } else
+        const conversion c = toInt(text, *fields[i]);
+        if (c == conversion::ok)
+            noteNumber(w, names[i], true, *fields[i]);
+        else
             report(diagnostic::warning, w->GetLineNum(),
                    file + ":" + std::to_string(w->GetLineNum()) +
                        ": warning: window: " + attributeProblem(names[i], c, text) + "; using " +
