@@ -83,8 +83,6 @@ std::string attributeProblem(const char* name, conversion c, const char* text) {
 
 } // namespace
 
-scene::scene(const char* path) : scene(path, load_options()) {}
-
 scene::~scene() {
     pool.release();
 }
@@ -117,21 +115,12 @@ void scene::load(const load_options& options) {
 
     if (loadResult == tinyxml2::XML_ERROR_FILE_NOT_FOUND ||
         loadResult == tinyxml2::XML_ERROR_FILE_COULD_NOT_BE_OPENED ||
-        loadResult == tinyxml2::XML_ERROR_FILE_READ_ERROR) {
-        report(diagnostic::error, 0,
-               file + ": error: cannot read the scene file (" + doc.ErrorName() + ")");
-        throw load_stop{};
-    }
-    if (loadResult != tinyxml2::XML_SUCCESS) {
-        report(diagnostic::error, doc.ErrorLineNum(),
-               file + ":" + std::to_string(doc.ErrorLineNum()) +
-                   ": error: cannot parse the scene file: " + doc.ErrorStr());
-        throw load_stop{};
-    }
-    if (!sceneElement) {
-        report(diagnostic::error, 0, file + ": error: no top-level \"scene\" element");
-        throw load_stop{};
-    }
+        loadResult == tinyxml2::XML_ERROR_FILE_READ_ERROR)
+        stop(0, file + ": error: cannot read the scene file (" + doc.ErrorName() + ")");
+    if (loadResult != tinyxml2::XML_SUCCESS)
+        stop(doc.ErrorLineNum(), file + ":" + std::to_string(doc.ErrorLineNum()) +
+                                     ": error: cannot parse the scene file: " + doc.ErrorStr());
+    if (!sceneElement) stop(0, file + ": error: no top-level \"scene\" element");
 
     noteAttributes(sceneElement, {});
     for (const XMLElement* c = sceneElement->FirstChildElement(); c; c = c->NextSiblingElement())
@@ -617,7 +606,10 @@ void scene::report(diagnostic::kind severity, int line, const std::string& text)
 
 void scene::fail(const XMLElement* e, const std::string& what) {
     const int line = e->GetLineNum();
-    report(diagnostic::error, line,
-           file + ":" + std::to_string(line) + ": error: " + e->Value() + ": " + what);
+    stop(line, file + ":" + std::to_string(line) + ": error: " + e->Value() + ": " + what);
+}
+
+void scene::stop(int line, const std::string& text) {
+    report(diagnostic::error, line, text);
     throw load_stop{};
 }

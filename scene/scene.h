@@ -88,13 +88,17 @@ struct load_options {
     bool print_diagnostics = true; // warnings and the load error to standard error
     // Called with each asset file's path just before the file is opened.
     std::function<void(const char* path)> opening;
+
+    // What the tools read a scene with for what it says: no GL object made, nothing printed.
+    static load_options silent() {
+        return {.load_assets = false, .trace = nullptr, .print_diagnostics = false};
+    }
 };
 
 // Everything the player shows: assets, cameras and the group tree, read from an XML scene file.
 class scene {
 public:
-    explicit scene(const char* path);
-    scene(const char* path, const load_options& options);
+    explicit scene(const char* path, const load_options& options = {});
     // Deletes every OpenGL object the load made, so the context it was made in must be current.
     // The player never destroys its scene; the preview, the capture and the tests do.
     ~scene();
@@ -192,6 +196,8 @@ private:
     void traceStepFailure(const std::exception& ex);
     void report(diagnostic::kind severity, int line, const std::string& text);
     [[noreturn]] void fail(const tinyxml2::XMLElement* e, const std::string& what);
+    // Reports the error and ends the load.
+    [[noreturn]] void stop(int line, const std::string& text);
 
     void opening(const char* path) const {
         if (opened) opened(path);
