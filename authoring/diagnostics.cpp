@@ -115,11 +115,7 @@ void checker::add(diagnostic::kind severity, int line, const std::string& elemen
 }
 
 check_result checker::run() {
-    load_options quiet;
-    quiet.load_assets = false;
-    quiet.trace = nullptr;
-    quiet.print_diagnostics = false;
-    owned = std::make_unique<scene>(path.c_str(), quiet);
+    owned = std::make_unique<scene>(path.c_str(), load_options::silent());
     s = owned.get();
     result.diagnostics = s->diagnostics();
     if (!s->loaded()) wordLoadFailure();

@@ -62,11 +62,7 @@ int runCheck(int argc, char** argv) {
     options.compile_shaders = openToolContext(source, "kestrine-check", no_context);
     const check_result r = checkScene(path, options);
     if (svg) {
-        load_options quiet;
-        quiet.load_assets = false;
-        quiet.trace = nullptr;
-        quiet.print_diagnostics = false;
-        const scene s(path, quiet);
+        const scene s(path, load_options::silent());
         std::FILE* out = std::fopen(svg, "wb");
         const std::string picture = timelineSvg(s, path, musicLength(kMusicFile));
         if (!out || std::fputs(picture.c_str(), out) < 0 || std::fclose(out) != 0) {
