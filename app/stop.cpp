@@ -19,11 +19,10 @@ void dieBy(int sig) {
 
 extern "C" void note(int sig) {
     // Whoever presses Ctrl+C twice wants the program gone, clean-up or not.
-    if (g_noted != 0 || g_at_once != 0) {
+    if (g_noted != 0 || g_at_once != 0)
         dieBy(sig);
-        return;
-    }
-    g_noted = sig;
+    else
+        g_noted = sig;
 }
 
 } // namespace

@@ -115,11 +115,7 @@ void checker::add(diagnostic::kind severity, int line, const std::string& elemen
 }
 
 check_result checker::run() {
-    load_options quiet;
-    quiet.load_assets = false;
-    quiet.trace = nullptr;
-    quiet.print_diagnostics = false;
-    owned = std::make_unique<scene>(path.c_str(), quiet);
+    owned = std::make_unique<scene>(path.c_str(), load_options::silent());
     s = owned.get();
     result.diagnostics = s->diagnostics();
     if (!s->loaded()) wordLoadFailure();
@@ -214,18 +210,13 @@ void checker::checkPassedOver(const reading_note& p) {
         char used[64];
         std::snprintf(used, sizeof used, p.integer ? "%.0f" : "%.9g", p.used);
         const std::string what = "attribute " + quoted(p.name) + " is " + quoted(p.text);
-        if (p.how == reading::wrapped)
-            add(diagnostic::warning, p.line, p.within,
-                what + ": the player reads no negative number there and uses " + used);
-        else if (p.how == reading::not_finite)
-            add(diagnostic::warning, p.line, p.within,
-                what + ": not a finite number; the player uses " + used);
-        else if (p.how == reading::fraction_dropped)
-            add(diagnostic::warning, p.line, p.within,
-                what + ": the player reads a whole number there and uses " + used);
-        else
-            add(diagnostic::warning, p.line, p.within,
-                what + ": the player reads only the number it starts with and uses " + used);
+        const char* reads =
+            p.how == reading::wrapped      ? ": the player reads no negative number there and uses "
+            : p.how == reading::not_finite ? ": not a finite number; the player uses "
+            : p.how == reading::fraction_dropped
+                ? ": the player reads a whole number there and uses "
+                : ": the player reads only the number it starts with and uses ";
+        add(diagnostic::warning, p.line, p.within, what + reads + used);
         return;
     }
     const std::string best = closest(p.name, p.valid);
@@ -368,18 +359,13 @@ void checker::checkCameras(const timeline& tl) {
         int line = 0;
         for (std::size_t i = 0; i < s->cameras.size() && line == 0; ++i)
             if (s->cameras[i].start == g.to) line = lines[i];
-        if (!tl.filmed && first)
-            add(diagnostic::warning, line, "camera",
-                "no camera films from 0 s to " + seconds(g.to) +
-                    "; the demo ends at its first frame");
-        else if (first)
-            add(diagnostic::warning, line, "camera",
-                "no camera films between " + seconds(g.from) + " and " + seconds(g.to) +
-                    "; the demo ends there, just after " + seconds(g.from));
-        else
-            add(diagnostic::warning, line, "camera",
-                "no camera films between " + seconds(g.from) + " and " + seconds(g.to) +
-                    " (the demo has ended before)");
+        const std::string between =
+            "no camera films between " + seconds(g.from) + " and " + seconds(g.to);
+        add(diagnostic::warning, line, "camera",
+            !tl.filmed && first ? "no camera films from 0 s to " + seconds(g.to) +
+                                      "; the demo ends at its first frame"
+            : first ? between + "; the demo ends there, just after " + seconds(g.from)
+                    : between + " (the demo has ended before)");
         first = false;
     }
 }
@@ -469,13 +455,10 @@ std::vector<std::string> checker::summary(const timeline& tl) const {
         lines.push_back("the player would not play this scene");
         return lines;
     }
-    std::string when;
-    if (tl.endless)
-        when = "endless (a camera films at every time)";
-    else if (!tl.filmed)
-        when = "ends at its first frame (no camera films second 0)";
-    else
-        when = seconds(tl.end) + " (from 0 s to " + seconds(tl.end) + ")";
+    const std::string when = tl.endless ? "endless (a camera films at every time)"
+                             : !tl.filmed
+                                 ? "ends at its first frame (no camera films second 0)"
+                                 : seconds(tl.end) + " (from 0 s to " + seconds(tl.end) + ")";
     lines.push_back("timeline: " + when + ", " + std::to_string(s->cameras.size()) +
                     " camera(s), " + std::to_string(tl.cuts.size()) + " camera cut(s)");
     std::size_t descriptors = 0;

@@ -18,23 +18,15 @@ timeline cameraTimeline(const std::vector<camera>& cameras) {
               [](const camera_gap& a, const camera_gap& b) { return a.from < b.from; });
 
     // Windows are inclusive, so one ending at 8 and one starting at 8 leave no gap.
+    // Times are never negative, so the first window leaves a gap only when it starts after 0.
     double covered = 0.0;
-    bool any = false;
     for (const camera_gap& w : windows) {
-        if (!any) {
-            any = true;
-            if (w.from > 0.0) tl.gaps.push_back({0.0, w.from});
-            covered = w.to;
-            continue;
-        }
         if (w.from > covered) tl.gaps.push_back({covered, w.from});
         covered = std::max(covered, w.to);
     }
-    tl.filmed = tl.endless || (any && windows.front().from <= 0.0);
+    tl.filmed = tl.endless || (!windows.empty() && windows.front().from <= 0.0);
     if (tl.endless) tl.gaps.clear();
-    if (tl.filmed && !tl.endless) {
-        tl.end = tl.gaps.empty() ? covered : tl.gaps.front().from;
-    }
+    if (tl.filmed && !tl.endless) tl.end = tl.gaps.empty() ? covered : tl.gaps.front().from;
 
     // The filming camera can only change where a window starts or just after one ends, so it
     // is looked at on those times and between them; never second by second, since a window

@@ -16,9 +16,7 @@ glm::mat4 lookAtOr(glm::vec3 eye, glm::vec3 centre, glm::vec3 up, const glm::mat
     return m;
 }
 
-camera::camera() : eye(30.0f, 30.0f, 30.0f) {
-    view = lookAtOr(eye, look, up, glm::mat4(1.0f));
-}
+camera::camera() : camera(glm::vec3(30.0f), glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f), 0, 0) {}
 
 camera::camera(glm::vec3 eye_, glm::vec3 look_, glm::vec3 /*up*/, unsigned start_, unsigned end_)
     : eye(eye_), look(look_), start(start_), end(end_) {
@@ -29,9 +27,7 @@ camera::camera(unsigned start_, unsigned end_) : mode(moving_tangent), start(sta
 
 bool camera::is_on_time(double t) const {
     if (end == start) return true; // an empty window means "always"
-    if (start > t) return false;
-    if (t > end) return false;
-    return true;
+    return !(start > t || t > end);
 }
 
 void camera::position_update(double t) {

@@ -17,11 +17,6 @@ std::uint32_t le32(const unsigned char* p) {
            std::uint32_t(p[3]) << 24;
 }
 
-constexpr std::uint32_t fourcc(const char* s) {
-    return std::uint32_t(s[0]) | std::uint32_t(s[1]) << 8 | std::uint32_t(s[2]) << 16 |
-           std::uint32_t(s[3]) << 24;
-}
-
 // Appends bytes from `in` until `bytes` holds `total` or the stream ends. Reads through a fixed
 // chunk so that memory follows what arrives, not what the header claims.
 void readUpTo(std::FILE* in, std::vector<unsigned char>& bytes, std::uint64_t total) {
@@ -88,13 +83,13 @@ dds_image parseDds(const unsigned char* bytes, std::size_t size) {
     img.linear_size = le32(bytes + 20);
     img.mip_count = le32(bytes + 28);
     img.fourcc = le32(bytes + 84);
-    if (img.fourcc == fourcc("DXT1")) {
+    if (std::memcmp(bytes + 84, "DXT1", 4) == 0) {
         img.gl_format = 0x83F1; // the RGBA variant: DXT1 blocks may carry one-bit alpha
         img.block_size = 8;
-    } else if (img.fourcc == fourcc("DXT3")) {
+    } else if (std::memcmp(bytes + 84, "DXT3", 4) == 0) {
         img.gl_format = 0x83F2;
         img.block_size = 16;
-    } else if (img.fourcc == fourcc("DXT5")) {
+    } else if (std::memcmp(bytes + 84, "DXT5", 4) == 0) {
         img.gl_format = 0x83F3;
         img.block_size = 16;
     } else {

@@ -40,9 +40,7 @@ std::string toGlslEs(const std::string& source) {
     while (begin < source.size()) {
         const std::size_t end = lineEnd(source, begin);
         const std::size_t text = source.find_first_not_of(" \t\r", begin);
-        const bool blank = text >= end;
-        const bool comment = !blank && source.compare(text, 2, "//") == 0;
-        if (!blank && !comment) break;
+        if (text < end && source.compare(text, 2, "//") != 0) break; // neither blank nor comment
         begin = end + 1;
         ++line;
     }

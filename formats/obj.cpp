@@ -1066,11 +1066,6 @@ bool parseThreaded(char* data, std::size_t size, std::size_t piece_size, unsigne
     return true;
 }
 
-void printOpenFailure() {
-    std::printf("Impossible to open the file ! Are you in the right path ? See Tutorial 1 for "
-                "details\n");
-}
-
 void printFaceFailure() {
     std::printf("File can't be read by our simple parser :-( Try exporting with other options\n");
 }
@@ -1130,7 +1125,8 @@ bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
             return ok;
         }
     }
-    printOpenFailure();
+    std::printf("Impossible to open the file ! Are you in the right path ? See Tutorial 1 for "
+                "details\n");
     std::fflush(stdout);
     return false;
 }

@@ -15,13 +15,9 @@ void submitDraw(const shader& program, const GLuint* tex, const modelo& mesh,
     glUniformMatrix4fv(program.model_location, 1, GL_FALSE, &model[0][0]);
     glUniformMatrix4fv(program.view_location, 1, GL_FALSE, &view[0][0]);
     glUniformMatrix4fv(program.projection_location, 1, GL_FALSE, &projection[0][0]);
-    const GLint objectColor = glGetUniformLocation(id, "objectColor");
-    const GLint lightColor = glGetUniformLocation(id, "lightColor");
-    const GLint lightPos = glGetUniformLocation(id, "lightPos");
-    const GLint viewPos = glGetUniformLocation(id, "viewPos");
-    glUniform3f(objectColor, colour.r, colour.g, colour.b);
-    glUniform3f(lightColor, 1.0f, 1.0f, 1.0f);
-    glUniform3f(lightPos, light.x, light.y, light.z);
-    glUniform3f(viewPos, viewer.x, viewer.y, viewer.z);
+    glUniform3f(glGetUniformLocation(id, "objectColor"), colour.r, colour.g, colour.b);
+    glUniform3f(glGetUniformLocation(id, "lightColor"), 1.0f, 1.0f, 1.0f);
+    glUniform3f(glGetUniformLocation(id, "lightPos"), light.x, light.y, light.z);
+    glUniform3f(glGetUniformLocation(id, "viewPos"), viewer.x, viewer.y, viewer.z);
     mesh.draw(model, view, projection);
 }

@@ -34,7 +34,6 @@ void modelo::draw(const glm::mat4&, const glm::mat4&, const glm::mat4&) const {
     attribute(1, normal_buffer, 3);
     attribute(3, uv_buffer, 2);
     if (loaded) glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
-    glDisableVertexAttribArray(0);
-    glDisableVertexAttribArray(1);
-    glDisableVertexAttribArray(3);
+    for (GLuint index : {0, 1, 3})
+        glDisableVertexAttribArray(index);
 }

@@ -7,7 +7,8 @@
 
 namespace {
 
-GLuint storage(int samples, GLenum format, int width, int height) {
+// A renderbuffer attached to the bound framebuffer.
+GLuint attach(GLenum attachment, int samples, GLenum format, int width, int height) {
     GLuint rb = 0;
     glGenRenderbuffers(1, &rb);
     glBindRenderbuffer(GL_RENDERBUFFER, rb);
@@ -15,6 +16,7 @@ GLuint storage(int samples, GLenum format, int width, int height) {
         glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, format, width, height);
     else
         glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, rb);
     return rb;
 }
 
@@ -33,20 +35,14 @@ offscreen::offscreen(int width, int height, int samples) : width(width), height(
 
     glGenFramebuffers(1, &read_fbo);
     glBindFramebuffer(GL_FRAMEBUFFER, read_fbo);
-    renderbuffers[2] = storage(0, GL_RGBA8, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                              renderbuffers[2]);
+    renderbuffers[2] = attach(GL_COLOR_ATTACHMENT0, 0, GL_RGBA8, width, height);
     draw_fbo = read_fbo;
     if (samples > 0) {
         glGenFramebuffers(1, &draw_fbo);
         glBindFramebuffer(GL_FRAMEBUFFER, draw_fbo);
-        renderbuffers[0] = storage(samples, GL_RGBA8, width, height);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  renderbuffers[0]);
+        renderbuffers[0] = attach(GL_COLOR_ATTACHMENT0, samples, GL_RGBA8, width, height);
     }
-    renderbuffers[1] = storage(samples, GL_DEPTH_COMPONENT24, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                              renderbuffers[1]);
+    renderbuffers[1] = attach(GL_DEPTH_ATTACHMENT, samples, GL_DEPTH_COMPONENT24, width, height);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         why = "the driver cannot draw into a framebuffer of this size";
     glBindRenderbuffer(GL_RENDERBUFFER, 0);

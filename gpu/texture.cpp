@@ -21,8 +21,7 @@ GLuint loadDDS(const char* path) {
     const dds_image img = parseDds(bytes.data(), bytes.size());
     if (img.status == dds_status::header_cut)
         std::printf("%s: %s\n", path, ddsStatusText(img.status));
-    if (!ddsUsable(img.status)) return 0;
-    if (!textureAccepted(path, img)) return 0;
+    if (!ddsUsable(img.status) || !textureAccepted(path, img)) return 0;
 
     GLuint name = 0;
     glGenTextures(1, &name);

@@ -6,7 +6,8 @@
 
 namespace {
 
-const float kCatmullRom[4][4] = {
+// kBasis[row][column], Catmull-Rom with tension 0.5.
+const float kBasis[4][4] = {
     {-0.5f, 1.5f, -1.5f, 0.5f},
     {1.0f, -2.5f, 2.0f, -0.5f},
     {-0.5f, 0.0f, 0.5f, 0.0f},
@@ -14,12 +15,6 @@ const float kCatmullRom[4][4] = {
 };
 
 } // namespace
-
-curve::curve() {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            basis[r][c] = kCatmullRom[r][c];
-}
 
 void curve::addControlPoint(float x, float y, float z) {
     control_points.push_back(x);
@@ -39,8 +34,8 @@ void curve::getCatmullRomPoint(float t, const int* indices, float* out) const {
     const double t2 = std::pow(td, 2.0);
     float w[4];
     for (int c = 0; c < 4; ++c)
-        w[c] = static_cast<float>(t3 * basis[0][c] + t2 * basis[1][c] + td * basis[2][c] +
-                                  basis[3][c]);
+        w[c] = static_cast<float>(t3 * kBasis[0][c] + t2 * kBasis[1][c] + td * kBasis[2][c] +
+                                  kBasis[3][c]);
     for (int j = 0; j < 3; ++j)
         out[j] = w[0] * getMatrixVal(indices[0], j) + w[1] * getMatrixVal(indices[1], j) +
                  w[2] * getMatrixVal(indices[2], j) + w[3] * getMatrixVal(indices[3], j);
@@ -51,7 +46,7 @@ void curve::getCatmullRomPointTangent(float t, const int* indices, float* out) c
     const double t2 = std::pow(td, 2.0);
     float d[4];
     for (int c = 0; c < 4; ++c)
-        d[c] = static_cast<float>(3.0 * t2 * basis[0][c] + 2.0 * td * basis[1][c] + basis[2][c]);
+        d[c] = static_cast<float>(3.0 * t2 * kBasis[0][c] + 2.0 * td * kBasis[1][c] + kBasis[2][c]);
     for (int j = 0; j < 3; ++j)
         out[j] = d[0] * getMatrixVal(indices[0], j) + d[1] * getMatrixVal(indices[1], j) +
                  d[2] * getMatrixVal(indices[2], j) + d[3] * getMatrixVal(indices[3], j);
@@ -79,29 +74,25 @@ bool curve::segment(float gt, float& t, int* indices) {
     const std::int64_t k0 = static_cast<std::int64_t>(m);
     const std::int64_t count = point_count;
     const std::int64_t i0 = (k0 + count - 1) % count;
-    indices[0] = static_cast<int>(i0);
-    indices[1] = static_cast<int>((i0 + 1) % count);
-    indices[2] = static_cast<int>((i0 + 2) % count);
-    indices[3] = static_cast<int>((i0 + 3) % count);
+    for (int j = 0; j < 4; ++j)
+        indices[j] = static_cast<int>((i0 + j) % count);
     return true;
 }
 
 void curve::getGlobalCatmullRomPoint(float gt, float* out) {
     float t = 0;
     int indices[4];
-    if (!segment(gt, t, indices)) {
+    if (segment(gt, t, indices))
+        getCatmullRomPoint(t, indices, out);
+    else
         out[0] = out[1] = out[2] = 0.0f;
-        return;
-    }
-    getCatmullRomPoint(t, indices, out);
 }
 
 void curve::getGlobalCatmullRomPointTangent(float gt, float* out) {
     float t = 0;
     int indices[4];
-    if (!segment(gt, t, indices)) {
+    if (segment(gt, t, indices))
+        getCatmullRomPointTangent(t, indices, out);
+    else
         out[0] = out[1] = out[2] = 0.0f;
-        return;
-    }
-    getCatmullRomPointTangent(t, indices, out);
 }

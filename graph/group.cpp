@@ -5,9 +5,7 @@
 
 bool modelo_descript::is_on_time(double t) const {
     if (end == start) return true; // an empty window means "always"
-    if (t < start) return false;
-    if (t > end) return false;
-    return true;
+    return !(t < start || t > end);
 }
 
 void group::addTransform(int kind, float scalar, glm::vec3 operand) {

@@ -9,8 +9,6 @@
 // A mesh drawn with a program, a texture and a colour while its time window is open.
 class modelo_descript {
 public:
-    modelo_descript() = default;
-
     // Visible for start <= t <= end; a window whose start equals its end is always visible.
     bool is_on_time(double t) const;
 
@@ -26,8 +24,6 @@ public:
 // A node of the scene graph; copying it copies the whole subtree.
 class group {
 public:
-    group() = default;
-
     void addTransform(int kind, float scalar, glm::vec3 operand);
     void addTransform(int kind, float scalar, glm::vec3 operand, glm::vec3 wobbleFrequency,
                       glm::vec3 spare, double wobbleAmplitude);

@@ -40,15 +40,11 @@ bool openEglContext(std::string& why) {
     // clang-format on
     EGLConfig config = nullptr;
     EGLint configs = 0;
-    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION,
-                                        3,
-                                        EGL_CONTEXT_MINOR_VERSION,
-                                        3,
+    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                        // Core and forward-compatible, as the windows' contexts.
                                         EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                         EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                        EGL_CONTEXT_OPENGL_FORWARD_COMPATIBLE,
-                                        EGL_TRUE,
-                                        EGL_NONE};
+                                        EGL_CONTEXT_OPENGL_FORWARD_COMPATIBLE, EGL_TRUE, EGL_NONE};
     if (!eglBindAPI(EGL_OPENGL_API) ||
         !eglChooseConfig(display, configAttributes, &config, 1, &configs) || configs < 1) {
         why = "no EGL configuration for desktop OpenGL";

@@ -3,19 +3,17 @@
 
 GLFWwindow* openWindow(const window_request& request, window_failure& failure) {
     failure = window_failure::none;
-    if (!glfwInit()) {
-        failure = window_failure::library;
+    const auto fail = [&failure](window_failure why) -> GLFWwindow* {
+        failure = why;
         return nullptr;
-    }
+    };
+    if (!glfwInit()) return fail(window_failure::library);
     GLFWmonitor* monitor = nullptr;
     int width = request.width, height = request.height;
     if (request.kind == window_kind::full_screen) {
         monitor = glfwGetPrimaryMonitor();
         const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
-        if (!mode) {
-            failure = window_failure::window;
-            return nullptr;
-        }
+        if (!mode) return fail(window_failure::window);
         glfwWindowHint(GLFW_RED_BITS, mode->redBits);
         glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
         glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
@@ -31,16 +29,10 @@ GLFWwindow* openWindow(const window_request& request, window_failure& failure) {
     glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
     GLFWwindow* window = glfwCreateWindow(width, height, request.title, monitor, nullptr);
-    if (!window) {
-        failure = window_failure::window;
-        return nullptr;
-    }
+    if (!window) return fail(window_failure::window);
     glfwMakeContextCurrent(window);
     glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) {
-        failure = window_failure::entry_points;
-        return nullptr;
-    }
+    if (glewInit() != GLEW_OK) return fail(window_failure::entry_points);
     return window;
 }
 

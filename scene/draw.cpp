@@ -47,10 +47,8 @@ void scene::drawGroup(group* g, glm::mat4 model, glm::mat4 projection, camera* c
             const bool noTexture = textured && tex == resources.textures.end();
             const bool noMesh = mesh == resources.modelos.end();
             if (noShader || noTexture || noMesh) {
-                if (!reported_missing.count(&d)) {
-                    reported_missing.insert(&d);
+                if (reported_missing.insert(&d).second)
                     reportMissing(d, noShader, noTexture, noMesh);
-                }
                 continue;
             }
             // The light reads the clock now, not the frame's time.

@@ -6,6 +6,7 @@
 #include <exception>
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "formats/convert.h"
@@ -23,16 +24,12 @@ bool has(const XMLElement* e, const char* name) {
     return e->Attribute(name) != nullptr;
 }
 
-bool hasAll(const XMLElement* e, const char* const* names, int count) {
+// How many of the names e has as attributes.
+int present(const XMLElement* e, const char* const* names, int count) {
+    int n = 0;
     for (int i = 0; i < count; ++i)
-        if (!has(e, names[i])) return false;
-    return true;
-}
-
-bool hasNone(const XMLElement* e, const char* const* names, int count) {
-    for (int i = 0; i < count; ++i)
-        if (has(e, names[i])) return false;
-    return true;
+        n += has(e, names[i]);
+    return n;
 }
 
 const char* const kWobble[] = {"w_sinx", "w_siny", "w_sinz"};
@@ -86,8 +83,6 @@ std::string attributeProblem(const char* name, conversion c, const char* text) {
 
 } // namespace
 
-scene::scene(const char* path) : scene(path, load_options()) {}
-
 scene::~scene() {
     pool.release();
 }
@@ -100,27 +95,19 @@ scene::scene(const char* path, const load_options& options)
     } catch (const load_stop&) {
         failed = true;
     }
-    if (failed) return;
     // Without any camera the scene plays until the user quits.
-    if (cameras.empty()) {
+    if (!failed && cameras.empty()) {
         cameras.push_back(camera());
         camera_lines.push_back(0);
     }
 }
 
 void scene::load(const load_options& options) {
-    if (options.text)
-        loadResult = doc.Parse(options.text, options.text_size);
-    else
-        loadResult = doc.LoadFile(file.c_str());
+    loadResult =
+        options.text ? doc.Parse(options.text, options.text_size) : doc.LoadFile(file.c_str());
 
-    if (loadResult != tinyxml2::XML_SUCCESS) {
-        trace(file.c_str());
-        trace(" : Ficheiro nao Existe\n");
-    }
-    trace("a carregar :");
-    trace(file.c_str());
-    trace("\n");
+    if (loadResult != tinyxml2::XML_SUCCESS) trace(file + " : Ficheiro nao Existe\n");
+    trace("a carregar :" + file + "\n");
     if (loadResult != tinyxml2::XML_SUCCESS) trace(" ERROR\n");
 
     sceneElement = doc.FirstChildElement("scene");
@@ -128,21 +115,12 @@ void scene::load(const load_options& options) {
 
     if (loadResult == tinyxml2::XML_ERROR_FILE_NOT_FOUND ||
         loadResult == tinyxml2::XML_ERROR_FILE_COULD_NOT_BE_OPENED ||
-        loadResult == tinyxml2::XML_ERROR_FILE_READ_ERROR) {
-        report(diagnostic::error, 0,
-               file + ": error: cannot read the scene file (" + doc.ErrorName() + ")");
-        throw load_stop{};
-    }
-    if (loadResult != tinyxml2::XML_SUCCESS) {
-        report(diagnostic::error, doc.ErrorLineNum(),
-               file + ":" + std::to_string(doc.ErrorLineNum()) +
-                   ": error: cannot parse the scene file: " + doc.ErrorStr());
-        throw load_stop{};
-    }
-    if (!sceneElement) {
-        report(diagnostic::error, 0, file + ": error: no top-level \"scene\" element");
-        throw load_stop{};
-    }
+        loadResult == tinyxml2::XML_ERROR_FILE_READ_ERROR)
+        stop(0, file + ": error: cannot read the scene file (" + doc.ErrorName() + ")");
+    if (loadResult != tinyxml2::XML_SUCCESS)
+        stop(doc.ErrorLineNum(), file + ":" + std::to_string(doc.ErrorLineNum()) +
+                                     ": error: cannot parse the scene file: " + doc.ErrorStr());
+    if (!sceneElement) stop(0, file + ": error: no top-level \"scene\" element");
 
     noteAttributes(sceneElement, {});
     for (const XMLElement* c = sceneElement->FirstChildElement(); c; c = c->NextSiblingElement())
@@ -167,8 +145,6 @@ void scene::readWindow() {
     XMLElement* w = sceneElement->FirstChildElement("window");
     if (!w) {
         trace("Nao existe configuração de Resolução no XML\n");
-        res_x = 800;
-        res_y = 800;
         windowName = "Kestrine 2.0";
         return;
     }
@@ -177,13 +153,12 @@ void scene::readWindow() {
     int* fields[] = {&res_x, &res_y};
     const char* names[] = {"x", "y"};
     for (int i = 0; i < 2; ++i) {
+        // A number that does not convert leaves the field as it is.
         const char* text = w->Attribute(names[i]);
-        int value = 0;
-        const conversion c = toInt(text, value);
-        if (c == conversion::ok) {
-            *fields[i] = value;
-            noteNumber(w, names[i], true, value);
-        } else
+        const conversion c = toInt(text, *fields[i]);
+        if (c == conversion::ok)
+            noteNumber(w, names[i], true, *fields[i]);
+        else
             report(diagnostic::warning, w->GetLineNum(),
                    file + ":" + std::to_string(w->GetLineNum()) +
                        ": warning: window: " + attributeProblem(names[i], c, text) + "; using " +
@@ -308,16 +283,13 @@ bool scene::readCamera(XMLElement* e, camera& out) {
     noteAttributes(e, {"start", "end", "eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z", "look_x",
                        "look_y", "look_z"});
     const bool timed = has(e, "start") && has(e, "end");
-    const bool noEyeUp = hasNone(e, kEyeUp, 6);
-    const bool noLook = hasNone(e, kLook, 3);
-    const bool allEyeUp = hasAll(e, kEyeUp, 6);
-    const bool allLook = hasAll(e, kLook, 3);
+    const int eyeUp = present(e, kEyeUp, 6), look = present(e, kLook, 3);
     enum { none, tangent, fixed_point, still } form = none;
-    if (timed && noEyeUp && noLook)
+    if (timed && eyeUp == 0 && look == 0)
         form = tangent;
-    else if (timed && allEyeUp && allLook)
+    else if (timed && eyeUp == 6 && look == 3)
         form = still;
-    else if (timed && allLook && noEyeUp)
+    else if (timed && look == 3 && eyeUp == 0)
         form = fixed_point;
     if (form == none) return skip("fits none of the camera forms: " + closestCameraForm(e));
 
@@ -332,15 +304,11 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         if (times[i] != 0 && std::strtod(text, nullptr) < 0.0) {
             // "-1" is read as 4294967295: a window that never comes.
             if (reading_notes.size() == before) {
-                reading_note p;
-                p.kind = reading_note::number;
-                p.line = line;
-                p.within = "camera";
-                p.name = timeNames[i];
+                reading_note& p =
+                    reading_notes.emplace_back(reading_note::number, line, "camera", timeNames[i]);
                 p.text = text;
                 p.integer = true;
                 p.used = times[i];
-                reading_notes.push_back(std::move(p));
             }
             reading_notes.back().how = reading::wrapped;
         }
@@ -351,12 +319,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         const char* names[] = {"eye_x",  "eye_y", "eye_z", "look_x", "look_y",
                                "look_z", "up_x",  "up_y",  "up_z"};
         float v[9];
-        for (int i = 0; i < 9; ++i) {
-            const char* text = e->Attribute(names[i]);
-            const conversion c = toFloat(text, v[i]);
-            if (c != conversion::ok) return skip(attributeProblem(names[i], c, text));
-            noteNumber(e, names[i], false, v[i]);
-        }
+        if (!readFloats(e, names, 9, v, skip)) return false;
         out = camera(glm::vec3(v[0], v[1], v[2]), glm::vec3(v[3], v[4], v[5]),
                      glm::vec3(v[6], v[7], v[8]), times[0], times[1]);
         return true;
@@ -365,12 +328,7 @@ bool scene::readCamera(XMLElement* e, camera& out) {
     out = camera(times[0], times[1]);
     if (form == fixed_point) {
         float v[3];
-        for (int i = 0; i < 3; ++i) {
-            const char* text = e->Attribute(kLook[i]);
-            const conversion c = toFloat(text, v[i]);
-            if (c != conversion::ok) return skip(attributeProblem(kLook[i], c, text));
-            noteNumber(e, kLook[i], false, v[i]);
-        }
+        if (!readFloats(e, kLook, 3, v, skip)) return false;
         out.mode = moving_look_at;
         out.look = glm::vec3(v[0], v[1], v[2]);
     }
@@ -391,27 +349,26 @@ void scene::readPath(XMLElement* e, camera& cam) {
         float v[3];
         const char* names[] = {"X", "Y", "Z"};
         noteAttributes(p, {"X", "Y", "Z"});
-        bool ok = true;
-        for (int i = 0; i < 3 && ok; ++i) {
-            const char* text = p->Attribute(names[i]);
-            const conversion c = toFloat(text, v[i]);
-            if (c != conversion::ok) {
-                report(diagnostic::warning, line,
-                       where + p->Value() + ": " + attributeProblem(names[i], c, text) +
-                           "; path point skipped");
-                ok = false;
-            } else {
-                noteNumber(p, names[i], false, v[i]);
-            }
-        }
-        if (ok) cam.path.addControlPoint(v[0], v[1], v[2]);
+        const auto skip = [&](const std::string& why) {
+            report(diagnostic::warning, line,
+                   where + p->Value() + ": " + why + "; path point skipped");
+        };
+        if (readFloats(p, names, 3, v, skip)) cam.path.addControlPoint(v[0], v[1], v[2]);
     }
 }
 
-void scene::groupProcessor(XMLNode* element, group* parent) {
-    group g;
-    if (XMLElement* e = element->ToElement()) readGroup(e, g, false);
-    parent->addGroup(std::move(g));
+bool scene::readFloats(const XMLElement* e, const char* const* names, int count, float* v,
+                       const std::function<void(const std::string&)>& refuse) {
+    for (int i = 0; i < count; ++i) {
+        const char* text = e->Attribute(names[i]);
+        const conversion c = toFloat(text, v[i]);
+        if (c != conversion::ok) {
+            refuse(attributeProblem(names[i], c, text));
+            return false;
+        }
+        noteNumber(e, names[i], false, v[i]);
+    }
+    return true;
 }
 
 void scene::readGroup(XMLElement* e, group& g, bool root) {
@@ -423,13 +380,16 @@ void scene::readGroup(XMLElement* e, group& g, bool root) {
         } else if (std::strcmp(name, "rotate") == 0) {
             readRotate(c, g, root);
         } else if (std::strcmp(name, "scale") == 0) {
-            readScale(c, g, root);
+            if (!root) trace(" \t scale \n");
+            readOffset(c, g, scaling);
         } else if (std::strcmp(name, "models") == 0) {
             readModels(c, g, root);
         } else if (std::strcmp(name, "group") == 0) {
             trace(root ? "subgrupo \n \t invocação recursiva"
                        : "subgrupo \n \t Chamada Recursiva\n");
-            groupProcessor(c, &g);
+            group child;
+            readGroup(c, child, false);
+            g.addGroup(std::move(child));
         } else {
             noteElement(c, {"translate", "rotate", "scale", "models", "group"});
         }
@@ -442,7 +402,7 @@ void scene::readTranslate(XMLElement* e, group& g) {
         readOffset(e, g, translation);
         return;
     }
-    const int seconds = needInt(e, "time");
+    const int seconds = need(e, "time", toInt);
     // A negative period has no meaning; as an unsigned count it would freeze the group.
     if (seconds < 0) fail(e, "attribute \"time\" is negative: " + quoted(e->Attribute("time")));
     g.addTransform(curve_translation, static_cast<unsigned>(seconds));
@@ -461,12 +421,12 @@ void scene::readRotate(XMLElement* e, group& g, bool root) {
     noteAttributes(
         e, {"axisX", "axisY", "axisZ", "angle", "time", "w_sinx", "w_siny", "w_sinz", "cl"});
     const glm::vec3 v = needVec3(e, "axisX", "axisY", "axisZ");
-    const float angle = needFloat(e, "angle");
+    const float angle = need(e, "angle", toFloat);
     double a = 1.0;
     bool plain = false;
     if (has(e, "time")) {
         transform t(timed_rotation, angle, v);
-        t.SetTimeLenght(static_cast<double>(needFloat(e, "time")));
+        t.SetTimeLenght(static_cast<double>(need(e, "time", toFloat)));
         g.transforms.push_back(std::move(t));
     } else if (glm::vec3 f; readWobble(e, f, a)) {
         g.addTransform(rotation, angle, v, f, glm::vec3(0.0f), a);
@@ -478,18 +438,8 @@ void scene::readRotate(XMLElement* e, group& g, bool root) {
     if (!root && !plain) return;
     if (!root) trace("adicionado rotação \n");
     trace(" \t rotate \n");
-    const char* names[] = {"angle", "axisX", "axisY", "axisZ"};
-    const char* prefixes[] = {"\t \t angle ", "\t \t axisX ", "\t \t axisY ", "\t \t axisZ "};
-    for (int i = 0; i < 4; ++i) {
-        trace(prefixes[i]);
-        trace(e->Attribute(names[i]));
-        trace("\n");
-    }
-}
-
-void scene::readScale(XMLElement* e, group& g, bool root) {
-    if (!root) trace(" \t scale \n");
-    readOffset(e, g, scaling);
+    for (const char* name : {"angle", "axisX", "axisY", "axisZ"})
+        trace("\t \t " + std::string(name) + " " + e->Attribute(name) + "\n");
 }
 
 void scene::readOffset(XMLElement* e, group& g, int kind) {
@@ -506,9 +456,9 @@ void scene::readOffset(XMLElement* e, group& g, int kind) {
 
 bool scene::readWobble(const XMLElement* e, glm::vec3& frequency, double& amplitude) {
     // All three frequencies or nothing: with one or two, none is read and "cl" is ignored.
-    if (!hasAll(e, kWobble, 3)) return false;
+    if (present(e, kWobble, 3) < 3) return false;
     frequency = needVec3(e, "w_sinx", "w_siny", "w_sinz");
-    amplitude = has(e, "cl") ? needFloat(e, "cl") : 1.0;
+    amplitude = has(e, "cl") ? need(e, "cl", toFloat) : 1.0;
     return true;
 }
 
@@ -516,10 +466,7 @@ void scene::readModels(XMLElement* e, group& g, bool root) {
     for (XMLElement* m = e->FirstChildElement(); m; m = m->NextSiblingElement()) {
         cursor = m;
         const char* name = m->Value();
-        if (!root) {
-            trace(name);
-            trace("<----\n");
-        }
+        if (!root) trace(std::string(name) + "<----\n");
         // Terrain and procedural models are read in nested groups only.
         if (root)
             noteElement(m, {"model"});
@@ -534,10 +481,10 @@ void scene::readModels(XMLElement* e, group& g, bool root) {
             g.addTerrain(m->Attribute("file"));
         } else if (std::strcmp(name, "procedural_m") == 0) {
             noteAttributes(m, {"x", "y", "xseg", "yseg"});
-            const int yseg = needInt(m, "yseg");
-            const int xseg = needInt(m, "xseg");
-            const int y = needInt(m, "y");
-            const int x = needInt(m, "x");
+            const int yseg = need(m, "yseg", toInt);
+            const int xseg = need(m, "xseg", toInt);
+            const int y = need(m, "y", toInt);
+            const int x = need(m, "x", toInt);
             g.addProceduralModel(x, y, xseg, yseg);
         }
     }
@@ -553,20 +500,15 @@ void scene::readModel(XMLElement* m, group& g) {
     glm::vec3 colour(0.5f, 0.5f, 0.5f);
     if (has(m, "R") && has(m, "G") && has(m, "B")) colour = needVec3(m, "R", "G", "B");
     if (!has(m, "name") || start != end) {
-        reading_note p;
-        p.kind = reading_note::skipped_model;
-        p.line = m->GetLineNum();
-        p.within = "model";
-        p.name = !has(m, "name") ? "name" : start ? "end" : "start"; // what it lacks
-        reading_notes.push_back(std::move(p));
+        const char* lacks = !has(m, "name") ? "name" : start ? "end" : "start";
+        reading_notes.emplace_back(reading_note::skipped_model, m->GetLineNum(), "model", lacks);
         return;
     }
-    trace("add model descriptor 2 \n");
-    trace("\n");
+    trace("add model descriptor 2 \n\n");
     double from = -1.0, to = -1.0;
     if (start) {
-        to = needDouble(m, "end");
-        from = needDouble(m, "start");
+        to = need(m, "end", toDouble);
+        from = need(m, "start", toDouble);
     }
     const char* shaderName = needText(m, "shader");
     const char* textureName = needText(m, "texture");
@@ -575,33 +517,20 @@ void scene::readModel(XMLElement* m, group& g) {
     g.descriptors.back().line = m->GetLineNum();
 }
 
-float scene::needFloat(const XMLElement* e, const char* name) {
-    float v = 0.0f;
-    check(e, name, toFloat(e->Attribute(name), v));
-    noteNumber(e, name, false, v);
+template <class T>
+T scene::need(const XMLElement* e, const char* name, conversion (*to)(const char*, T&)) {
+    T v = 0;
+    check(e, name, to(e->Attribute(name), v));
+    noteNumber(e, name, std::is_integral_v<T>, v);
     return v;
 }
 
 glm::vec3 scene::needVec3(const XMLElement* e, const char* x, const char* y, const char* z) {
     // One statement per attribute: the first missing one in reading order is the one reported.
     glm::vec3 v;
-    v.x = needFloat(e, x);
-    v.y = needFloat(e, y);
-    v.z = needFloat(e, z);
-    return v;
-}
-
-double scene::needDouble(const XMLElement* e, const char* name) {
-    double v = 0.0;
-    check(e, name, toDouble(e->Attribute(name), v));
-    noteNumber(e, name, false, v);
-    return v;
-}
-
-int scene::needInt(const XMLElement* e, const char* name) {
-    int v = 0;
-    check(e, name, toInt(e->Attribute(name), v));
-    noteNumber(e, name, true, v);
+    v.x = need(e, x, toFloat);
+    v.y = need(e, y, toFloat);
+    v.z = need(e, z, toFloat);
     return v;
 }
 
@@ -616,9 +545,7 @@ void scene::check(const XMLElement* e, const char* name, conversion c) {
 }
 
 void scene::traceStepFailure(const std::exception& ex) {
-    trace("!? \n");
-    trace(ex.what());
-    trace("\n");
+    trace(std::string("!? \n") + ex.what() + "\n");
 }
 
 std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<const char*> valid) {
@@ -631,13 +558,8 @@ std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<con
         for (const char* v : valid)
             known = known || name == v;
         if (known) continue;
-        reading_note p;
-        p.kind = reading_note::attribute;
-        p.line = e->GetLineNum();
-        p.within = e->Value();
-        p.name = name;
-        p.valid.assign(valid.begin(), valid.end());
-        reading_notes.push_back(std::move(p));
+        reading_notes.emplace_back(reading_note::attribute, e->GetLineNum(), e->Value(), name)
+            .valid.assign(valid.begin(), valid.end());
         ++noted;
     }
     return noted;
@@ -646,29 +568,21 @@ std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<con
 void scene::noteElement(const XMLElement* e, std::initializer_list<const char*> valid) {
     for (const char* v : valid)
         if (std::strcmp(e->Value(), v) == 0) return;
-    reading_note p;
-    p.kind = reading_note::element;
-    p.line = e->GetLineNum();
-    p.within = e->Parent() && e->Parent()->ToElement() ? e->Parent()->Value() : "";
-    p.name = e->Value();
-    p.valid.assign(valid.begin(), valid.end());
-    reading_notes.push_back(std::move(p));
+    const char* within = e->Parent() && e->Parent()->ToElement() ? e->Parent()->Value() : "";
+    reading_notes.emplace_back(reading_note::element, e->GetLineNum(), within, e->Value())
+        .valid.assign(valid.begin(), valid.end());
 }
 
 void scene::noteNumber(const XMLElement* e, const char* name, bool integer, double used) {
     const char* text = e->Attribute(name);
     const reading how = howRead(text, integer);
     if (how == reading::whole) return;
-    reading_note p;
-    p.kind = reading_note::number;
-    p.line = e->GetLineNum();
-    p.within = e->Value();
-    p.name = name;
+    reading_note& p =
+        reading_notes.emplace_back(reading_note::number, e->GetLineNum(), e->Value(), name);
     p.text = text;
     p.how = how;
     p.integer = integer;
     p.used = used;
-    reading_notes.push_back(std::move(p));
 }
 
 void scene::warnAsset(asset_record& r, const std::string& what) {
@@ -678,8 +592,8 @@ void scene::warnAsset(asset_record& r, const std::string& what) {
     report(diagnostic::warning, r.line, text + ": " + what);
 }
 
-void scene::trace(const char* text) {
-    if (out) std::fputs(text, out);
+void scene::trace(const std::string& text) {
+    if (out) std::fputs(text.c_str(), out);
 }
 
 void scene::report(diagnostic::kind severity, int line, const std::string& text) {
@@ -692,7 +606,10 @@ void scene::report(diagnostic::kind severity, int line, const std::string& text)
 
 void scene::fail(const XMLElement* e, const std::string& what) {
     const int line = e->GetLineNum();
-    report(diagnostic::error, line,
-           file + ":" + std::to_string(line) + ": error: " + e->Value() + ": " + what);
+    stop(line, file + ":" + std::to_string(line) + ": error: " + e->Value() + ": " + what);
+}
+
+void scene::stop(int line, const std::string& text) {
+    report(diagnostic::error, line, text);
     throw load_stop{};
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include <GL/glew.h>
@@ -63,6 +64,9 @@ struct asset_record {
 // about them.
 struct reading_note {
     enum kind_type { element, attribute, number, skipped_model };
+    reading_note(kind_type kind, int line, std::string within, std::string name)
+        : kind(kind), line(line), within(std::move(within)), name(std::move(name)) {}
+
     kind_type kind = element;
     int line = 0;
     std::string within;             // the element it stands in (its own name for a number)
@@ -84,13 +88,17 @@ struct load_options {
     bool print_diagnostics = true; // warnings and the load error to standard error
     // Called with each asset file's path just before the file is opened.
     std::function<void(const char* path)> opening;
+
+    // What the tools read a scene with for what it says: no GL object made, nothing printed.
+    static load_options silent() {
+        return {.load_assets = false, .trace = nullptr, .print_diagnostics = false};
+    }
 };
 
 // Everything the player shows: assets, cameras and the group tree, read from an XML scene file.
 class scene {
 public:
-    explicit scene(const char* path);
-    scene(const char* path, const load_options& options);
+    explicit scene(const char* path, const load_options& options = {});
     // Deletes every OpenGL object the load made, so the context it was made in must be current.
     // The player never destroys its scene; the preview, the capture and the tests do.
     ~scene();
@@ -105,9 +113,6 @@ public:
     int getRes_x() const { return res_x; }
     int getRes_y() const { return res_y; }
     const char* getWindowName() const { return windowName.c_str(); }
-
-    // Reads a nested group element into a new group appended to parent's children.
-    void groupProcessor(tinyxml2::XMLNode* element, group* parent);
 
     // Frame clock and projection.
     void updateElapsedTime();
@@ -155,10 +160,13 @@ private:
     void readCameras();
     bool readCamera(tinyxml2::XMLElement* e, camera& out);
     void readPath(tinyxml2::XMLElement* e, camera& cam);
+    // The named float attributes of e into v, each noted; false at the first that does not
+    // read, after `refuse` is told what is wrong with it.
+    bool readFloats(const tinyxml2::XMLElement* e, const char* const* names, int count, float* v,
+                    const std::function<void(const std::string&)>& refuse);
     void readGroup(tinyxml2::XMLElement* e, group& g, bool root);
     void readTranslate(tinyxml2::XMLElement* e, group& g);
     void readRotate(tinyxml2::XMLElement* e, group& g, bool root);
-    void readScale(tinyxml2::XMLElement* e, group& g, bool root);
     void readOffset(tinyxml2::XMLElement* e, group& g, int kind);
     bool readWobble(const tinyxml2::XMLElement* e, glm::vec3& frequency, double& amplitude);
     void readModels(tinyxml2::XMLElement* e, group& g, bool root);
@@ -166,10 +174,10 @@ private:
 
     // Attribute readers that stop loading with a message naming file, line, element and
     // attribute.
-    float needFloat(const tinyxml2::XMLElement* e, const char* name);
+    // `to` is one of the number conversions: toInt, toFloat, toDouble.
+    template <class T>
+    T need(const tinyxml2::XMLElement* e, const char* name, conversion (*to)(const char*, T&));
     glm::vec3 needVec3(const tinyxml2::XMLElement* e, const char* x, const char* y, const char* z);
-    double needDouble(const tinyxml2::XMLElement* e, const char* name);
-    int needInt(const tinyxml2::XMLElement* e, const char* name);
     const char* needText(const tinyxml2::XMLElement* e, const char* name);
     void check(const tinyxml2::XMLElement* e, const char* name, conversion c);
 
@@ -183,11 +191,13 @@ private:
 
     // One line on standard error for an asset the player plays on without.
     void warnAsset(asset_record& r, const std::string& what);
-    void trace(const char* text);
+    void trace(const std::string& text);
     // What the guarded shader and mesh steps print when one of their builds throws.
     void traceStepFailure(const std::exception& ex);
     void report(diagnostic::kind severity, int line, const std::string& text);
     [[noreturn]] void fail(const tinyxml2::XMLElement* e, const std::string& what);
+    // Reports the error and ends the load.
+    [[noreturn]] void stop(int line, const std::string& text);
 
     void opening(const char* path) const {
         if (opened) opened(path);

@@ -63,11 +63,8 @@ bool frameRange(const std::string& text, long& first, long& last) {
     const long most = 1000L * 1000 * 1000;
     if (!parseNumber(text.substr(0, colon), 0L, most, first)) return false;
     const std::string b = text.substr(colon + 1);
-    if (b.empty()) {
-        last = -1;
-        return true;
-    }
-    return parseNumber(b, first, most, last);
+    last = -1;
+    return b.empty() || parseNumber(b, first, most, last);
 }
 
 // The last frame with an active camera, or -1 when there is none; the capture checks each frame
@@ -92,13 +89,10 @@ public:
         const double rate = elapsed > 0.0 ? double(done) / elapsed : 0.0;
         constexpr int kWidth = 30;
         const int filled = total > 0 ? int(kWidth * std::min(1.0, double(done) / total)) : 0;
-        char bar[kWidth + 1];
-        for (int i = 0; i < kWidth; ++i)
-            bar[i] = i < filled ? '#' : '.';
-        bar[kWidth] = '\0';
+        const std::string bar = std::string(filled, '#') + std::string(kWidth - filled, '.');
         const long left = rate > 0.0 ? long(double(total - done) / rate + 0.5) : 0;
-        std::fprintf(stderr, "\rframe %ld/%ld [%s] %6.1f fps  %ld:%02ld left ", k, last, bar, rate,
-                     left / 60, left % 60);
+        std::fprintf(stderr, "\rframe %ld/%ld [%s] %6.1f fps  %ld:%02ld left ", k, last,
+                     bar.c_str(), rate, left / 60, left % 60);
         std::fflush(stderr);
         shown = true;
     }
@@ -135,43 +129,34 @@ int fail(const std::string& what) {
 
 bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& why) {
     out = capture_options();
+    const auto refuse = [&why](const std::string& text) {
+        why = text;
+        return false;
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--out" || arg == "--fps" || arg == "--size" ||
                                 arg == "--frames" || arg == "--video" || arg == "--gl";
-        if (takesValue && i + 1 == argc) {
-            why = arg + " needs a value";
-            return false;
-        }
+        if (takesValue && i + 1 == argc) return refuse(arg + " needs a value");
         if (arg == "--small-png") {
             out.small_png = true;
         } else if (arg == "--out") {
             out.out_dir = argv[++i];
         } else if (arg == "--gl") {
-            if (!parseGlSource(argv[++i], out.gl)) {
-                why = "--gl takes x11 or egl";
-                return false;
-            }
+            if (!parseGlSource(argv[++i], out.gl)) return refuse("--gl takes x11 or egl");
         } else if (arg == "--video") {
             out.video_path = argv[++i];
         } else if (arg == "--fps") {
-            if (!parseNumber(std::string_view(argv[++i]), 1, 1000, out.fps)) {
-                why = "--fps takes a whole number of frames a second from 1 to 1000";
-                return false;
-            }
+            if (!parseNumber(std::string_view(argv[++i]), 1, 1000, out.fps))
+                return refuse("--fps takes a whole number of frames a second from 1 to 1000");
         } else if (arg == "--size") {
-            if (!parseSize(argv[++i], out.width, out.height)) {
-                why = "--size takes WIDTHxHEIGHT, each from 1 to 16384";
-                return false;
-            }
+            if (!parseSize(argv[++i], out.width, out.height))
+                return refuse("--size takes WIDTHxHEIGHT, each from 1 to 16384");
         } else if (arg == "--frames") {
-            if (!frameRange(argv[++i], out.first, out.last)) {
-                why = "--frames takes A:B or A:, whole frame numbers with A <= B";
-                return false;
-            }
+            if (!frameRange(argv[++i], out.first, out.last))
+                return refuse("--frames takes A:B or A:, whole frame numbers with A <= B");
         } else if (arg.rfind("--", 0) == 0 || !out.scene_path.empty()) {
-            why = "unexpected argument " + arg;
-            return false;
+            return refuse("unexpected argument " + arg);
         } else {
             out.scene_path = arg;
         }
@@ -192,21 +177,11 @@ std::string framePath(const std::string& dir, long k) {
 }
 
 std::vector<std::string> ffmpegArguments(const capture_options& o, const std::string& music) {
-    std::vector<std::string> a = {"ffmpeg",
-                                  "-hide_banner",
-                                  "-loglevel",
-                                  "error",
-                                  "-y",
-                                  "-f",
-                                  "rawvideo",
-                                  "-pixel_format",
-                                  "rgb24",
-                                  "-video_size",
+    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
+                                  // Raw RGB frames on standard input.
+                                  "-f", "rawvideo", "-pixel_format", "rgb24", "-video_size",
                                   std::to_string(o.width) + "x" + std::to_string(o.height),
-                                  "-framerate",
-                                  std::to_string(o.fps),
-                                  "-i",
-                                  "pipe:0"};
+                                  "-framerate", std::to_string(o.fps), "-i", "pipe:0"};
     if (!music.empty()) {
         char start[32];
         std::snprintf(start, sizeof start, "%.6f", frameTime(o.first, o.fps));
@@ -234,9 +209,7 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     prepareFrame(s, o.first, o.fps);
 
     const glm::mat4 model(1.0f);
-    rgb_image frame;
-    frame.width = o.width;
-    frame.height = o.height;
+    rgb_image frame{o.width, o.height, {}};
     long delivered = 0;
     // Each frame is read back while the next one draws: the frame handed on is one behind.
     long pending = -1;

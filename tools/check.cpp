@@ -39,25 +39,22 @@ int runCheck(int argc, char** argv) {
     const char* svg = nullptr;
     gl_source source = gl_source::automatic;
     check_options options;
-    for (int i = 1; i < argc; ++i) {
+    bool wrong = false;
+    for (int i = 1; i < argc && !wrong; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--web") {
-            options.web = true;
-            continue;
-        }
         const bool valued = arg == "--timeline" || arg == "--gl";
-        if (valued && i + 1 < argc && arg == "--timeline") {
+        if (arg == "--web")
+            options.web = true;
+        else if (valued && i + 1 < argc && arg == "--timeline")
             svg = argv[++i];
-        } else if (valued && i + 1 < argc && parseGlSource(argv[i + 1], source)) {
+        else if (valued && i + 1 < argc && parseGlSource(argv[i + 1], source))
             ++i;
-        } else if (valued || arg.rfind("--", 0) == 0 || path) {
-            std::fprintf(stderr, "%s", usage);
-            return 2;
-        } else {
+        else if (valued || arg.rfind("--", 0) == 0 || path)
+            wrong = true;
+        else
             path = argv[i];
-        }
     }
-    if (!path) {
+    if (wrong || !path) {
         std::fprintf(stderr, "%s", usage);
         return 2;
     }
@@ -65,11 +62,7 @@ int runCheck(int argc, char** argv) {
     options.compile_shaders = openToolContext(source, "kestrine-check", no_context);
     const check_result r = checkScene(path, options);
     if (svg) {
-        load_options quiet;
-        quiet.load_assets = false;
-        quiet.trace = nullptr;
-        quiet.print_diagnostics = false;
-        const scene s(path, quiet);
+        const scene s(path, load_options::silent());
         std::FILE* out = std::fopen(svg, "wb");
         const std::string picture = timelineSvg(s, path, musicLength(kMusicFile));
         if (!out || std::fputs(picture.c_str(), out) < 0 || std::fclose(out) != 0) {

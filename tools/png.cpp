@@ -44,8 +44,7 @@ bool writeFile(const std::string& path, const unsigned char* data, std::size_t s
 } // namespace
 
 bool writePng(const std::string& path, const rgb_image& image, std::string& why, bool fast) {
-    png_image header;
-    std::memset(&header, 0, sizeof header);
+    png_image header{};
     header.version = PNG_IMAGE_VERSION;
     header.width = png_uint_32(image.width);
     header.height = png_uint_32(image.height);
