@@ -390,16 +390,22 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
     // for tests of that way and for measuring the two side by side.
     static const char* const polled = std::getenv("KESTRINE_PREVIEW_POLL");
     if (!(polled && std::string(polled) == "1")) events.watch(slot.watch.files());
+    // A save that lands after a load has read its files but before their folders are watched
+    // is heard by no one: the files are looked at once after each start of watching.
+    bool unheard = true;
     while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
         const double wall = glfwGetTime();
         bool reloaded = false;
         // Saves are heard of as they land and read once their writes settle; where a folder
         // cannot be watched, the files are looked at every kPollInterval.
-        bool look = false;
+        bool look = unheard;
+        unheard = false;
         if (events.complete()) {
             // Read in this frame, not the next: on a busy machine a frame is long.
-            look = events.heard();
-            if (look) events.settle(kSettle, kSettleAtMost);
+            if (events.heard()) {
+                look = true;
+                events.settle(kSettle, kSettleAtMost);
+            }
         } else if (wall >= nextPoll) {
             nextPoll = wall + kPollInterval;
             look = true;
@@ -412,7 +418,10 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
                 view.reload_ms = 1000.0 * (glfwGetTime() - began);
                 logResources("kestrine-preview", "reload", ++reloads);
                 if (controls.overlay) controls.overlay->loaded(path, *slot.current, refusal);
-                if (!(polled && std::string(polled) == "1")) events.watch(slot.watch.files());
+                if (!(polled && std::string(polled) == "1")) {
+                    events.watch(slot.watch.files());
+                    unheard = true;
+                }
             }
         }
         if (controls.quiet_at >= 0.0 && wall >= controls.quiet_at) {
