@@ -3,11 +3,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
-// kBasis[row][column], Catmull-Rom with tension 0.5.
-const float kBasis[4][4] = {
+const float kCatmullRom[4][4] = {
     {-0.5f, 1.5f, -1.5f, 0.5f},
     {1.0f, -2.5f, 2.0f, -0.5f},
     {-0.5f, 0.0f, 0.5f, 0.0f},
@@ -15,6 +15,10 @@ const float kBasis[4][4] = {
 };
 
 } // namespace
+
+curve::curve() {
+    std::memcpy(basis, kCatmullRom, sizeof basis);
+}
 
 void curve::addControlPoint(float x, float y, float z) {
     control_points.push_back(x);
@@ -34,8 +38,8 @@ void curve::getCatmullRomPoint(float t, const int* indices, float* out) const {
     const double t2 = std::pow(td, 2.0);
     float w[4];
     for (int c = 0; c < 4; ++c)
-        w[c] = static_cast<float>(t3 * kBasis[0][c] + t2 * kBasis[1][c] + td * kBasis[2][c] +
-                                  kBasis[3][c]);
+        w[c] = static_cast<float>(t3 * basis[0][c] + t2 * basis[1][c] + td * basis[2][c] +
+                                  basis[3][c]);
     for (int j = 0; j < 3; ++j)
         out[j] = w[0] * getMatrixVal(indices[0], j) + w[1] * getMatrixVal(indices[1], j) +
                  w[2] * getMatrixVal(indices[2], j) + w[3] * getMatrixVal(indices[3], j);
@@ -46,7 +50,7 @@ void curve::getCatmullRomPointTangent(float t, const int* indices, float* out) c
     const double t2 = std::pow(td, 2.0);
     float d[4];
     for (int c = 0; c < 4; ++c)
-        d[c] = static_cast<float>(3.0 * t2 * kBasis[0][c] + 2.0 * td * kBasis[1][c] + kBasis[2][c]);
+        d[c] = static_cast<float>(3.0 * t2 * basis[0][c] + 2.0 * td * basis[1][c] + basis[2][c]);
     for (int j = 0; j < 3; ++j)
         out[j] = d[0] * getMatrixVal(indices[0], j) + d[1] * getMatrixVal(indices[1], j) +
                  d[2] * getMatrixVal(indices[2], j) + d[3] * getMatrixVal(indices[3], j);

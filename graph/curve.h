@@ -5,6 +5,8 @@
 // Evaluation never prints, never fails and allocates nothing.
 class curve {
 public:
+    curve();
+
     // Appends one control point; points are kept in insertion order, unvalidated.
     void addControlPoint(float x, float y, float z);
 
@@ -28,5 +30,6 @@ private:
     bool segment(float gt, float& t, int* indices);
 
     std::vector<float> control_points; // x, y, z per point, in insertion order
+    float basis[4][4];                 // basis[row][column], Catmull-Rom with tension 0.5
     unsigned point_count = 0;          // whole points, as of the last global evaluation
 };

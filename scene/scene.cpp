@@ -371,6 +371,12 @@ bool scene::readFloats(const XMLElement* e, const char* const* names, int count,
     return true;
 }
 
+void scene::groupProcessor(XMLNode* element, group* parent) {
+    group g;
+    if (XMLElement* e = element->ToElement()) readGroup(e, g, false);
+    parent->addGroup(std::move(g));
+}
+
 void scene::readGroup(XMLElement* e, group& g, bool root) {
     for (XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
         cursor = c;
@@ -387,9 +393,7 @@ void scene::readGroup(XMLElement* e, group& g, bool root) {
         } else if (std::strcmp(name, "group") == 0) {
             trace(root ? "subgrupo \n \t invocação recursiva"
                        : "subgrupo \n \t Chamada Recursiva\n");
-            group child;
-            readGroup(c, child, false);
-            g.addGroup(std::move(child));
+            groupProcessor(c, &g);
         } else {
             noteElement(c, {"translate", "rotate", "scale", "models", "group"});
         }

@@ -114,6 +114,9 @@ public:
     int getRes_y() const { return res_y; }
     const char* getWindowName() const { return windowName.c_str(); }
 
+    // Reads a nested group element into a new group appended to parent's children.
+    void groupProcessor(tinyxml2::XMLNode* element, group* parent);
+
     // Frame clock and projection.
     void updateElapsedTime();
     double getElapsedTime() const { return elapsedTime; }
