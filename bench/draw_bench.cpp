@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     glEnable(GL_DEPTH_TEST);
 
     const std::string path = "/tmp/kestrine_draw_bench.xml";
-    std::ofstream(path) << treeScene(KESTRINE_BENCH_DATA "/player");
+    std::ofstream(path) << treeScene(KESTRINE_TEST_DATA "/player");
     load_options options;
     options.trace = nullptr;
     g_scene = std::make_unique<scene>(path.c_str(), options);
