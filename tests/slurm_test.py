@@ -350,9 +350,13 @@ def cancel_and_resume(c, recipes, folder, reference):
             pid = line.split()[0]
             try:
                 argv = open(f"/proc/{pid}/cmdline", "rb").read().split(b"\0")
+                env = open(f"/proc/{pid}/environ", "rb").read().split(b"\0")
             except OSError:
                 continue
-            if argv[0].endswith(b"kestrine-capture"):
+            # linuxproc's list can hold processes that are not the job's: a capture of another
+            # test was once held still here. Only this task's own capture will do.
+            mine = f"SLURM_ARRAY_JOB_ID={array}".encode() in env and b"SLURM_ARRAY_TASK_ID=1" in env
+            if argv[0].endswith(b"kestrine-capture") and mine:
                 return int(pid)
     pid = wait_for("task 1's capture to start", capture_pid)
     wait_for("task 1 to draw frame 31", lambda: max(
