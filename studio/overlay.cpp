@@ -141,8 +141,7 @@ void studio_overlay::loaded(const std::string& file, const scene& sc,
     playing = &sc;
     refusal = refused;
     musicKnown = peaks && peaks->status() == music_peaks::ready;
-    model =
-        sceneTimeline(sc.cameras, sc.camera_lines, sc.groups, musicKnown ? peaks->seconds() : -1.0);
+    readModel(musicKnown ? peaks->seconds() : -1.0);
     // The checker reads the file again on a thread of its own: no frame waits for it.
     if (checking.valid()) checking.wait();
     checking = std::async(std::launch::async, runChecker, file);
@@ -153,8 +152,7 @@ void studio_overlay::takeChecked() {
         checked = checking.get();
     if (!musicKnown && playing && peaks && peaks->status() == music_peaks::ready) {
         musicKnown = true;
-        model = sceneTimeline(playing->cameras, playing->camera_lines, playing->groups,
-                              peaks->seconds());
+        readModel(peaks->seconds());
     }
 }
 
@@ -182,18 +180,19 @@ preview_requests studio_overlay::draw(const preview_view& view) {
     return asked;
 }
 
-// Lanes: one per camera, then one per group path that holds models, in file order.
-std::vector<std::string> studio_overlay::laneGroups() const {
-    std::vector<std::string> paths;
+// The timeline of the scene playing, and its model lanes: one per group path that holds
+// models, in file order (after one lane per camera). Made once a load, not once a frame.
+void studio_overlay::readModel(double musicSeconds) {
+    model = sceneTimeline(playing->cameras, playing->camera_lines, playing->groups, musicSeconds);
+    groupPaths.clear();
     for (const model_window& m : model.model_windows)
-        if (std::find(paths.begin(), paths.end(), m.group_path) == paths.end())
-            paths.push_back(m.group_path);
-    return paths;
+        if (std::find(groupPaths.begin(), groupPaths.end(), m.group_path) == groupPaths.end())
+            groupPaths.push_back(m.group_path);
 }
 
 // The timeline's height in a window of that height, and its lanes' (lane).
 float studio_overlay::timelineHeight(float height, float& lane) const {
-    const float lanes = float(model.camera_windows.size() + laneGroups().size());
+    const float lanes = float(model.camera_windows.size() + groupPaths.size());
     const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
     const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
     lane = kLaneHeight;
@@ -214,7 +213,6 @@ int studio_overlay::covers(int height) {
 void studio_overlay::drawTimeline(const preview_view& view, preview_requests& asked, float width,
                                   float height) {
     ImGuiIO& io = ImGui::GetIO();
-    const std::vector<std::string> groupPaths = laneGroups();
     const int lanes = int(model.camera_windows.size() + groupPaths.size());
     float lane = 0.0f;
     const float panelHeight = timelineHeight(height, lane);

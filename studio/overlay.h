@@ -49,7 +49,7 @@ private:
     };
 
     void takeChecked();
-    std::vector<std::string> laneGroups() const;
+    void readModel(double musicSeconds);
     float timelineHeight(float height, float& lane) const;
     void drawTimeline(const preview_view& view, preview_requests& asked, float width, float height);
     void drawWaveform(ImDrawList* draw, float right);
@@ -62,7 +62,8 @@ private:
     std::string path;
     const scene* playing = nullptr; // the scene of the last load, alive until the next
     scene_timeline model;
-    bool musicKnown = false; // model has the music's length
+    std::vector<std::string> groupPaths; // the model lanes' group paths, in file order
+    bool musicKnown = false;             // model has the music's length
     std::unique_ptr<music_peaks> peaks;
     unsigned waveTexture = 0;        // the waveform as drawn for waveKey
     std::array<double, 3> waveKey{}; // the axis's start and span, and the columns
