@@ -12,7 +12,7 @@
 #include <set>
 
 #include "authoring/timeline.h"
-#include "authoring/xml_syntax.h"
+#include "scene/xml_syntax.h"
 #include "formats/dds.h"
 #include "formats/files.h"
 #include "formats/glsl_es.h"
@@ -336,21 +336,20 @@ void checker::checkMesh(int line, const std::string& label, const std::string& f
 }
 
 void checker::checkCameras(const timeline& tl) {
-    const std::vector<int>& lines = s->camera_lines;
 
     for (std::size_t i = 0; i < s->cameras.size(); ++i) {
         const camera& c = s->cameras[i];
         const bool moving = c.mode == moving_look_at || c.mode == moving_tangent;
         if (moving && c.path.pointCount() < 2)
-            add(diagnostic::warning, lines[i], "camera",
+            add(diagnostic::warning, s->camera_places[i].line, "camera",
                 "a moving camera with " + std::to_string(c.path.pointCount()) +
                     " path point(s) stands still; it needs at least two");
         if (moving && c.start == c.end)
-            add(diagnostic::warning, lines[i], "camera",
+            add(diagnostic::warning, s->camera_places[i].line, "camera",
                 "a moving camera whose \"start\" equals its \"end\" films at every time and "
                 "stays at the first point of its path");
         if (c.start > c.end)
-            add(diagnostic::warning, lines[i], "camera",
+            add(diagnostic::warning, s->camera_places[i].line, "camera",
                 "\"end\" is before \"start\"; the camera never films");
     }
 
@@ -358,7 +357,7 @@ void checker::checkCameras(const timeline& tl) {
     for (const camera_gap& g : tl.gaps) {
         int line = 0;
         for (std::size_t i = 0; i < s->cameras.size() && line == 0; ++i)
-            if (s->cameras[i].start == g.to) line = lines[i];
+            if (s->cameras[i].start == g.to) line = s->camera_places[i].line;
         const std::string between =
             "no camera films between " + seconds(g.from) + " and " + seconds(g.to);
         add(diagnostic::warning, line, "camera",

@@ -70,26 +70,25 @@ void addModelWindows(scene_timeline& out, const std::vector<group>& groups,
     for (std::size_t i = 0; i < groups.size(); ++i) {
         const std::string path = parent + (parent.empty() ? "" : ".") + std::to_string(i + 1);
         for (const modelo_descript& m : groups[i].descriptors)
-            out.model_windows.push_back(
-                {path, m.mesh_name, m.texture_name, m.shader_name, m.start, m.end, m.line});
+            out.model_windows.push_back({path, m.mesh_name, m.texture_name, m.shader_name, m.start,
+                                         m.end, m.line, m.place});
         addModelWindows(out, groups[i].children, path);
     }
 }
 
 } // namespace
 
-scene_timeline sceneTimeline(const std::vector<camera>& cameras,
-                             const std::vector<int>& camera_lines, const std::vector<group>& groups,
-                             double musicSeconds) {
+scene_timeline sceneTimeline(const scene& s, double musicSeconds) {
+    const std::vector<camera>& cameras = s.cameras;
     scene_timeline out;
     out.cameras = cameraTimeline(cameras);
     out.music_seconds = musicSeconds;
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const camera& c = cameras[i];
-        const int line = i < camera_lines.size() ? camera_lines[i] : 0;
-        out.camera_windows.push_back({int(i) + 1, c.mode, c.start, c.end, line});
+        const camera_place& at = s.camera_places[i];
+        out.camera_windows.push_back({int(i) + 1, c.mode, c.start, c.end, at.line, at.place});
     }
-    addModelWindows(out, groups, "");
+    addModelWindows(out, s.groups, "");
 
     // Everything in the file can be seen: the axis runs to the latest window or the music's
     // end, but no further than ten times the later of the demo's end and the music's (a window

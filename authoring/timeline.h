@@ -4,6 +4,7 @@
 
 #include "camera/camera.h"
 #include "graph/group.h"
+#include "scene/scene.h"
 
 // The scene's time line as authors see it: which stretch of scene time the player shows, the
 // camera and model windows, the cuts and gaps, and the music. The checker's SVG and the
@@ -39,7 +40,8 @@ struct camera_window {
     int mode = static_camera;
     double start = 0.0;
     double end = 0.0;
-    int line = 0; // of its element; 0 for the default camera
+    int line = 0;   // of its element; 0 for the default camera
+    int place = -1; // its element in scene::source; -1 for the default camera
 };
 
 // A model descriptor's window, under the path of its group (its position and its ancestors',
@@ -50,6 +52,7 @@ struct model_window {
     double start = 0.0;
     double end = 0.0;
     int line = 0;
+    int place = -1; // its element in scene::source
 };
 
 struct scene_timeline {
@@ -62,10 +65,9 @@ struct scene_timeline {
     double axis_end = 1.0;
 };
 
-// The model of a loaded scene's cameras (with the line of each element) and group tree.
-scene_timeline sceneTimeline(const std::vector<camera>& cameras,
-                             const std::vector<int>& camera_lines, const std::vector<group>& groups,
-                             double musicSeconds);
+// The model of a loaded scene's cameras and group tree, with where each window stands in the
+// file.
+scene_timeline sceneTimeline(const scene& s, double musicSeconds);
 
 // "static", "moving, looking at a point" or "moving, along its tangent".
 const char* cameraForm(int mode);

@@ -18,7 +18,8 @@ public:
     glm::vec3 colour = glm::vec3(0.0f);
     double start = 0.0; // seconds
     double end = 0.0;
-    int line = 0; // of its element in the scene file, for the tools
+    int line = 0;   // of its element in the scene file, for the tools
+    int place = -1; // its element's index in the scene file (document order)
 };
 
 // A node of the scene graph; copying it copies the whole subtree.
@@ -40,4 +41,5 @@ public:
     std::vector<modelo_descript> descriptors;
     std::vector<group> children;
     std::vector<transform> transforms; // in order of application
+    int place = -1;                    // its element's index in the scene file (document order)
 };

@@ -40,6 +40,8 @@ public:
     float scalar = 0.0f;                 // rotation angle in radians
     double time_length = 0.0;            // period in seconds of the time-driven kinds
     int line = 0;                        // of its element in the scene file, for the tools
+    int place = -1;                      // its element's index in the scene file (document order)
+    std::vector<int> point_places;       // a curve's point elements, the same way
 
 private:
     glm::vec3 wobble(double t) const;

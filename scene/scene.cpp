@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "formats/convert.h"
+#include "formats/files.h"
+#include "scene/xml_syntax.h"
 
 using tinyxml2::XMLElement;
 using tinyxml2::XMLNode;
@@ -98,13 +100,53 @@ scene::scene(const char* path, const load_options& options)
     // Without any camera the scene plays until the user quits.
     if (!failed && cameras.empty()) {
         cameras.push_back(camera());
-        camera_lines.push_back(0);
+        camera_places.emplace_back();
     }
 }
 
+void scene::parse(const load_options& options) {
+    std::string why;
+    if (options.text) {
+        source_text.assign(options.text, options.text_size);
+    } else if (!readWholeFile(file, source_text, why)) {
+        loadResult = tinyxml2::XML_ERROR_FILE_COULD_NOT_BE_OPENED;
+        trace(file + " : Ficheiro nao Existe\n");
+        trace("a carregar :" + file + "\n ERROR\n nullptr\n");
+        stop(0, file + ": error: cannot read the scene file (" + why + ")");
+    }
+    loadResult = doc.Parse(source_text.data(), source_text.size());
+}
+
+void scene::placeElements() {
+    source = scanXml(source_text);
+    std::vector<const XMLElement*> parsed;
+    for (const XMLNode* n = doc.FirstChild(); n;) {
+        if (const XMLElement* e = n->ToElement()) parsed.push_back(e);
+        if (n->FirstChild()) {
+            n = n->FirstChild();
+            continue;
+        }
+        while (n && !n->NextSibling())
+            n = n->Parent();
+        if (n) n = n->NextSibling();
+    }
+    // The scan and the parser agree on every text the parser takes; where they do not, no
+    // place is claimed.
+    bool agree = !source.problem && parsed.size() == source.elements.size();
+    for (std::size_t i = 0; agree && i < parsed.size(); ++i)
+        agree = source.elements[i].name == parsed[i]->Value();
+    if (!agree) return;
+    for (std::size_t i = 0; i < parsed.size(); ++i)
+        places.emplace(parsed[i], int(i));
+}
+
+int scene::placeOf(const XMLElement* e) const {
+    const auto found = places.find(e);
+    return found == places.end() ? -1 : found->second;
+}
+
 void scene::load(const load_options& options) {
-    loadResult =
-        options.text ? doc.Parse(options.text, options.text_size) : doc.LoadFile(file.c_str());
+    parse(options);
 
     if (loadResult != tinyxml2::XML_SUCCESS) trace(file + " : Ficheiro nao Existe\n");
     trace("a carregar :" + file + "\n");
@@ -113,14 +155,13 @@ void scene::load(const load_options& options) {
     sceneElement = doc.FirstChildElement("scene");
     if (!sceneElement) trace(" nullptr\n");
 
-    if (loadResult == tinyxml2::XML_ERROR_FILE_NOT_FOUND ||
-        loadResult == tinyxml2::XML_ERROR_FILE_COULD_NOT_BE_OPENED ||
-        loadResult == tinyxml2::XML_ERROR_FILE_READ_ERROR)
-        stop(0, file + ": error: cannot read the scene file (" + doc.ErrorName() + ")");
-    if (loadResult != tinyxml2::XML_SUCCESS)
-        stop(doc.ErrorLineNum(), file + ":" + std::to_string(doc.ErrorLineNum()) +
-                                     ": error: cannot parse the scene file: " + doc.ErrorStr());
+    if (loadResult != tinyxml2::XML_SUCCESS) {
+        const xml_syntax_problem p = describeXmlSyntax(source_text, loadResult, doc.ErrorLineNum());
+        const int line = std::max(p.line, 1);
+        stop(line, file + ":" + std::to_string(line) + ": error: " + p.what);
+    }
     if (!sceneElement) stop(0, file + ": error: no top-level \"scene\" element");
+    placeElements();
 
     noteAttributes(sceneElement, {});
     for (const XMLElement* c = sceneElement->FirstChildElement(); c; c = c->NextSiblingElement())
@@ -149,6 +190,7 @@ void scene::readWindow() {
         return;
     }
     cursor = w;
+    window_place = placeOf(w);
     noteAttributes(w, {"x", "y", "title"});
     int* fields[] = {&res_x, &res_y};
     const char* names[] = {"x", "y"};
@@ -172,7 +214,7 @@ asset_record& scene::declare(XMLElement* e, asset_record::kind_type kind) {
     cursor = e;
     asset_record r;
     r.kind = kind;
-    r.line = e->GetLineNum();
+    locate(r, e);
     const char* name = e->Attribute("name");
     const char* first = e->Attribute(kind == asset_record::shader_kind ? "vertex" : "filename");
     const char* fragment = e->Attribute("fragment");
@@ -266,13 +308,15 @@ void scene::readCameras() {
         cursor = e;
         trace("nova camara \n");
         camera cam;
-        if (!readCamera(e, cam)) continue;
+        camera_place where;
+        if (!readCamera(e, cam, where.points)) continue;
+        locate(where, e);
         cameras.push_back(std::move(cam));
-        camera_lines.push_back(e->GetLineNum());
+        camera_places.push_back(std::move(where));
     }
 }
 
-bool scene::readCamera(XMLElement* e, camera& out) {
+bool scene::readCamera(XMLElement* e, camera& out, std::vector<int>& points) {
     const int line = e->GetLineNum();
     const std::string where = file + ":" + std::to_string(line) + ": warning: camera: ";
     auto skip = [&](const std::string& why) {
@@ -332,11 +376,11 @@ bool scene::readCamera(XMLElement* e, camera& out) {
         out.mode = moving_look_at;
         out.look = glm::vec3(v[0], v[1], v[2]);
     }
-    readPath(e, out);
+    readPath(e, out, points);
     return true;
 }
 
-void scene::readPath(XMLElement* e, camera& cam) {
+void scene::readPath(XMLElement* e, camera& cam, std::vector<int>& points) {
     for (XMLNode* n = e->FirstChild(); n; n = n->NextSibling()) {
         XMLElement* p = n->ToElement();
         const int line = n->GetLineNum();
@@ -353,7 +397,9 @@ void scene::readPath(XMLElement* e, camera& cam) {
             report(diagnostic::warning, line,
                    where + p->Value() + ": " + why + "; path point skipped");
         };
-        if (readFloats(p, names, 3, v, skip)) cam.path.addControlPoint(v[0], v[1], v[2]);
+        if (!readFloats(p, names, 3, v, skip)) continue;
+        cam.path.addControlPoint(v[0], v[1], v[2]);
+        points.push_back(placeOf(p));
     }
 }
 
@@ -378,6 +424,7 @@ void scene::groupProcessor(XMLNode* element, group* parent) {
 }
 
 void scene::readGroup(XMLElement* e, group& g, bool root) {
+    g.place = placeOf(e);
     for (XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
         cursor = c;
         const char* name = c->Value();
@@ -410,7 +457,7 @@ void scene::readTranslate(XMLElement* e, group& g) {
     // A negative period has no meaning; as an unsigned count it would freeze the group.
     if (seconds < 0) fail(e, "attribute \"time\" is negative: " + quoted(e->Attribute("time")));
     g.addTransform(curve_translation, static_cast<unsigned>(seconds));
-    g.transforms.back().line = e->GetLineNum();
+    locate(g.transforms.back(), e);
     trace("Com curva \n");
     for (XMLElement* p = e->FirstChildElement(); p; p = p->NextSiblingElement()) {
         cursor = p;
@@ -418,6 +465,7 @@ void scene::readTranslate(XMLElement* e, group& g) {
         noteAttributes(p, {"X", "Y", "Z"});
         const glm::vec3 point = needVec3(p, "X", "Y", "Z");
         g.transforms.back().path.addControlPoint(point.x, point.y, point.z);
+        g.transforms.back().point_places.push_back(placeOf(p));
     }
 }
 
@@ -438,7 +486,7 @@ void scene::readRotate(XMLElement* e, group& g, bool root) {
         g.addTransform(rotation, angle, v);
         plain = true;
     }
-    g.transforms.back().line = e->GetLineNum();
+    locate(g.transforms.back(), e);
     if (!root && !plain) return;
     if (!root) trace("adicionado rotação \n");
     trace(" \t rotate \n");
@@ -455,7 +503,7 @@ void scene::readOffset(XMLElement* e, group& g, int kind) {
         g.addTransform(kind, 0.0f, v, f, glm::vec3(0.0f), a);
     else
         g.addTransform(kind, 0.0f, v);
-    g.transforms.back().line = e->GetLineNum();
+    locate(g.transforms.back(), e);
 }
 
 bool scene::readWobble(const XMLElement* e, glm::vec3& frequency, double& amplitude) {
@@ -518,7 +566,7 @@ void scene::readModel(XMLElement* m, group& g) {
     const char* textureName = needText(m, "texture");
     const char* meshName = needText(m, "name");
     g.addModelDescriptor(meshName, textureName, shaderName, colour, from, to);
-    g.descriptors.back().line = m->GetLineNum();
+    locate(g.descriptors.back(), m);
 }
 
 template <class T>

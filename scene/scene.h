@@ -16,6 +16,7 @@
 
 #include "camera/camera.h"
 #include "formats/convert.h"
+#include "formats/xml_source.h"
 #include "gpu/modelo.h"
 #include "gpu/pool.h"
 #include "gpu/shader.h"
@@ -44,6 +45,7 @@ struct asset_record {
     enum kind_type { texture_kind, shader_kind, mesh_kind };
     kind_type kind = texture_kind;
     int line = 0;
+    int place = -1;     // its element in scene::source
     bool named = false; // has "name"
     std::string name;
     bool complete = false; // has its files: "filename", or "vertex" and "fragment"
@@ -56,6 +58,14 @@ struct asset_record {
         const char* const names[] = {"texture", "shader", "mesh"};
         return names[kind];
     }
+};
+
+// Where a camera stands in the scene file: its element and the elements of the path points it
+// took, as indices into scene::source's elements; -1 and none for the default camera.
+struct camera_place {
+    int line = 0;
+    int place = -1;
+    std::vector<int> points;
 };
 
 // Something of the scene file that the player passes over, or reads otherwise than written: an
@@ -130,11 +140,16 @@ public:
     gl_pool pool; // every OpenGL object made while loading, refused duplicates included
     std::vector<group> groups;               // root groups, in document order
     std::vector<camera> cameras;             // in document order; never empty once built
-    std::vector<int> camera_lines;           // the line of each camera's element; 0 for the default
+    std::vector<camera_place> camera_places; // where each camera's element stands
     std::vector<asset_record> asset_records; // every asset element, in document order
     std::vector<reading_note> reading_notes; // what the player passes over, in reading order
     std::vector<shader> unnamedShaders;      // programs without a name; nothing draws with them
     glm::mat4 projection = glm::mat4(1.0f);
+    // The file's bytes as read, and where each element and attribute stands in them; records
+    // name their elements by index there (-1 where the text could not be placed).
+    std::string source_text;
+    xml_source source;
+    int window_place = -1;
     tinyxml2::XMLDocument doc{true, tinyxml2::PRESERVE_WHITESPACE};
     tinyxml2::XMLElement* sceneElement = nullptr;
     tinyxml2::XMLElement* cursor = nullptr; // the element being read while loading
@@ -161,8 +176,8 @@ private:
     void readShaders(bool build);
     void readMeshes(bool build);
     void readCameras();
-    bool readCamera(tinyxml2::XMLElement* e, camera& out);
-    void readPath(tinyxml2::XMLElement* e, camera& cam);
+    bool readCamera(tinyxml2::XMLElement* e, camera& out, std::vector<int>& points);
+    void readPath(tinyxml2::XMLElement* e, camera& cam, std::vector<int>& points);
     // The named float attributes of e into v, each noted; false at the first that does not
     // read, after `refuse` is told what is wrong with it.
     bool readFloats(const tinyxml2::XMLElement* e, const char* const* names, int count, float* v,
@@ -202,6 +217,16 @@ private:
     // Reports the error and ends the load.
     [[noreturn]] void stop(int line, const std::string& text);
 
+    // Reads the file (or the text given) into source_text and parses it.
+    void parse(const load_options& options);
+    // Pairs the parsed elements with the scanned ones, in document order.
+    void placeElements();
+    int placeOf(const tinyxml2::XMLElement* e) const;
+    template <class R> void locate(R& record, const tinyxml2::XMLElement* e) const {
+        record.line = e->GetLineNum();
+        record.place = placeOf(e);
+    }
+
     void opening(const char* path) const {
         if (opened) opened(path);
     }
@@ -212,4 +237,5 @@ private:
     bool print_diagnostics = true;
     bool failed = false;
     std::vector<diagnostic> messages;
+    std::unordered_map<const tinyxml2::XMLElement*, int> places; // while loading
 };

@@ -183,7 +183,7 @@ preview_requests studio_overlay::draw(const preview_view& view) {
 // The timeline of the scene playing, and its model lanes: one per group path that holds
 // models, in file order (after one lane per camera). Made once a load, not once a frame.
 void studio_overlay::readModel(double musicSeconds) {
-    model = sceneTimeline(playing->cameras, playing->camera_lines, playing->groups, musicSeconds);
+    model = sceneTimeline(*playing, musicSeconds);
     groupPaths.clear();
     for (const model_window& m : model.model_windows)
         if (std::find(groupPaths.begin(), groupPaths.end(), m.group_path) == groupPaths.end())

@@ -5,7 +5,7 @@
 #include <tinyxml2.h>
 
 #include "formats/driver_log.h"
-#include "authoring/xml_syntax.h"
+#include "scene/xml_syntax.h"
 
 TEST(XmlSyntax, SaysWhatIsWrongAndWhereInWords) {
     const struct {

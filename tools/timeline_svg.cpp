@@ -65,7 +65,7 @@ struct drawing {
 } // namespace
 
 std::string timelineSvg(const scene& s, const std::string& title, double musicSeconds) {
-    const scene_timeline model = sceneTimeline(s.cameras, s.camera_lines, s.groups, musicSeconds);
+    const scene_timeline model = sceneTimeline(s, musicSeconds);
     const timeline& tl = model.cameras;
     drawing d;
     d.end = model.axis_end;
