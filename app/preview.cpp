@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -42,6 +43,7 @@ constexpr double kSnippet = 0.12;         // seconds of music heard for each mov
 // Laid out for help2man, which makes the manual page from it.
 const char* const kUsage =
     "Usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH] [--no-overlay]\n"
+    "                        [--trace]\n"
     "   or: kestrine-preview --help | --version\n"
     "\n"
     "Plays the scene in a resizable window, with its music, from any second, and reloads it\n"
@@ -64,6 +66,7 @@ const char* const kUsage =
     "  --loop A:B    loop from A to B seconds, looping from the start\n"
     "  --size WxH    window size (default 1280x720)\n"
     "  --no-overlay  start with the panels hidden (Tab shows them)\n"
+    "  --trace       print the player's loading trace on each load\n"
     "  --help        print this text and exit\n"
     "  --version     print the version and exit\n";
 
@@ -78,6 +81,7 @@ struct scene_slot {
     file_watch watch;
     double time = 0.0;   // the scene time of the frame being drawn: the scene's clock
     bool failed = false; // the last reload was refused; the title says so until the next save
+    bool trace = false;  // print the loading trace
     // Meshes draw through whatever vertex array is bound, which is the last one a load made;
     // releasing a scene may delete it, so this one is bound first and stays bound.
     GLuint vertex_array = 0;
@@ -175,15 +179,19 @@ void release(scene_slot& slot, std::unique_ptr<scene> old) {
 }
 
 // Reads the scene file and its assets, each file's state taken just before it is read, so that
-// a save landing during the load is seen by the next look, and says what the checker would warn
-// about.
-std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
+// a save landing during the load is seen by the next look, and says what the checker finds in
+// what the load recorded. found: the load's findings and the checker's.
+std::unique_ptr<scene> load(const std::string& path, file_watch& read, bool trace,
+                            std::vector<diagnostic>& found) {
     // Milliseconds to pause before each file, from KESTRINE_PREVIEW_LOAD_PAUSE: lets a test
     // save a file while a reload is under way.
     static const char* const pauseText = std::getenv("KESTRINE_PREVIEW_LOAD_PAUSE");
     static const int pause = pauseText ? std::atoi(pauseText) : 0;
     read.add(path);
     load_options options;
+    options.trace = trace ? stdout : nullptr;
+    // Built once more as a web browser would, for the problems it would refuse.
+    options.browser_programs = true;
     options.opening = [&read](const char* file) {
         read.add(file);
         if (pause <= 0) return;
@@ -192,10 +200,14 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read) {
         std::this_thread::sleep_for(std::chrono::milliseconds(pause));
     };
     auto loaded = std::make_unique<scene>(path.c_str(), options);
-    // The checker's warnings, from what this load recorded; the loader has printed its own.
+    found = loaded->diagnostics();
+    // The checker's findings, from what this load recorded; the loader has printed its own.
+    // The music's the audio layer tells.
     if (loaded->loaded())
-        for (const diagnostic& d : recordedDiagnostics(*loaded, path))
-            std::fprintf(stderr, "%s\n", d.text.c_str());
+        for (diagnostic& d : recordedDiagnostics(*loaded, path, std::nan(""))) {
+            std::fprintf(stderr, "%s\n", wordDiagnostic(d).c_str());
+            found.push_back(std::move(d));
+        }
     return loaded;
 }
 
@@ -209,32 +221,17 @@ void play(scene_slot& slot, std::unique_ptr<scene> next, file_watch read) {
     slot.watch = std::move(read);
 }
 
-// Errors by kestrine-check's rules in assets that loaded: a texture or mesh that could not be
-// read (the loader has said so), a program that does not compile or link (said here, with the
-// driver's log). True when there is none. What is said is added to said.
-bool assetsUsable(const scene& sc, const std::string& path, std::vector<std::string>& said) {
-    bool usable = true;
-    for (const asset_record& a : sc.asset_records) {
-        usable = usable && !a.failed;
-        if (a.kind != asset_record::shader_kind || !a.complete || a.failed) continue;
-        for (const diagnostic& d : programDiagnostics(path, a, true)) {
-            if (d.severity != diagnostic::error) continue;
-            usable = false;
-            std::fprintf(stderr, "%s\n", d.text.c_str());
-            said.push_back(d.text);
-        }
-    }
-    return usable;
-}
-
 // Loads the scene file again; a file with a load error, or with assets the player could not
-// use, leaves the old scene playing. refusal: what was said of a refused one.
-bool reload(scene_slot& slot, const std::string& path, std::vector<std::string>& refusal) {
+// use (an error by kestrine-check's rules: a texture or mesh that could not be read, a program
+// that does not compile or link), leaves the old scene playing. found: what the load and the
+// checker found; refusal: the errors that refused it.
+bool reload(scene_slot& slot, const std::string& path, std::vector<diagnostic>& found,
+            std::vector<diagnostic>& refusal) {
     file_watch read;
-    auto next = load(path, read);
-    for (const diagnostic& d : next->diagnostics())
-        if (d.severity == diagnostic::error) refusal.push_back(d.text);
-    slot.failed = !next->loaded() || !assetsUsable(*next, path, refusal);
+    auto next = load(path, read, slot.trace, found);
+    for (const diagnostic& d : found)
+        if (d.severity == diagnostic::error) refusal.push_back(d);
+    slot.failed = !next->loaded() || !refusal.empty();
     if (slot.failed) {
         release(slot, std::move(next));
         slot.watch.update(read);
@@ -262,6 +259,10 @@ std::string parsePreviewArgs(int argc, const char* const* argv, preview_options&
         }
         if (arg == "--no-overlay") {
             out.overlay = false;
+            continue;
+        }
+        if (arg == "--trace") {
+            out.trace = true;
             continue;
         }
         if (arg != "--at" && arg != "--loop" && arg != "--size")
@@ -412,12 +413,12 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         }
         if (look) {
             if (slot.watch.changed()) {
-                std::vector<std::string> refusal;
+                std::vector<diagnostic> found, refusal;
                 const double began = glfwGetTime();
-                reloaded = reload(slot, path, refusal);
+                reloaded = reload(slot, path, found, refusal);
                 view.reload_ms = 1000.0 * (glfwGetTime() - began);
                 logResources("kestrine-preview", "reload", ++reloads);
-                if (controls.overlay) controls.overlay->loaded(path, *slot.current, refusal);
+                if (controls.overlay) controls.overlay->loaded(path, *slot.current, found, refusal);
                 if (!(polled && std::string(polled) == "1")) {
                     events.watch(slot.watch.files());
                     unheard = true;
@@ -495,10 +496,12 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
     if (!slot.window) return 1;
     glGenVertexArrays(1, &slot.vertex_array);
     preview_view view;
+    slot.trace = options.trace;
+    std::vector<diagnostic> found;
     {
         file_watch read;
         const double began = glfwGetTime();
-        auto first = load(options.scene, read);
+        auto first = load(options.scene, read, slot.trace, found);
         if (!first->loaded()) {
             first.reset(); // its GL objects go while the context is there
             glfwTerminate();
@@ -522,7 +525,7 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
     glfwSetWindowSizeCallback(slot.window, onResize);
     if (overlay) {
         overlay->attach(slot.window, options.overlay);
-        overlay->loaded(options.scene, *slot.current, {});
+        overlay->loaded(options.scene, *slot.current, found, {});
     }
     playUntilClosed(slot, controls, *engine, options.scene, view);
 

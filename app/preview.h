@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/playhead.h"
+#include "scene/diagnostic.h"
 
 struct GLFWwindow;
 class scene;
@@ -17,6 +18,7 @@ struct preview_options {
     int width = 1280;            // window size
     int height = 720;
     bool overlay = true; // the studio's panels, shown at the start (--no-overlay: hidden)
+    bool trace = false;  // the loading trace on standard output (--trace)
 };
 
 // Reads the arguments after the program name into out. Returns an empty string, or a
@@ -52,10 +54,12 @@ public:
     virtual void attach(GLFWwindow* window, bool shown) = 0;
     virtual void toggle() = 0; // Tab
     virtual bool visible() const = 0;
-    // After each load of the scene file: the scene now playing, and when a reload was refused,
-    // the lines printed about it (its load error, compile and link logs).
+    // After each load of the scene file: the scene now playing, what the load and the checker
+    // found in the file as it was read, and when a reload was refused, the errors that refused
+    // it (its load error, programs that do not compile or link, assets it could not use).
     virtual void loaded(const std::string& path, const scene& playing,
-                        const std::vector<std::string>& refusal) = 0;
+                        const std::vector<diagnostic>& found,
+                        const std::vector<diagnostic>& refusal) = 0;
     // Rows at the bottom of a window of that height that the next draw() paints over whole (0
     // when hidden): the frame is not copied under them.
     virtual int covers(int height) {

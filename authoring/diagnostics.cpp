@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -11,13 +12,16 @@
 #include <memory>
 #include <set>
 
+#include "authoring/problems.h"
 #include "authoring/timeline.h"
-#include "scene/xml_syntax.h"
 #include "formats/dds.h"
+#include "formats/driver_log.h"
 #include "formats/files.h"
 #include "formats/glsl_es.h"
 #include "formats/obj.h"
 #include "gpu/program_check.h"
+#include "platform/music.h"
+#include "scene/xml_syntax.h"
 
 namespace {
 
@@ -61,18 +65,23 @@ public:
     // Loads the scene file quietly and checks it, its files included.
     check_result run();
     // Checks a scene loaded already from what its load recorded, reading no file.
-    std::vector<diagnostic> review(const scene& loaded);
+    std::vector<diagnostic> review(const scene& loaded, double musicSeconds);
 
 private:
     // What both run() and review() say, after the scene is loaded.
     void reviewScene();
-    void add(diagnostic::kind severity, int line, const std::string& element,
-             const std::string& what);
+    diagnostic& add(diagnostic::kind severity, int line, const std::string& element,
+                    const std::string& what, const std::string& effect = "",
+                    const std::string& hint = "");
+    void checkMusic(double seconds);
     // Enters a declared name; a name already taken is reported.
     void declare(std::map<std::string, asset_decl>& table, const std::string& label,
                  const std::string& name, int line);
     void checkAsset(const asset_record& a);
     void checkTexture(int line, const std::string& label, const std::string& file);
+    void checkDds(int line, const std::string& label, const std::string& file,
+                  const dds_image& img);
+    void checkProgram(const asset_record& a);
     void checkMesh(int line, const std::string& label, const std::string& file);
     // The player's message for a file it cannot read as XML, in words an author can act on,
     // at a line an editor can jump to.
@@ -94,6 +103,8 @@ private:
     std::unique_ptr<scene> owned;
     const scene* s = nullptr;
     bool read_files = true; // the asset files, and the scene file for its syntax
+    // What a browser refuses: errors for kestrine-check --web; in a review, warnings.
+    diagnostic::kind browser_severity = diagnostic::error;
     check_result result;
     std::map<std::string, asset_decl> textures, shaders, meshes;
     int unnamed_shaders = 0;
@@ -101,17 +112,29 @@ private:
     std::set<int> dropped_lines; // models whose misspelt attribute said they are never drawn
 };
 
-// Why the player never draws a model that lacks `lacks`.
-std::string skippedModelReason(const std::string& lacks) {
-    if (lacks == "name") return "the model has no \"name\", so the player never draws it";
+// What a model the player never draws lacks: `lacks` is "name", "start" or "end".
+std::string skippedModel(const std::string& lacks) {
+    if (lacks == "name") return "the model has no \"name\"";
     const std::string other = lacks == "end" ? "start" : "end";
-    return "the model has " + quoted(other) + " without " + quoted(lacks) +
-           ", so the player never draws it";
+    return "the model has " + quoted(other) + " without " + quoted(lacks);
+}
+const char* const kNeverDrawn = "so the player never draws it";
+
+diagnostic& checker::add(diagnostic::kind severity, int line, const std::string& element,
+                         const std::string& what, const std::string& effect,
+                         const std::string& hint) {
+    diagnostic& d = result.diagnostics.emplace_back();
+    d.severity = severity;
+    d.at = {path, line, 0};
+    d.element = element;
+    d.what = what;
+    d.effect = effect;
+    d.hint = hint;
+    return d;
 }
 
-void checker::add(diagnostic::kind severity, int line, const std::string& element,
-                  const std::string& what) {
-    result.diagnostics.push_back(makeDiagnostic(severity, path, line, element, what));
+void checker::checkMusic(double seconds) {
+    if (seconds < 0.0) result.diagnostics.push_back(musicUnreadable(path));
 }
 
 check_result checker::run() {
@@ -119,21 +142,26 @@ check_result checker::run() {
     s = owned.get();
     result.diagnostics = s->diagnostics();
     if (!s->loaded()) wordLoadFailure();
+    checkMusic(musicLength(kMusicFile));
     reviewScene();
-    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
-                     [](const diagnostic& a, const diagnostic& b) { return a.line < b.line; });
+    std::stable_sort(
+        result.diagnostics.begin(), result.diagnostics.end(),
+        [](const diagnostic& a, const diagnostic& b) { return a.at.line < b.at.line; });
     for (const diagnostic& d : result.diagnostics)
         ++(d.severity == diagnostic::error ? result.errors : result.warnings);
     result.summary = summary(s->loaded() ? cameraTimeline(s->cameras) : timeline());
     return std::move(result);
 }
 
-std::vector<diagnostic> checker::review(const scene& loaded) {
+std::vector<diagnostic> checker::review(const scene& loaded, double musicSeconds) {
     s = &loaded;
     read_files = false;
+    browser_severity = diagnostic::warning;
+    if (!std::isnan(musicSeconds)) checkMusic(musicSeconds);
     reviewScene();
-    std::stable_sort(result.diagnostics.begin(), result.diagnostics.end(),
-                     [](const diagnostic& a, const diagnostic& b) { return a.line < b.line; });
+    std::stable_sort(
+        result.diagnostics.begin(), result.diagnostics.end(),
+        [](const diagnostic& a, const diagnostic& b) { return a.at.line < b.at.line; });
     return std::move(result.diagnostics);
 }
 
@@ -159,8 +187,8 @@ void checker::declare(std::map<std::string, asset_decl>& table, const std::strin
     const auto [at, inserted] = table.emplace(name, asset_decl{name, line, false});
     if (!inserted)
         add(diagnostic::warning, line, label,
-            "the name is taken at line " + std::to_string(at->second.line) +
-                "; this one is loaded and never drawn");
+            "the name is taken at line " + std::to_string(at->second.line),
+            "this one is loaded and never drawn");
 }
 
 void checker::checkAsset(const asset_record& a) {
@@ -169,8 +197,7 @@ void checker::checkAsset(const asset_record& a) {
     if (a.kind == asset_record::shader_kind) {
         if (!a.complete) {
             add(diagnostic::warning, a.line, label,
-                std::string("no ") + (a.file.empty() ? "\"vertex\"" : "\"fragment\"") +
-                    "; skipped");
+                std::string("no ") + (a.file.empty() ? "\"vertex\"" : "\"fragment\""), "skipped");
         } else if (a.named) {
             declare(shaders, label, a.name, a.line);
         } else {
@@ -178,18 +205,19 @@ void checker::checkAsset(const asset_record& a) {
             add(diagnostic::warning, a.line, "shader",
                 "a program without \"name\" is compiled but never drawn with");
         }
-        if (!a.complete || !read_files) return;
-        for (diagnostic& d : programDiagnostics(path, a, options.compile_shaders, options.web))
-            result.diagnostics.push_back(std::move(d));
+        if (a.complete) checkProgram(a);
         return;
     }
     if (!a.named || !a.complete) {
         add(diagnostic::warning, a.line, kind,
-            std::string("no ") + (a.named ? "\"filename\"" : "\"name\"") + "; skipped");
+            std::string("no ") + (a.named ? "\"filename\"" : "\"name\""), "skipped");
         return;
     }
     const bool texture = a.kind == asset_record::texture_kind;
     declare(texture ? textures : meshes, label, a.name, a.line);
+    // What the load read already is not read again; what it could not use, it has said.
+    if (texture && a.texture_read && !a.failed)
+        checkDds(a.line, label, a.file, a.texture_read->image);
     if (!read_files) return;
     if (texture)
         checkTexture(a.line, label, a.file);
@@ -197,13 +225,26 @@ void checker::checkAsset(const asset_record& a) {
         checkMesh(a.line, label, a.file);
 }
 
+void checker::checkProgram(const asset_record& a) {
+    std::vector<diagnostic> found;
+    if (a.program)
+        found = programDiagnostics(path, a, *a.program, a.browser_program);
+    else if (read_files)
+        found = programDiagnostics(path, a, options.compile_shaders, options.web);
+    for (diagnostic& d : found) {
+        if (d.browser) d.severity = browser_severity;
+        // What the loader said already of a file it could not read is not said twice.
+        if (!(a.failed && !read_files && d.log.empty() && !d.browser))
+            result.diagnostics.push_back(std::move(d));
+    }
+}
+
 void checker::checkPassedOver(const reading_note& p) {
     if (p.kind == reading_note::skipped_model) {
         // A misspelt attribute on the same model has said it already.
         if (dropped_lines.count(p.line) == 0)
-            add(diagnostic::warning, p.line, "model",
-                skippedModelReason(p.name) +
-                    (p.name == "name" ? "" : " (give both, or neither to show it at every time)"));
+            add(diagnostic::warning, p.line, "model", skippedModel(p.name), kNeverDrawn,
+                p.name == "name" ? "" : "give both, or neither to show it at every time");
         return;
     }
     if (p.kind == reading_note::number) {
@@ -220,24 +261,25 @@ void checker::checkPassedOver(const reading_note& p) {
         return;
     }
     const std::string best = closest(p.name, p.valid);
-    std::string what = (p.kind == reading_note::element ? "element " : "attribute ") +
-                       quoted(p.name) + " is not read here; the player ignores it";
+    const std::string what = (p.kind == reading_note::element ? "element " : "attribute ") +
+                             quoted(p.name) + " is not read here";
+    std::string effect = "the player ignores it";
     if (p.model_dropped) {
         dropped_lines.insert(p.line);
-        what += ", and " + skippedModelReason(skippedModelLacks(p.line));
+        effect += ", and " + skippedModel(skippedModelLacks(p.line)) + ", " + kNeverDrawn;
     } else if (p.within == "model" && (best == "start" || best == "end"))
-        what += ", so the model is shown at every time";
-    if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
+        effect += ", so the model is shown at every time";
+    std::string hint = best.empty() ? "" : "did you mean " + quoted(best) + "?";
     if (p.kind == reading_note::element && (p.name == "terrain" || p.name == "procedural_m"))
-        what += " (it reads terrain and procedural_m in nested groups only)";
-    add(diagnostic::warning, p.line, p.within.empty() ? "scene" : p.within, what);
+        hint += (hint.empty() ? "" : ") (") +
+                std::string("it reads terrain and procedural_m in nested groups only");
+    add(diagnostic::warning, p.line, p.within.empty() ? "scene" : p.within, what, effect, hint);
 }
 
 void checker::wordLoadFailure() {
-    const std::string stops = "; the player stops before the first frame";
     const auto only = [&](int line, const std::string& what) {
-        result.diagnostics = {{diagnostic::error, line,
-                               path + ":" + std::to_string(line) + ": error: " + what + stops}};
+        result.diagnostics.clear();
+        add(diagnostic::error, line, "", what, "the player stops before the first frame");
     };
     const int parsed = s->loadResult;
     if (parsed == tinyxml2::XML_SUCCESS) {
@@ -245,13 +287,9 @@ void checker::wordLoadFailure() {
         if (!s->sceneElement) only(1, "the file has no <scene> element around the rest");
         return;
     }
-    std::string text, why;
-    if (!readWholeFile(path, text, why)) {
-        only(1, "cannot read the scene file (" + why + ")");
-        return;
-    }
-    const xml_syntax_problem p = describeXmlSyntax(text, s->doc.ErrorID(), s->doc.ErrorLineNum());
-    only(std::max(p.line, 1), p.what);
+    // The load has put it in the author's words already; the checker adds what it means.
+    const diagnostic said = s->diagnostics().back();
+    only(std::max(said.at.line, 1), said.what);
 }
 
 std::string checker::skippedModelLacks(int line) const {
@@ -272,41 +310,51 @@ void checker::checkTexture(int line, const std::string& label, const std::string
     const dds_image img = parseDds(bytes.data(), bytes.size());
     if (!ddsUsable(img.status)) {
         add(diagnostic::error, line, label,
-            quoted(file) + " cannot be read as a texture (" + ddsStatusText(img.status) +
-                "), so its models are drawn without one");
+            quoted(file) + " cannot be read as a texture (" + ddsStatusText(img.status) + ")",
+            "so its models are drawn without one");
         return;
     }
+    checkDds(line, label, file, img);
+}
+
+void checker::checkDds(int line, const std::string& label, const std::string& file,
+                       const dds_image& img) {
     unsigned chain = 1; // levels of a full chain, down to 1x1
     for (std::uint32_t w = img.width, h = img.height; w > 1 || h > 1; w /= 2, h /= 2)
         ++chain;
     const bool complete =
         !img.levels.empty() && img.levels.back().width == 1 && img.levels.back().height == 1;
-    why = img.status == dds_status::ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
+    const std::string why =
+        img.status == dds_status::ok ? "" : std::string(" (") + ddsStatusText(img.status) + ")";
     if (!complete) {
         std::string what = quoted(file) + " has " + std::to_string(img.levels.size()) + " of " +
                            std::to_string(chain) + " mip-map levels";
         if (!img.levels.empty())
             what += ", down to " + std::to_string(img.levels.back().width) + "x" +
                     std::to_string(img.levels.back().height);
-        add(diagnostic::warning, line, label,
-            what + why + "; an incomplete chain samples black under default filtering");
+        add(diagnostic::warning, line, label, what + why,
+            "an incomplete chain samples black under default filtering");
     } else if (img.status != dds_status::ok) {
         add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
     }
-    if (options.web) {
+    // A review says what a browser refuses; the checker, when asked with --web.
+    if (options.web || !read_files) {
         std::string refused;
         for (const dds_level& l : ddsLevelsWebGLRefuses(img))
             refused += (refused.empty() ? "" : ", ") + std::to_string(l.level) + " (" +
                        std::to_string(l.width) + "x" + std::to_string(l.height) + ")";
         if (!refused.empty())
-            add(diagnostic::error, line, label,
-                quoted(file) + " has mip-map levels WebGL refuses for S3TC: " + refused +
-                    "; a web browser takes a top level a multiple of 4 pixels wide and high, "
-                    "and lower ones 0, 1, 2 or a multiple of 4, and draws this one as texture 0");
+            add(browser_severity, line, label,
+                quoted(file) + " has mip-map levels WebGL refuses for S3TC: " + refused,
+                "a web browser takes a top level a multiple of 4 pixels wide and high, and lower "
+                "ones 0, 1, 2 or a multiple of 4, and draws this one as texture 0")
+                .browser = true;
     } else if (!ddsFitsWebGL(img)) {
         add(diagnostic::warning, line, label,
             quoted(file) + " is " + std::to_string(img.width) + "x" + std::to_string(img.height) +
-                ", not a multiple of 4 pixels wide and high; it will not show in a web browser");
+                ", not a multiple of 4 pixels wide and high",
+            "it will not show in a web browser")
+            .browser = true;
     }
 }
 
@@ -322,17 +370,18 @@ void checker::checkMesh(int line, const std::string& label, const std::string& f
     if (!parseOBJ(text.data(), text.size(), positions, uvs, normals, &status)) {
         const std::string where = quoted(file) + " line " + std::to_string(status.line) + ": ";
         add(diagnostic::error, line, label,
-            where +
-                (status.failure == obj_failure::face_index
-                     ? "a face index is 0, negative or past its list"
-                     : "a face is not in the form v/vt/vn v/vt/vn v/vt/vn") +
-                "; the mesh is left empty");
+            where + (status.failure == obj_failure::face_index
+                         ? "a face index is 0, negative or past its list"
+                         : "a face is not in the form v/vt/vn v/vt/vn v/vt/vn"),
+            "the mesh is left empty")
+            .origin = {file, int(status.line), 0};
         return;
     }
     if (status.faces_truncated > 0)
         add(diagnostic::warning, line, label,
             quoted(file) + " has " + std::to_string(status.faces_truncated) +
-                " face(s) with more than three corners; only their first triangle is drawn");
+                " face(s) with more than three corners",
+            "only their first triangle is drawn");
 }
 
 void checker::checkCameras(const timeline& tl) {
@@ -350,7 +399,7 @@ void checker::checkCameras(const timeline& tl) {
                 "stays at the first point of its path");
         if (c.start > c.end)
             add(diagnostic::warning, s->camera_places[i].line, "camera",
-                "\"end\" is before \"start\"; the camera never films");
+                "\"end\" is before \"start\"", "the camera never films");
     }
 
     bool first = true;
@@ -360,11 +409,14 @@ void checker::checkCameras(const timeline& tl) {
             if (s->cameras[i].start == g.to) line = s->camera_places[i].line;
         const std::string between =
             "no camera films between " + seconds(g.from) + " and " + seconds(g.to);
-        add(diagnostic::warning, line, "camera",
-            !tl.filmed && first ? "no camera films from 0 s to " + seconds(g.to) +
-                                      "; the demo ends at its first frame"
-            : first ? between + "; the demo ends there, just after " + seconds(g.from)
-                    : between + " (the demo has ended before)");
+        if (!tl.filmed && first)
+            add(diagnostic::warning, line, "camera", "no camera films from 0 s to " + seconds(g.to),
+                "the demo ends at its first frame");
+        else if (first)
+            add(diagnostic::warning, line, "camera", between,
+                "the demo ends there, just after " + seconds(g.from));
+        else
+            add(diagnostic::warning, line, "camera", between, "", "the demo has ended before");
         first = false;
     }
 }
@@ -383,12 +435,11 @@ void checker::checkTransform(const transform& t) {
     const char* element = rotate ? "rotate" : "translate";
     // Read as the loader reads them: "2.9" is a 2 s period of a curve translation.
     if ((t.kind == timed_rotation || t.kind == curve_translation) && t.time_length == 0.0)
-        add(diagnostic::warning, t.line, element,
-            std::string("a period (\"time\") of 0; the ") +
-                (rotate ? "rotation never turns" : "translation never moves along its curve"));
+        add(diagnostic::warning, t.line, element, "a period (\"time\") of 0",
+            rotate ? "the rotation never turns" : "the translation never moves along its curve");
     if (rotate && t.operand == glm::vec3(0.0f))
-        add(diagnostic::warning, t.line, "rotate",
-            "the axis is (0, 0, 0); the rotation is left out");
+        add(diagnostic::warning, t.line, "rotate", "the axis is (0, 0, 0)",
+            "the rotation is left out");
 }
 
 void checker::use(std::map<std::string, asset_decl>& table, const char* kind,
@@ -404,7 +455,7 @@ void checker::use(std::map<std::string, asset_decl>& table, const char* kind,
     const std::string best = closest(name, names);
     std::string what = std::string("no ") + kind + " named " + quoted(name);
     if (!best.empty()) what += " (did you mean " + quoted(best) + "?)";
-    add(diagnostic::warning, line, "model", what + "; the model is not drawn");
+    add(diagnostic::warning, line, "model", what, "the model is not drawn");
 }
 
 void checker::checkModels(const timeline& tl) {
@@ -417,13 +468,12 @@ void checker::checkModels(const timeline& tl) {
         if (m.start == m.end) continue; // visible at every time
         const std::string window = "visible from " + seconds(m.start) + " to " + seconds(m.end);
         if (m.start > m.end) {
-            add(diagnostic::warning, m.line, "model",
-                "\"start\" is after \"end\"; the model is never visible");
+            add(diagnostic::warning, m.line, "model", "\"start\" is after \"end\"",
+                "the model is never visible");
         } else if (!tl.endless && (!tl.filmed || m.start > tl.end || m.end < 0.0)) {
-            add(diagnostic::warning, m.line, "model",
-                window + ", but no camera films then (the demo ends " +
-                    (tl.filmed ? "at " + seconds(tl.end) : std::string("at its first frame")) +
-                    ")");
+            add(diagnostic::warning, m.line, "model", window + ", but no camera films then", "",
+                "the demo ends " +
+                    (tl.filmed ? "at " + seconds(tl.end) : std::string("at its first frame")));
         } else if (tl.endless && m.end < 0.0) {
             add(diagnostic::warning, m.line, "model", window + ", before the demo starts");
         }
@@ -475,24 +525,65 @@ std::vector<std::string> checker::summary(const timeline& tl) const {
 
 } // namespace
 
-diagnostic makeDiagnostic(diagnostic::kind severity, const std::string& path, int line,
-                          const std::string& element, const std::string& what) {
-    std::string text = path + ":" + std::to_string(line) + ": ";
-    text += severity == diagnostic::error ? "error: " : "warning: ";
-    text += element + ": " + what;
-    return {severity, line, std::move(text)};
+std::vector<driver_note> driverNotes(const std::string& log, const std::string& file) {
+    std::vector<driver_note> notes;
+    for (const driver_log_line& l : parseDriverLog(log)) {
+        driver_note& n = notes.emplace_back();
+        if (!file.empty() && l.line > 0) n.at = {file, l.line, l.column};
+        n.text = l.text;
+    }
+    return notes;
 }
 
 namespace {
 
-// What the web build compiles: the same sources through toGlslEs. Each error is reported with
-// the file's line, which the rewrite keeps; what fails on the desktop already is not reported
-// twice.
-void addGlslEsFailures(const program_report& desktop, const asset_record& a,
-                       const std::string& vertex_source, const std::string& fragment_source,
-                       const std::function<void(const std::string&)>& error) {
-    const program_report r = checkProgram(toGlslEs(vertex_source), toGlslEs(fragment_source));
+// What a program's build says, from the driver's results: a stage that does not compile, a
+// program that does not link, and what the drawing cannot feed or never sets.
+void addBuildFindings(const program_report& r, const asset_record& a, const diagnostic& base,
+                      std::vector<diagnostic>& out) {
+    const auto add = [&](diagnostic::kind severity, const std::string& what,
+                         const std::string& effect) -> diagnostic& {
+        diagnostic& d = out.emplace_back(base);
+        d.severity = severity;
+        d.what = what;
+        d.effect = effect;
+        return d;
+    };
+    const char* const notDrawn = "so its models are not drawn";
+    if (!r.vertex_compiled)
+        add(diagnostic::error, quoted(a.file) + " does not compile", notDrawn).log =
+            driverNotes(r.vertex_log, a.file);
+    if (!r.fragment_compiled)
+        add(diagnostic::error, quoted(a.fragment) + " does not compile", notDrawn).log =
+            driverNotes(r.fragment_log, a.fragment);
+    if (r.vertex_compiled && r.fragment_compiled && !r.linked)
+        add(diagnostic::error, "the program does not link", notDrawn).log =
+            driverNotes(r.link_log, "");
+    for (const std::string& u : r.missing_uniforms)
+        add(diagnostic::warning, "the program has no active uniform " + quoted(u),
+            "the drawing's matrix is lost");
+    for (const std::string& input : r.misplaced_inputs)
+        add(diagnostic::warning,
+            "vertex input " + input + "; meshes feed only locations 0, 1 and 3", "");
+    for (const std::string& u : r.unset_uniforms)
+        add(diagnostic::warning, "uniform " + quoted(u) + " is never set by the player",
+            "it keeps its initial value, 0");
+}
+
+// What a browser makes of the same sources as GLSL ES 3.00 (the web build's rewrite): each
+// error at the file's line, which the rewrite keeps; what fails on the desktop already is not
+// said twice.
+void addBrowserFindings(const program_report& desktop, const program_report& r,
+                        const asset_record& a, const diagnostic& base,
+                        std::vector<diagnostic>& out) {
     const char* const web = " (as GLSL ES 3.00, in a web browser)";
+    const auto add = [&](const std::string& what) -> diagnostic& {
+        diagnostic& d = out.emplace_back(base);
+        d.severity = diagnostic::error;
+        d.what = what + web;
+        d.browser = true;
+        return d;
+    };
     struct stage {
         bool fine; // compiled, or failed on the desktop already
         const std::string& file;
@@ -502,62 +593,93 @@ void addGlslEsFailures(const program_report& desktop, const asset_record& a,
          {stage{r.vertex_compiled || !desktop.vertex_compiled, a.file, r.vertex_log},
           stage{r.fragment_compiled || !desktop.fragment_compiled, a.fragment, r.fragment_log}}) {
         if (st.fine) continue;
-        const std::vector<std::string> errors = logErrors(st.log, st.file);
-        if (errors.empty()) error(quoted(st.file) + " does not compile" + web + ":\n" + st.log);
-        for (const std::string& e : errors)
-            error(e + web);
+        bool said = false;
+        for (const driver_log_line& l : parseDriverLog(st.log)) {
+            if (l.line >= 0 && l.error) {
+                add(quoted(st.file) + " line " + std::to_string(l.line) + ": " + l.words).origin = {
+                    st.file, l.line, l.column};
+            } else if (l.line < 0 && l.error) {
+                add(quoted(st.file) + ": " + l.text);
+            } else {
+                continue;
+            }
+            said = true;
+        }
+        if (!said) add(quoted(st.file) + " does not compile").log = driverNotes(st.log, st.file);
     }
     if (r.vertex_compiled && r.fragment_compiled && !r.linked && desktop.linked)
-        error(std::string("the program does not link") + web + ":\n" + r.link_log);
+        add("the program does not link").log = driverNotes(r.link_log, "");
+}
+
+diagnostic shaderBase(const std::string& path, const asset_record& a) {
+    diagnostic base;
+    base.at = {path, a.line, 0};
+    base.element = a.named ? "shader " + quoted(a.name) : "shader";
+    return base;
 }
 
 } // namespace
 
 std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_record& a,
-                                           bool compile, bool web) {
+                                           const program_build& built,
+                                           const std::optional<program_report>& browser) {
     std::vector<diagnostic> out;
-    const std::string label = a.named ? "shader " + quoted(a.name) : "shader";
-    const auto add = [&](diagnostic::kind severity, const std::string& what) {
-        out.push_back(makeDiagnostic(severity, path, a.line, label, what));
+    const diagnostic base = shaderBase(path, a);
+    const auto unreadable = [&](const std::string& what, const std::string& effect) {
+        diagnostic& d = out.emplace_back(base);
+        d.severity = diagnostic::error;
+        d.what = what;
+        d.effect = effect;
     };
-    const std::string& vertex = a.file;
-    const std::string& fragment = a.fragment;
-    std::string vertex_source, fragment_source, why;
-    if (!readWholeFile(vertex, vertex_source, why)) {
-        add(diagnostic::error, "cannot read vertex file " + quoted(vertex) + " (" + why +
-                                   "), so its models are not drawn");
+    if (!built.vertex_read) {
+        unreadable("cannot read vertex file " + quoted(a.file), "so its models are not drawn");
         return out;
     }
-    if (!readWholeFile(fragment, fragment_source, why)) {
-        add(diagnostic::error, "cannot read fragment file " + quoted(fragment) + " (" + why +
-                                   "), so the program is built from an empty fragment "
-                                   "source, does not link, and its models are not drawn");
+    if (!built.fragment_read) {
+        unreadable("cannot read fragment file " + quoted(a.fragment),
+                   "so the program is built from an empty fragment source, does not link, and "
+                   "its models are not drawn");
         return out;
     }
-    if (!compile) return out;
-
-    const program_report r = checkProgram(vertex_source, fragment_source);
-    for (const std::string& failure :
-         programFailures(r, vertex, fragment, path + ":" + std::to_string(a.line)))
-        add(diagnostic::error, failure);
-    for (const std::string& u : r.missing_uniforms)
-        add(diagnostic::warning,
-            "the program has no active uniform " + quoted(u) + "; the drawing's matrix is lost");
-    for (const std::string& input : r.misplaced_inputs)
-        add(diagnostic::warning,
-            "vertex input " + input + "; meshes feed only locations 0, 1 and 3");
-    if (web)
-        addGlslEsFailures(r, a, vertex_source, fragment_source,
-                          [&](const std::string& what) { add(diagnostic::error, what); });
+    addBuildFindings(built.report, a, base, out);
+    if (browser) addBrowserFindings(built.report, *browser, a, base, out);
     return out;
+}
+
+std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_record& a,
+                                           bool compile, bool web) {
+    program_build built;
+    std::string why;
+    built.vertex_read = readWholeFile(a.file, built.vertex_source, why);
+    std::vector<diagnostic> out;
+    diagnostic d = shaderBase(path, a);
+    d.severity = diagnostic::error;
+    if (!built.vertex_read) {
+        d.what = "cannot read vertex file " + quoted(a.file) + " (" + why + ")";
+        d.effect = "so its models are not drawn";
+        return {d};
+    }
+    built.fragment_read = readWholeFile(a.fragment, built.fragment_source, why);
+    if (!built.fragment_read) {
+        d.what = "cannot read fragment file " + quoted(a.fragment) + " (" + why + ")";
+        d.effect = "so the program is built from an empty fragment source, does not link, and "
+                   "its models are not drawn";
+        return {d};
+    }
+    if (!compile) return {};
+    built.report = checkProgram(built.vertex_source, built.fragment_source);
+    std::optional<program_report> browser;
+    if (web) browser = checkProgram(toGlslEs(built.vertex_source), toGlslEs(built.fragment_source));
+    return programDiagnostics(path, a, built, browser);
 }
 
 check_result checkScene(const char* path, const check_options& options) {
     return checker(path, options).run();
 }
 
-std::vector<diagnostic> recordedDiagnostics(const scene& s, const std::string& path) {
-    return checker(path.c_str(), check_options()).review(s);
+std::vector<diagnostic> recordedDiagnostics(const scene& s, const std::string& path,
+                                            double musicSeconds) {
+    return checker(path.c_str(), check_options()).review(s, musicSeconds);
 }
 
 std::size_t editDistance(const std::string& a, const std::string& b) {

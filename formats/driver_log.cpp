@@ -1,4 +1,4 @@
-// Driver logs that point into files: see driver_log.h.
+// Driver logs: see driver_log.h.
 #include "formats/driver_log.h"
 
 #include <cctype>
@@ -13,40 +13,59 @@ std::string lowered(std::string text) {
     return text;
 }
 
-// One line, or "" when it names no place; a place at line 0 is the program's as a whole.
-std::string located(const std::string& line, const std::string& file, const std::string& fallback) {
-    const auto at = [&](const std::ssub_match& number, std::string rest) {
-        return (number == "0" ? fallback : file + ":" + number.str()) + rest;
-    };
+// Past "error", "error C1008" or "warning" and the colon after it.
+std::string pastSeverity(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    std::string words =
+        colon == std::string::npos ? text.substr(text.find(' ') + 1) : text.substr(colon + 1);
+    while (!words.empty() && words.front() == ' ')
+        words.erase(0, 1);
+    return words;
+}
+
+driver_log_line read(const std::string& line) {
     // Mesa: "0:11(2): error: ..."; NVIDIA: "0(11) : error C1008: ...".
-    static const std::regex mesa(R"(^\s*\d+:(\d+)\((\d+)\):\s*(.*)$)");
+    static const std::regex mesa(R"(^\s*\d+:(\d+)(?:\((\d+)\))?:\s*(.*)$)");
     static const std::regex nvidia(R"(^\s*\d+\((\d+)\)\s*:\s*(.*)$)");
     // ANGLE, AMD and others: "ERROR: 0:11: ...".
     static const std::regex severityFirst(R"(^\s*(ERROR|WARNING|INFO):\s*\d+:(\d+):\s*(.*)$)",
                                           std::regex::icase);
+    const auto number = [](const std::ssub_match& m) {
+        return m.length() > 8 ? 99999999 : std::stoi(m.str());
+    };
+    driver_log_line r;
     std::smatch m;
-    if (std::regex_match(line, m, mesa))
-        return at(m[1], (m[1] == "0" ? "" : ":" + m[2].str()) + ": " + m[3].str());
-    if (std::regex_match(line, m, nvidia)) return at(m[1], ": " + m[2].str());
-    if (std::regex_match(line, m, severityFirst))
-        return at(m[2], ": " + lowered(m[1].str()) + ": " + m[3].str());
-    return "";
+    if (std::regex_match(line, m, mesa)) {
+        r.line = number(m[1]);
+        r.column = r.line == 0 || !m[2].matched ? 0 : number(m[2]);
+        r.text = m[3].str();
+    } else if (std::regex_match(line, m, nvidia)) {
+        r.line = number(m[1]);
+        r.text = m[2].str();
+    } else if (std::regex_match(line, m, severityFirst)) {
+        r.line = number(m[2]);
+        r.text = lowered(m[1].str()) + ": " + m[3].str();
+    } else {
+        r.text = line;
+        r.error = line.find("error") != std::string::npos;
+        r.words = line;
+        return r;
+    }
+    r.error = r.text.rfind("error", 0) == 0;
+    r.warning = r.text.rfind("warning", 0) == 0;
+    r.words = r.error || r.warning ? pastSeverity(r.text) : r.text;
+    return r;
 }
 
 } // namespace
 
-std::string locateDriverLog(const std::string& log, const std::string& file,
-                            const std::string& fallback) {
+std::vector<driver_log_line> parseDriverLog(const std::string& log) {
+    std::vector<driver_log_line> lines;
     std::istringstream in(log);
-    std::string out;
     for (std::string line; std::getline(in, line);) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
             line.pop_back();
-        if (line.empty()) continue;
-        std::string where = located(line, file.empty() ? fallback : file, fallback);
-        if (where.empty()) where = fallback + ": " + line;
-        if (!out.empty()) out += '\n';
-        out += where;
+        if (!line.empty()) lines.push_back(read(line));
     }
-    return out;
+    return lines;
 }

@@ -1,10 +1,18 @@
 #pragma once
 #include <string>
+#include <vector>
 
-// Each line of a driver's compile or link log made to start with the place it is about, in the
-// form editors and terminals link to: Mesa's "0:11(2): error: x" in `file` becomes
-// "file:11:2: error: x" (and "ERROR: 0:11: x", "0(11) : error x" of other drivers alike); a
-// line that names no place, as a link log's, starts with `fallback` ("scene.xml:4"). Empty
-// lines are dropped.
-std::string locateDriverLog(const std::string& log, const std::string& file,
-                            const std::string& fallback);
+// The lines of a driver's compile or link log, read in the forms of Mesa ("0:11(2): error: x"),
+// ANGLE and others ("ERROR: 0:11: x") and NVIDIA ("0(11) : error C1008: x").
+struct driver_log_line {
+    int line = -1;        // in the source; 0 for the program as a whole, -1 when none is named
+    int column = 0;       // 0 when not given
+    bool error = false;   // the driver calls it an error
+    bool warning = false; // the driver calls it a warning
+    std::string text;     // after the place, as written ("error C1008: x"); the whole line
+                          // when no place is named
+    std::string words;    // what it says, past its severity and code ("x")
+};
+
+// Every line of the log that is not empty, trailing spaces and "\r" dropped.
+std::vector<driver_log_line> parseDriverLog(const std::string& log);

@@ -1,5 +1,6 @@
 // OBJ reading: see obj.h.
 #include "formats/obj.h"
+#include "formats/trace.h"
 
 #include <algorithm>
 #include <atomic>
@@ -1067,7 +1068,7 @@ bool parseThreaded(char* data, std::size_t size, std::size_t piece_size, unsigne
 }
 
 void printFaceFailure() {
-    std::printf("File can't be read by our simple parser :-( Try exporting with other options\n");
+    traceOut("File can't be read by our simple parser :-( Try exporting with other options\n");
 }
 
 // A large regular file read piece by piece on several threads, each piece parsed as soon as it
@@ -1098,7 +1099,7 @@ bool loadThreaded(std::FILE* in, const obj_threads& t, std::vector<glm::vec3>& o
 bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
              std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals,
              const obj_threads& threads) {
-    std::printf("Loading OBJ file %s...\n", path);
+    traceOut("Loading OBJ file %s...\n", path);
     std::FILE* in = std::fopen(path, "r");
     bool ok = false;
     if (in) {
@@ -1125,7 +1126,7 @@ bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
             return ok;
         }
     }
-    std::printf("Impossible to open the file ! Are you in the right path ? See Tutorial 1 for "
+    traceOut("Impossible to open the file ! Are you in the right path ? See Tutorial 1 for "
                 "details\n");
     std::fflush(stdout);
     return false;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "formats/dds.h"
+
 // DDS textures (DXT1, DXT3, DXT5 with their mip-map levels) uploaded into OpenGL texture objects.
 
 // Reads the DDS file at `path` and uploads its levels into a new texture, left bound to
@@ -11,13 +13,19 @@
 // cannot be opened is reported, without waiting for input. Only levels lying
 // wholly in the file are uploaded; a file cut short is reported and keeps the levels before the
 // cut. Needs a current context with S3TC.
-GLuint loadDDS(const char* path);
+// With `read`, what was read is kept there for the tools.
+struct dds_read {
+    bool opened = false;
+    std::string why; // why it could not be opened
+    dds_image image; // the header and the levels present (not the pixels)
+};
+GLuint loadDDS(const char* path, dds_read* read = nullptr);
 
 // A texture loaded from a DDS file; copies share the OpenGL texture, which the scene's gl_pool
 // deletes with the scene.
 class texture {
 public:
-    explicit texture(const char* path);
+    explicit texture(const char* path, dds_read* read = nullptr);
 
     GLuint texture_id = 0; // 0 when loading failed
     std::string file_path; // as given

@@ -4,13 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <string>
 #include <type_traits>
 #include <utility>
 
 #include "formats/convert.h"
 #include "formats/files.h"
+#include "formats/glsl_es.h"
+#include "formats/trace.h"
 #include "scene/xml_syntax.h"
 
 using tinyxml2::XMLElement;
@@ -91,12 +92,15 @@ scene::~scene() {
 
 scene::scene(const char* path, const load_options& options)
     : file(path), opened(options.opening), out(options.trace),
-      print_diagnostics(options.print_diagnostics) {
+      print_diagnostics(options.print_diagnostics), browser_programs(options.browser_programs) {
+    // The loaders print their part of the trace where this load's goes.
+    std::FILE* const before = setAssetTrace(out);
     try {
         load(options);
     } catch (const load_stop&) {
         failed = true;
     }
+    setAssetTrace(before);
     // Without any camera the scene plays until the user quits.
     if (!failed && cameras.empty()) {
         cameras.push_back(camera());
@@ -112,7 +116,7 @@ void scene::parse(const load_options& options) {
         loadResult = tinyxml2::XML_ERROR_FILE_COULD_NOT_BE_OPENED;
         trace(file + " : Ficheiro nao Existe\n");
         trace("a carregar :" + file + "\n ERROR\n nullptr\n");
-        stop(0, file + ": error: cannot read the scene file (" + why + ")");
+        stop(finding(diagnostic::error, 0, "", "cannot read the scene file (" + why + ")"));
     }
     loadResult = doc.Parse(source_text.data(), source_text.size());
 }
@@ -157,10 +161,9 @@ void scene::load(const load_options& options) {
 
     if (loadResult != tinyxml2::XML_SUCCESS) {
         const xml_syntax_problem p = describeXmlSyntax(source_text, loadResult, doc.ErrorLineNum());
-        const int line = std::max(p.line, 1);
-        stop(line, file + ":" + std::to_string(line) + ": error: " + p.what);
+        stop(finding(diagnostic::error, std::max(p.line, 1), "", p.what));
     }
-    if (!sceneElement) stop(0, file + ": error: no top-level \"scene\" element");
+    if (!sceneElement) stop(finding(diagnostic::error, 0, "", "no top-level \"scene\" element"));
     placeElements();
 
     noteAttributes(sceneElement, {});
@@ -201,10 +204,9 @@ void scene::readWindow() {
         if (c == conversion::ok)
             noteNumber(w, names[i], true, *fields[i]);
         else
-            report(diagnostic::warning, w->GetLineNum(),
-                   file + ":" + std::to_string(w->GetLineNum()) +
-                       ": warning: window: " + attributeProblem(names[i], c, text) + "; using " +
-                       std::to_string(*fields[i]));
+            report(finding(diagnostic::warning, w->GetLineNum(), "window",
+                           attributeProblem(names[i], c, text),
+                           "using " + std::to_string(*fields[i])));
     }
     const char* title = w->Attribute("title");
     windowName = title ? title : "Riruruvo RU";
@@ -237,10 +239,10 @@ void scene::readTextures(bool build) {
         asset_record& r = declare(e, asset_record::texture_kind);
         if (!build || !r.complete || !r.named) continue;
         opening(r.file.c_str());
-        texture t(r.file.c_str());
+        texture t(r.file.c_str(), &r.texture_read.emplace());
         if (t.texture_id == 0)
-            warnAsset(r, ::quoted(r.file) +
-                             " cannot be read as a texture, so its models are drawn without one");
+            warnAsset(r, ::quoted(r.file) + " cannot be read as a texture",
+                      "so its models are drawn without one");
         // A refused duplicate is kept in the pool too: it is deleted with the rest.
         pool.keep(gl_pool::textures, t.texture_id);
         resources.textures.try_emplace(r.name, std::move(t));
@@ -258,13 +260,14 @@ void scene::readShaders(bool build) {
             opening(vertex);
             opening(fragment);
             GLuint program = 0;
+            program_build& built = r.program.emplace();
             if (r.named) {
-                shader s(vertex, fragment);
+                shader s(vertex, fragment, &built);
                 program = s.program_id;
                 resources.shaders.try_emplace(r.name, std::move(s));
                 trace("shader carregado - new path \n");
             } else {
-                unnamedShaders.emplace_back(vertex, fragment);
+                unnamedShaders.emplace_back(vertex, fragment, &built);
                 program = unnamedShaders.back().program_id;
                 trace("shader carregado - old \n");
             }
@@ -272,11 +275,14 @@ void scene::readShaders(bool build) {
             // What the load itself shows; whether the sources compile, only the driver's log
             // (and kestrine-check) tells.
             if (program == 0)
-                warnAsset(r, ::quoted(r.file) + " cannot be read, so its models are not drawn");
-            else if (!std::ifstream(fragment).is_open())
-                warnAsset(r, ::quoted(r.fragment) +
-                                 " cannot be read, so the program is built from an empty fragment "
-                                 "source, does not link, and its models are not drawn");
+                warnAsset(r, ::quoted(r.file) + " cannot be read", "so its models are not drawn");
+            else if (!built.fragment_read)
+                warnAsset(r, ::quoted(r.fragment) + " cannot be read",
+                          "so the program is built from an empty fragment source, does not link, "
+                          "and its models are not drawn");
+            if (browser_programs && built.vertex_read)
+                r.browser_program =
+                    checkProgram(toGlslEs(built.vertex_source), toGlslEs(built.fragment_source));
         }
     } catch (const std::exception& ex) {
         traceStepFailure(ex);
@@ -291,7 +297,8 @@ void scene::readMeshes(bool build) {
             if (!build || !r.complete || !r.named) continue;
             opening(r.file.c_str());
             modelo m(r.file.c_str(), "", glm::vec3(0.5f, 0.5f, 0.5f));
-            if (!m.loaded) warnAsset(r, ::quoted(r.file) + " could not be read; the mesh is empty");
+            if (!m.loaded)
+                warnAsset(r, ::quoted(r.file) + " could not be read", "the mesh is empty");
             pool.keep(gl_pool::vertex_arrays, m.vertex_array);
             for (GLuint b : {m.vertex_buffer, m.uv_buffer, m.normal_buffer})
                 pool.keep(gl_pool::buffers, b);
@@ -318,9 +325,8 @@ void scene::readCameras() {
 
 bool scene::readCamera(XMLElement* e, camera& out, std::vector<int>& points) {
     const int line = e->GetLineNum();
-    const std::string where = file + ":" + std::to_string(line) + ": warning: camera: ";
     auto skip = [&](const std::string& why) {
-        report(diagnostic::warning, line, where + why + "; camera skipped");
+        report(finding(diagnostic::warning, line, "camera", why, "camera skipped"));
         return false;
     };
 
@@ -384,18 +390,16 @@ void scene::readPath(XMLElement* e, camera& cam, std::vector<int>& points) {
     for (XMLNode* n = e->FirstChild(); n; n = n->NextSibling()) {
         XMLElement* p = n->ToElement();
         const int line = n->GetLineNum();
-        const std::string where = file + ":" + std::to_string(line) + ": warning: ";
         if (!p) {
-            report(diagnostic::warning, line,
-                   where + "camera: a path point that is not an element; skipped");
+            report(finding(diagnostic::warning, line, "camera",
+                           "a path point that is not an element", "skipped"));
             continue;
         }
         float v[3];
         const char* names[] = {"X", "Y", "Z"};
         noteAttributes(p, {"X", "Y", "Z"});
         const auto skip = [&](const std::string& why) {
-            report(diagnostic::warning, line,
-                   where + p->Value() + ": " + why + "; path point skipped");
+            report(finding(diagnostic::warning, line, p->Value(), why, "path point skipped"));
         };
         if (!readFloats(p, names, 3, v, skip)) continue;
         cam.path.addControlPoint(v[0], v[1], v[2]);
@@ -637,31 +641,42 @@ void scene::noteNumber(const XMLElement* e, const char* name, bool integer, doub
     p.used = used;
 }
 
-void scene::warnAsset(asset_record& r, const std::string& what) {
+void scene::warnAsset(asset_record& r, const std::string& what, const std::string& effect) {
     r.failed = true;
-    std::string text = file + ":" + std::to_string(r.line) + ": warning: " + r.element();
-    if (r.named) text += " " + ::quoted(r.name);
-    report(diagnostic::warning, r.line, text + ": " + what);
+    std::string element = r.element();
+    if (r.named) element += " " + ::quoted(r.name);
+    // An asset the player cannot use is an error, as the tools call it too.
+    report(finding(diagnostic::error, r.line, element, what, effect));
 }
 
 void scene::trace(const std::string& text) {
     if (out) std::fputs(text.c_str(), out);
 }
 
-void scene::report(diagnostic::kind severity, int line, const std::string& text) {
+diagnostic scene::finding(diagnostic::kind severity, int line, std::string element,
+                          std::string what, std::string effect) const {
+    diagnostic d;
+    d.severity = severity;
+    d.at = {file, line, 0};
+    d.element = std::move(element);
+    d.what = std::move(what);
+    d.effect = std::move(effect);
+    return d;
+}
+
+void scene::report(diagnostic d) {
     if (print_diagnostics) {
         if (out) std::fflush(out); // keep the trace and the message in reading order
-        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fprintf(stderr, "%s\n", wordDiagnostic(d).c_str());
     }
-    messages.push_back({severity, line, text});
+    messages.push_back(std::move(d));
 }
 
 void scene::fail(const XMLElement* e, const std::string& what) {
-    const int line = e->GetLineNum();
-    stop(line, file + ":" + std::to_string(line) + ": error: " + e->Value() + ": " + what);
+    stop(finding(diagnostic::error, e->GetLineNum(), e->Value(), what));
 }
 
-void scene::stop(int line, const std::string& text) {
-    report(diagnostic::error, line, text);
+void scene::stop(diagnostic d) {
+    report(std::move(d));
     throw load_stop{};
 }

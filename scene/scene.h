@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -22,6 +23,7 @@
 #include "gpu/shader.h"
 #include "gpu/texture.h"
 #include "graph/group.h"
+#include "scene/diagnostic.h"
 
 // The scene's name-keyed asset tables; a name already present keeps its first record.
 class assets {
@@ -29,14 +31,6 @@ public:
     std::unordered_map<std::string, modelo> modelos;
     std::unordered_map<std::string, shader> shaders;
     std::unordered_map<std::string, texture> textures;
-};
-
-// One message about the scene file, as printed: "file:line: error: element: what".
-struct diagnostic {
-    enum kind { warning, error };
-    kind severity = warning;
-    int line = 0; // 0 when the message has no line
-    std::string text;
 };
 
 // An asset element ("texture", "shader" or "mesh") as the scene file declares it, whatever the
@@ -52,6 +46,12 @@ struct asset_record {
     std::string file;      // "filename", or a shader's "vertex"
     std::string fragment;  // a shader's "fragment"
     bool failed = false;   // loaded, but unusable: no texture, no mesh, no program
+    // What the load made of the files (with assets loaded), for the tools to read instead of
+    // the files: a shader's build, and the same sources built as a web browser would (GLSL ES
+    // 3.00) where asked for; a texture's DDS header and levels.
+    std::optional<program_build> program;
+    std::optional<program_report> browser_program;
+    std::optional<dds_read> texture_read;
 
     // "texture", "shader" or "mesh".
     const char* element() const {
@@ -94,8 +94,9 @@ struct load_options {
     bool load_assets = true;    // textures, programs and meshes; needs a current GL context
     const char* text = nullptr; // parse this text instead of the file (the path names it)
     std::size_t text_size = 0;
-    std::FILE* trace = stdout;     // the loading trace
+    std::FILE* trace = stdout;     // the loading trace, the asset loaders' lines included
     bool print_diagnostics = true; // warnings and the load error to standard error
+    bool browser_programs = false; // also build each program as a web browser would
     // Called with each asset file's path just before the file is opened.
     std::function<void(const char* path)> opening;
 
@@ -208,14 +209,17 @@ private:
     void noteNumber(const tinyxml2::XMLElement* e, const char* name, bool integer, double used);
 
     // One line on standard error for an asset the player plays on without.
-    void warnAsset(asset_record& r, const std::string& what);
+    void warnAsset(asset_record& r, const std::string& what, const std::string& effect);
     void trace(const std::string& text);
     // What the guarded shader and mesh steps print when one of their builds throws.
     void traceStepFailure(const std::exception& ex);
-    void report(diagnostic::kind severity, int line, const std::string& text);
+    // A finding about this file at that line.
+    diagnostic finding(diagnostic::kind severity, int line, std::string element, std::string what,
+                       std::string effect = "") const;
+    void report(diagnostic d);
     [[noreturn]] void fail(const tinyxml2::XMLElement* e, const std::string& what);
     // Reports the error and ends the load.
-    [[noreturn]] void stop(int line, const std::string& text);
+    [[noreturn]] void stop(diagnostic d);
 
     // Reads the file (or the text given) into source_text and parses it.
     void parse(const load_options& options);
@@ -235,6 +239,7 @@ private:
     std::function<void(const char*)> opened;
     std::FILE* out = stdout; // trace stream
     bool print_diagnostics = true;
+    bool browser_programs = false;
     bool failed = false;
     std::vector<diagnostic> messages;
     std::unordered_map<const tinyxml2::XMLElement*, int> places; // while loading

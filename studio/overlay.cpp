@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 
 #include <GLFW/glfw3.h>
 #include <backends/imgui_impl_glfw.h>
@@ -64,22 +63,6 @@ const char* shortForm(int mode) {
     }
 }
 
-// The "file:line" a problem starts with, or the whole first line.
-std::string place(const std::string& text) {
-    static const std::regex at("^([^:\n]+:[0-9]+)(:[0-9]+)?:");
-    std::smatch m;
-    if (std::regex_search(text, m, at)) return m[1].str() + m[2].str();
-    return text.substr(0, text.find('\n'));
-}
-
-std::vector<studio_overlay::problem> runChecker(const std::string& path) {
-    std::vector<studio_overlay::problem> found;
-    const check_result r = checkScene(path.c_str(), check_options{});
-    for (const diagnostic& d : r.diagnostics)
-        found.push_back({d.severity == diagnostic::error, d.text});
-    return found;
-}
-
 // The timeline's opaque background, lanes included, as a scissored clear: on llvmpipe a clear
 // costs a fraction of blending the same pixels, and the panel is the largest thing it draws.
 // The state the frame is drawn with is left as it was.
@@ -124,7 +107,6 @@ void studio_overlay::attach(GLFWwindow* w, bool show) {
 }
 
 void studio_overlay::detach() {
-    if (checking.valid()) checking.wait();
     peaks.reset();
     if (!attached) return;
     if (waveTexture != 0) glDeleteTextures(1, &waveTexture);
@@ -136,29 +118,35 @@ void studio_overlay::detach() {
 }
 
 void studio_overlay::loaded(const std::string& file, const scene& sc,
-                            const std::vector<std::string>& refused) {
+                            const std::vector<diagnostic>& found,
+                            const std::vector<diagnostic>& refusal) {
     path = file;
     playing = &sc;
-    refusal = refused;
+    problems.loaded(refusal, found);
     musicKnown = peaks && peaks->status() == music_peaks::ready;
     readModel(musicKnown ? peaks->seconds() : -1.0);
-    // The checker reads the file again on a thread of its own: no frame waits for it.
-    if (checking.valid()) checking.wait();
-    checking = std::async(std::launch::async, runChecker, file);
+    musicSaid = false;
+    takeMusic();
 }
 
-void studio_overlay::takeChecked() {
-    if (checking.valid() && checking.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-        checked = checking.get();
-    if (!musicKnown && playing && peaks && peaks->status() == music_peaks::ready) {
+// The music's length moves the axis once it is known; a music file that cannot be read is one of
+// the scene's problems.
+void studio_overlay::takeMusic() {
+    if (!playing || !peaks) return;
+    const music_peaks::status_type music = peaks->status();
+    if (!musicKnown && music == music_peaks::ready) {
         musicKnown = true;
         readModel(peaks->seconds());
+    }
+    if (!musicSaid && music == music_peaks::unreadable) {
+        musicSaid = true;
+        problems.add(musicUnreadable(path));
     }
 }
 
 preview_requests studio_overlay::draw(const preview_view& view) {
     preview_requests asked;
-    takeChecked();
+    takeMusic();
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
     if (!shown || width <= 0 || height <= 0) {
@@ -465,19 +453,11 @@ void studio_overlay::drawWaveform(ImDrawList* draw, float right) {
 }
 
 void studio_overlay::drawProblems(float width, float top) {
-    std::vector<problem>& all = listed;
-    all.clear();
-    for (const std::string& line : refusal)
-        all.push_back({true, line});
-    for (const problem& p : checked)
-        if (std::find(refusal.begin(), refusal.end(), p.text) == refusal.end()) all.push_back(p);
+    const std::vector<diagnostic>& all = problems.items();
     // Opens by itself when the list changes to something, closes when a save clears it.
-    std::size_t signature = all.size();
-    for (const problem& p : all)
-        signature = signature * 31 + std::hash<std::string>()(p.text);
-    if (signature != problemCount) {
+    if (problems.signature() != problemCount) {
         problemsOpen = !all.empty();
-        problemCount = signature;
+        problemCount = problems.signature();
     }
     problemsLeft = problemsTop = problemsWidth = problemsHeight = 0.0f;
     if (!problemsOpen) return;
@@ -492,26 +472,8 @@ void studio_overlay::drawProblems(float width, float top) {
                  ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
                      ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoFocusOnAppearing);
     ImGui::PushTextWrapPos(panelWidth - 16.0f);
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const problem& p = all[i];
-        ImGui::PushID(int(i));
-        ImGui::PushStyleColor(ImGuiCol_Text,
-                              p.error ? IM_COL32(255, 110, 100, 255) : IM_COL32(240, 200, 90, 255));
-        const ImVec2 at = ImGui::GetCursorScreenPos();
-        ImGui::TextUnformatted(p.text.c_str());
-        ImGui::PopStyleColor();
-        // The whole text is the button: a click copies where it is, for an editor.
-        const ImVec2 size(panelWidth - 16.0f, ImGui::GetItemRectSize().y);
-        ImGui::SetCursorScreenPos(at);
-        if (ImGui::InvisibleButton("##copy", size)) {
-            copied = place(p.text);
-            ImGui::SetClipboardText(copied.c_str());
-        }
-        if (ImGui::IsItemHovered())
-            ImGui::GetWindowDrawList()->AddRect(at, ImVec2(at.x + size.x, at.y + size.y),
-                                                IM_COL32(255, 255, 255, 80));
-        ImGui::PopID();
-    }
+    for (std::size_t i = 0; i < all.size(); ++i)
+        drawProblem(all[i], problems.text(i), int(i), panelWidth - 16.0f);
     ImGui::PopTextWrapPos();
     if (!copied.empty()) ImGui::TextDisabled("copied %s", copied.c_str());
     const ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
@@ -520,6 +482,33 @@ void studio_overlay::drawProblems(float width, float top) {
     problemsWidth = size.x;
     problemsHeight = size.y;
     ImGui::End();
+}
+
+// One problem; the whole text is the button: a click copies its own place, for an editor.
+void studio_overlay::drawProblem(const diagnostic& d, const std::string& text, int id,
+                                 float width) {
+    ImGui::PushID(id);
+    const ImVec2 at = ImGui::GetCursorScreenPos();
+    if (d.browser) {
+        ImGui::TextDisabled("in a web browser:");
+        ImGui::SameLine();
+    }
+    ImGui::PushStyleColor(ImGuiCol_Text, d.severity == diagnostic::error
+                                             ? IM_COL32(255, 110, 100, 255)
+                                             : IM_COL32(240, 200, 90, 255));
+    ImGui::TextUnformatted(text.c_str());
+    ImGui::PopStyleColor();
+    const ImVec2 end = ImGui::GetItemRectMax();
+    const ImVec2 size(width, end.y - at.y);
+    ImGui::SetCursorScreenPos(at);
+    if (ImGui::InvisibleButton("##copy", size)) {
+        copied = wordPlace(d.place());
+        ImGui::SetClipboardText(copied.c_str());
+    }
+    if (ImGui::IsItemHovered())
+        ImGui::GetWindowDrawList()->AddRect(at, ImVec2(at.x + size.x, at.y + size.y),
+                                            IM_COL32(255, 255, 255, 80));
+    ImGui::PopID();
 }
 
 // What is where, for tests and tools (KESTRINE_PREVIEW_LAYOUT names the file): rewritten,
@@ -559,11 +548,12 @@ void studio_overlay::writeLayout(float width, float height) {
                       problemsHeight);
         text += line;
     }
-    for (const problem& p : listed) {
+    for (std::size_t i = 0; i < problems.items().size(); ++i) {
+        const std::string& p = problems.text(i);
         std::size_t from = 0;
-        for (std::size_t to; (to = p.text.find('\n', from)) != std::string::npos; from = to + 1)
-            text += "problem " + p.text.substr(from, to - from) + "\n";
-        text += "problem " + p.text.substr(from) + "\n";
+        for (std::size_t to; (to = p.find('\n', from)) != std::string::npos; from = to + 1)
+            text += "problem " + p.substr(from, to - from) + "\n";
+        text += "problem " + p.substr(from) + "\n";
     }
     if (text == layoutWritten) return;
     const std::string temporary = std::string(layoutPath) + ".new";

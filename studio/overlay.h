@@ -1,12 +1,12 @@
 #pragma once
 #include <array>
-#include <future>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/preview.h"
+#include "authoring/problems.h"
 #include "authoring/timeline.h"
 #include "studio/music_peaks.h"
 #include "studio/time_axis.h"
@@ -27,16 +27,10 @@ public:
     void toggle() override { shown = !shown; }
     bool visible() const override { return shown; }
     int covers(int height) override;
-    void loaded(const std::string& path, const scene& playing,
-                const std::vector<std::string>& refusal) override;
+    void loaded(const std::string& path, const scene& playing, const std::vector<diagnostic>& found,
+                const std::vector<diagnostic>& refusal) override;
     preview_requests draw(const preview_view& view) override;
     void detach() override;
-
-    // One problem as the panel lists it.
-    struct problem {
-        bool error = false;
-        std::string text;
-    };
 
 private:
     // What the mouse is doing on the timeline.
@@ -48,12 +42,13 @@ private:
         double start, end;
     };
 
-    void takeChecked();
+    void takeMusic();
     void readModel(double musicSeconds);
     float timelineHeight(float height, float& lane) const;
     void drawTimeline(const preview_view& view, preview_requests& asked, float width, float height);
     void drawWaveform(ImDrawList* draw, float right);
     void drawProblems(float width, float top);
+    void drawProblem(const diagnostic& d, const std::string& text, int id, float width);
     void writeLayout(float width, float height);
 
     GLFWwindow* window = nullptr;
@@ -68,10 +63,8 @@ private:
     unsigned waveTexture = 0;        // the waveform as drawn for waveKey
     std::array<double, 3> waveKey{}; // the axis's start and span, and the columns
 
-    std::vector<std::string> refusal;
-    std::vector<problem> checked; // the checker's findings of the last load
-    std::vector<problem> listed;  // what the panel shows: the refusal, then the findings
-    std::future<std::vector<problem>> checking;
+    bool musicSaid = false; // the music's problem, if it has one, is listed
+    problem_list problems;
     bool problemsOpen = false;
     std::size_t problemCount = 0; // shown last frame, to open and close the panel
 

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "authoring/timeline.h"
+#include "formats/driver_log.h"
 #include "gpu/program_check.h"
 #include "tests/png_read.h"
 #include "tools/timeline_svg.h"
@@ -54,7 +55,7 @@ const char* const kModel =
 std::vector<std::string> texts(const check_result& r) {
     std::vector<std::string> t;
     for (const diagnostic& d : r.diagnostics)
-        t.push_back(d.text);
+        t.push_back(wordDiagnostic(d));
     return t;
 }
 
@@ -236,25 +237,27 @@ TEST(Check, WebRefusesEveryMipLevelWebGLRefuses) {
     }
 }
 
-TEST(Check, DriverLogErrorsCarryTheFilesLine) {
+TEST(Check, DriverLogsAreReadInEachDriversForm) {
     const struct {
         const char* log;
-        std::vector<std::string> errors;
+        std::vector<std::string> errors; // "line: words" of each error
     } cases[] = {
         {"0:5(12): error: initializer of type int cannot be assigned to variable of type float\n"
          "0:7(3): warning: unused variable",
-         {"\"f.frag\" line 5: initializer of type int cannot be assigned to variable of type "
-          "float"}},
+         {"5: initializer of type int cannot be assigned to variable of type float"}},
         {"ERROR: 0:9: 'f' : syntax error\nWARNING: 0:2: extension not supported",
-         {"\"f.frag\" line 9: 'f' : syntax error"}},
-        {"0(14) : error C1008: undefined variable \"x\"",
-         {"\"f.frag\" line 14: undefined variable \"x\""}},
-        {"error: no main()", {"\"f.frag\": error: no main()"}},
+         {"9: 'f' : syntax error"}},
+        {"0(14) : error C1008: undefined variable \"x\"", {"14: undefined variable \"x\""}},
+        {"0:3: error: no column", {"3: no column"}},
+        {"error: no main()", {"-1: error: no main()"}},
         {"", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.log);
-        EXPECT_EQ(logErrors(c.log, "f.frag"), c.errors);
+        std::vector<std::string> errors;
+        for (const driver_log_line& l : parseDriverLog(c.log))
+            if (l.error) errors.push_back(std::to_string(l.line) + ": " + l.words);
+        EXPECT_EQ(errors, c.errors);
     }
 }
 
@@ -277,8 +280,8 @@ TEST(Check, LoadErrorsAreThePlayersOwn) {
     std::string path;
     const check_result r = checkBody("<group>\n<translate X=\"1\" Z=\"2\"/>\n</group>", path);
     ASSERT_EQ(r.errors, 1);
-    EXPECT_EQ(r.diagnostics[0].line, 3);
-    EXPECT_EQ(r.diagnostics[0].text, path + ":3: error: translate: attribute \"Y\" is missing");
+    EXPECT_EQ(r.diagnostics[0].at.line, 3);
+    EXPECT_EQ(wordDiagnostic(r.diagnostics[0]), path + ":3: error: translate: attribute \"Y\" is missing");
     EXPECT_EQ(r.summary.back(), "the player would not play this scene");
 
     // Assets come before the groups, so a group error still leaves them checked.
@@ -336,7 +339,7 @@ TEST(Check, CameraGapsEndTheDemoAndHideLaterModels) {
             kModel,
         path);
     ASSERT_EQ(late.warnings, 1);
-    EXPECT_EQ(late.diagnostics[0].text, path + ":4: warning: camera: no camera films from 0 s to "
+    EXPECT_EQ(wordDiagnostic(late.diagnostics[0]), path + ":4: warning: camera: no camera films from 0 s to "
                                                "2 s; the demo ends at its first frame");
 }
 
@@ -508,7 +511,7 @@ TEST(Check, MisspeltNamesAndHalfReadNumbersAreWarnedAbout) {
             checkBody(row.substr(0, tab) + "\n" + usableAssets() + kCamera + kModel, path);
         std::vector<std::string> onLine;
         for (const diagnostic& d : r.diagnostics)
-            if (d.line == 2) onLine.push_back(d.text);
+            if (d.at.line == 2) onLine.push_back(wordDiagnostic(d));
         EXPECT_EQ(onLine, std::vector<std::string>{path + ":2: warning: " + row.substr(tab + 1)});
         ++cases;
     }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
-#include "formats/driver_log.h"
+#include "authoring/diagnostics.h"
 #include "scene/xml_syntax.h"
 
 TEST(XmlSyntax, SaysWhatIsWrongAndWhereInWords) {
@@ -59,6 +59,10 @@ TEST(DriverLog, EveryLineStartsWithFileAndLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.log);
-        EXPECT_EQ(locateDriverLog(c.log, c.file, "scene.xml:4"), c.located);
+        diagnostic d;
+        d.at = {"scene.xml", 4, 0};
+        d.log = driverNotes(c.log, c.file);
+        const std::string worded = wordDiagnostic(d);
+        EXPECT_EQ(worded.substr(worded.find('\n') + 1), c.located);
     }
 }

@@ -72,7 +72,7 @@ int runCheck(int argc, char** argv) {
         }
     }
     for (const diagnostic& d : r.diagnostics)
-        std::printf("%s\n", d.text.c_str());
+        std::printf("%s\n", wordDiagnostic(d).c_str());
     for (const std::string& line : r.summary)
         std::printf("%s\n", line.c_str());
     glfwTerminate(); // when the X display gave the context

@@ -165,7 +165,8 @@ int main(int argc, char** argv) {
     if (!p.s->loaded()) {
         // The message is out already; a scene with errors is never played.
         const std::vector<diagnostic>& d = p.s->diagnostics();
-        return refuse(d.empty() ? std::string("the scene could not be loaded") : d.back().text,
+        return refuse(d.empty() ? std::string("the scene could not be loaded")
+                                : wordDiagnostic(d.back()),
                       false);
     }
     setDrawState();

@@ -77,6 +77,7 @@ int countFrameLines(const std::string& out) {
 
 TEST(Player, EndsWhenTheCamerasRunOutAndReportsFrameTimes) {
     const std::string dir = workDir("runout");
+    std::system(("rm -r '" + dir + "/Music'").c_str());
     write(dir + "/scene.xml", quadScene(staticCamera(3)));
     // A sound device that writes nowhere, so that the missing music is what gets reported.
     const run_result r =

@@ -260,7 +260,7 @@ bool shows(double shown, double t) {
 TEST(Preview, StartsAtTheGivenSecondAndEscapeEndsWithZero) {
     const std::string dir = workDir("start");
     write(dir + "/start.xml", quadScene(kRed, kTwoCameras));
-    preview p(dir, "start.xml --at 30 --size 320x240 --no-overlay", kQuiet);
+    preview p(dir, "start.xml --at 30 --size 320x240 --no-overlay --trace", kQuiet);
     ASSERT_TRUE(p.find("start.xml"));
     ASSERT_TRUE(p.waitTitle("| camera 2"));
     const double t = p.time();
@@ -454,7 +454,7 @@ TEST(Preview, SeesASaveMadeWhileItReloads) {
     write(frag, slurp(dataDir() + "/flat.frag"));
     write(file, quadScene(kRed, kTwoCameras, frag));
     // Each file a load opens is announced, then a pause: time to save one already read.
-    preview p(dir, "mid.xml --size 160x120 --no-overlay",
+    preview p(dir, "mid.xml --size 160x120 --no-overlay --trace",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LOAD_PAUSE=800");
     ASSERT_TRUE(p.find("mid.xml"));
 

@@ -200,10 +200,10 @@ TEST(PlayerOnATerminal, MissingAssetFilesDoNotStopTheFrames) {
     const std::string err = slurp(dir + "/err.txt");
     EXPECT_NE(err.find("first frame presented"), std::string::npos);
     for (const char* said :
-         {"scene.xml:4: warning: texture \"t\": \"missing.dds\" cannot be read as a texture",
-          "scene.xml:5: warning: shader \"s\": \"missing.vert\" cannot be read, so its models "
+         {"scene.xml:4: error: texture \"t\": \"missing.dds\" cannot be read as a texture",
+          "scene.xml:5: error: shader \"s\": \"missing.vert\" cannot be read, so its models "
           "are not drawn",
-          "scene.xml:6: warning: mesh \"m\": \"missing.obj\" could not be read"})
+          "scene.xml:6: error: mesh \"m\": \"missing.obj\" could not be read"})
         EXPECT_NE(err.find(said), std::string::npos) << said << "\n" << err;
 }
 

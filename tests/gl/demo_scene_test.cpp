@@ -44,7 +44,7 @@ TEST(DemoScene, LoadsWithEveryAssetUsableAndEveryNameResolved) {
     ASSERT_EQ(chdir(previous), 0);
 
     ASSERT_TRUE(s.loaded());
-    EXPECT_TRUE(s.diagnostics().empty()) << s.diagnostics().front().text;
+    EXPECT_TRUE(s.diagnostics().empty()) << wordDiagnostic(s.diagnostics().front());
     EXPECT_EQ(trace.find("Impossible"), std::string::npos) << trace;
     EXPECT_EQ(trace.find("could not be opened"), std::string::npos) << trace;
     EXPECT_EQ(trace.find("error"), std::string::npos) << trace; // no compile or link log

@@ -134,15 +134,15 @@ TEST(CheckMessages, StartWithFileAndLineAndSayWhatThePlayerDoes) {
         const std::string where = path + ":" + std::to_string(c.line) + ": ";
         bool found = false;
         for (const diagnostic& d : r.diagnostics) {
+            const std::string text = wordDiagnostic(d);
             // Every line, a driver's log included, starts with a place.
-            std::istringstream lines(d.text);
+            std::istringstream lines(text);
             for (std::string line; std::getline(lines, line);)
                 EXPECT_TRUE(std::regex_search(line, std::regex("^[^: ]+:[0-9]+:"))) << line;
-            found =
-                found || (d.text.rfind(where, 0) == 0 && d.text.find(c.says) != std::string::npos);
+            found = found || (text.rfind(where, 0) == 0 && text.find(c.says) != std::string::npos);
         }
         EXPECT_TRUE(found) << ::testing::PrintToString(r.diagnostics.size()) << " "
-                           << (r.diagnostics.empty() ? "" : r.diagnostics[0].text);
+                           << (r.diagnostics.empty() ? "" : wordDiagnostic(r.diagnostics[0]));
     }
 }
 

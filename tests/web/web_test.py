@@ -206,7 +206,7 @@ class WebPlayer(unittest.TestCase):
         self.browser.wait_for("window.kestrine.state === 'ended'", "end card")
         out, err = play_natively(WORK / "broken-scene", "broken.xml", False)
         # The browser refuses the odd-sized texture, which the native player shows.
-        odd = 'broken.xml:4: warning: texture "odd": "textures/odd.dds" cannot be read as a ' \
+        odd = 'broken.xml:4: error: texture "odd": "textures/odd.dds" cannot be read as a ' \
               'texture, so its models are drawn without one'
         native = err.splitlines()
         native.insert(1, odd)
