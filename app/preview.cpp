@@ -383,7 +383,7 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
     std::string shownTitle;
     frame_times drawing;
     // Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
-    // for the README's figures.
+    // for the studio's figures in docs/figures.md.
     static const char* const frameLogPath = std::getenv("KESTRINE_PREVIEW_FRAME_LOG");
     std::FILE* frameLog = frameLogPath ? std::fopen(frameLogPath, "w") : nullptr;
     folder_events events;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The studio's figures for the README, measured side by side in one run on the bundled demo:
+"""The studio's figures in docs/figures.md, measured side by side in one run on the bundled demo:
 
 1. milliseconds per frame at 1280x720 with the panels shown and hidden, Tab pressed every half
    second so that the two are interleaved, until each has at least 300 frames: the median of

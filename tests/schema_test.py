@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""The scene schema against xmllint: the bundled demo and the README's scene validate; every
-misspelt name and half-read number of the checker's table fails.
+"""The scene schema against xmllint: the bundled demo and the example scene of each page given
+(its first XML block) validate; every misspelt name and half-read number of the checker's table
+fails.
 
-usage: schema_test.py SCHEMA DEMO_XML README_MD CASES_TSV"""
+usage: schema_test.py SCHEMA DEMO_XML CASES_TSV PAGE.md..."""
 import pathlib
 import re
 import subprocess
@@ -19,13 +20,18 @@ def validates(schema, text, folder):
 
 
 def main():
-    schema, demo, readme, cases = sys.argv[1:5]
-    readme_scene = re.search(r"```xml\n(.*?)```", pathlib.Path(readme).read_text(), re.S).group(1)
+    schema, demo, cases, *pages = sys.argv[1:]
+    scenes = [("the bundled demo", pathlib.Path(demo).read_text()),
+              ("an empty scene", "<scene>\n</scene>\n")]
     problems = []
+    for page in pages:
+        found = re.search(r"```xml\n(.*?)```", pathlib.Path(page).read_text(), re.S)
+        if found:
+            scenes.append((f"the scene of {page}", found.group(1)))
+        else:
+            problems.append(f"{page} has no XML example")
     with tempfile.TemporaryDirectory() as folder:
-        for name, text in [("the bundled demo", pathlib.Path(demo).read_text()),
-                           ("the README's scene", readme_scene),
-                           ("an empty scene", "<scene>\n</scene>\n")]:
+        for name, text in scenes:
             ok, why = validates(schema, text, folder)
             if not ok:
                 problems.append(f"{name} does not validate:\n{why}")
@@ -38,7 +44,7 @@ def main():
     for p in problems:
         print(p)
     if not problems:
-        print(f"schema: the demo and the README's scene validate; {len(rows)} mistakes fail")
+        print(f"schema: the demo and {len(pages)} pages' scenes validate; {len(rows)} mistakes fail")
     return 1 if problems else 0
 
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""The README's Slurm recipes, run as written on a private one-node cluster.
+"""The tools guide's Slurm recipes (docs/tools.md), run as written on a private one-node
+cluster.
 
 munged, slurmctld and slurmd run in the foreground, each in a process group of its own, with a
 key and a configuration written into a temporary folder; nothing of the machine's /etc/slurm or
-/etc/munge is read. The recipes are taken from the README's text, and only the folder, --size,
+/etc/munge is read. The recipes are taken from the guide's text, and only the folder, --size,
 the chunk length, the array's range and the job ids are put in; every frame is compared byte for
 byte with one capture of the same range.
 
-usage: slurm_test.py README.md DEMO_DIR KESTRINE_CAPTURE
+usage: slurm_test.py TOOLS_MD DEMO_DIR KESTRINE_CAPTURE
 Exits 77 (skipped) when not run as root: slurmd must be.
 """
 import os
@@ -54,15 +55,15 @@ def free_port():
         return s.getsockname()[1]
 
 
-# --- The README's recipes ---------------------------------------------------------------------
+# --- The guide's recipes ----------------------------------------------------------------------
 
-def readme_recipes(path):
+def guide_recipes(path):
     blocks = re.findall(r"```[a-z]*\n(.*?)```", open(path, encoding="utf-8").read(), re.S)
 
     def one(what, test):
         found = [b for b in blocks if test(b)]
         if len(found) != 1:
-            raise Failure(f"README.md: {len(found)} code blocks look like the {what}, not one")
+            raise Failure(f"{path}: {len(found)} code blocks look like the {what}, not one")
         return found[0]
 
     return {
@@ -78,7 +79,7 @@ def put_in(text, pattern, value):
     """Every match of pattern replaced; a recipe without one has drifted from this test."""
     out, n = re.subn(pattern, value, text)
     if n == 0:
-        raise Failure(f"README.md recipe no longer matches {pattern!r}:\n{text}")
+        raise Failure(f"the guide's recipe no longer matches {pattern!r}:\n{text}")
     return out
 
 
@@ -406,7 +407,7 @@ def out_of_time(*_):
 def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
-    readme, demo, capture = (os.path.abspath(a) for a in sys.argv[1:])
+    guide, demo, capture = (os.path.abspath(a) for a in sys.argv[1:])
     if os.geteuid() != 0:
         print("slurm: skipped: slurmd needs root, and this test does not run as root")
         return 77
@@ -425,7 +426,7 @@ def main():
     signal.signal(signal.SIGALRM, out_of_time)
     signal.alarm(400)
     try:
-        recipes = readme_recipes(readme)
+        recipes = guide_recipes(guide)
         # One capture of frames 0-59, drawn while the cluster starts.
         copy_demo(demo, os.path.join(root, "one"))
         reference = subprocess.Popen(
@@ -453,7 +454,7 @@ def main():
         cluster.stop()
         if not keep:
             shutil.rmtree(root, ignore_errors=True)
-    print("slurm: the README's array, join, resubmission and retargeted join ran as written")
+    print("slurm: the guide's array, join, resubmission and retargeted join ran as written")
     return 0
 
 if __name__ == "__main__":

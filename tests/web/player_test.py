@@ -182,7 +182,7 @@ class PlayerPage(unittest.TestCase):
         self.assertEqual(b.uncaught, [])
 
     def test_command_line_screenshot_shows_the_held_frame(self):
-        """The README's command, ten times, two at once."""
+        """The web guide's screenshot command, ten times, two at once."""
         t = HELD["scene"]
         url = f"{self.server.url}?scene=demo.zip&t={t}&fps=60"
         shots = pathlib.Path(tempfile.mkdtemp(prefix="kestrine-shots-", dir=WORK))
