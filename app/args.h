@@ -7,10 +7,10 @@
 
 // Command-line values of the authoring tools.
 
-// What --version says after the program's name and version.
+// What --version says after the program's name and version (without the last line's end).
 constexpr const char* kLicenceNotice =
     "Copyright (c) 2026 The Kestrine authors\n"
-    "Released under the MIT licence: free to use, change and share, without warranty.\n";
+    "Released under the MIT licence: free to use, change and share, without warranty.";
 
 // The largest side of a frame or window the tools accept, in pixels.
 constexpr int kMaxFrameSide = 16384;
@@ -32,19 +32,15 @@ inline bool parseSize(std::string_view text, int& width, int& height) {
            parseNumber(text.substr(x + 1), 1, kMaxFrameSide, height);
 }
 
-// --help prints the usage on standard output, --version the program's version and licence;
-// either is answered, and true returned, when it stands among the arguments after the program
-// name. help2man makes the manual pages' copyright section from the lines after the first.
-inline bool answersHelpOrVersion(int argc, char** argv, const char* program, const char* usage) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(usage, stdout);
-            return true;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n%s", program, KESTRINE_VERSION, kLicenceNotice);
-            return true;
-        }
-    }
-    return false;
+// The player's --help and --version, given as `arg`: --help prints the usage on standard
+// output, --version the program's version and licence; true once answered. help2man makes the
+// manual pages' copyright section from the lines after the first.
+inline bool answersHelpOrVersion(const char* arg, const char* program, const char* usage) {
+    if (std::strcmp(arg, "--help") == 0)
+        std::fputs(usage, stdout);
+    else if (std::strcmp(arg, "--version") == 0)
+        std::printf("%s %s\n%s\n", program, KESTRINE_VERSION, kLicenceNotice);
+    else
+        return false;
+    return true;
 }

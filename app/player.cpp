@@ -70,7 +70,7 @@ void window_size_callback(GLFWwindow* w, int width, int height) {
 
 int runPlayer(int argc, char** argv) {
     // Only as the one argument: any other command line keeps its meaning.
-    if (argc == 2 && answersHelpOrVersion(argc, argv, "kestrine", kUsage)) return 0;
+    if (argc == 2 && answersHelpOrVersion(argv[1], "kestrine", kUsage)) return 0;
     const char* path = argc == 2 ? argv[1] : "demo.xml";
     watchStopSignals();
 

@@ -19,6 +19,7 @@
 #include <glm/glm.hpp>
 
 #include "app/args.h"
+#include "app/command_line.h"
 #include "app/offline.h"
 #include "app/render.h"
 #include "app/resource_log.h"
@@ -40,8 +41,9 @@ constexpr double kPollInterval = 0.25;    // seconds between looks, where inotif
 constexpr double kSettle = 0.02;          // seconds without a new write before a save is read
 constexpr double kSettleAtMost = 0.25;    // a file written without a pause is read after this
 constexpr double kSnippet = 0.12;         // seconds of music heard for each move of a scrub
-// Laid out for help2man, which makes the manual page from it.
-const char* const kUsage =
+// The usage lines and description of --help, laid out for help2man, which makes the manual page
+// from it; the options follow.
+const char* const kAbout =
     "Usage: kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH] [--no-overlay]\n"
     "                        [--trace]\n"
     "   or: kestrine-preview --help | --version\n"
@@ -59,16 +61,7 @@ const char* const kUsage =
     "  L             loop over --loop A:B on and off; without it, over the filming camera's\n"
     "                window\n"
     "  Tab           show / hide the panels\n"
-    "  Escape        quit\n"
-    "\n"
-    "Options:\n"
-    "  --at SECONDS  start there (default 0)\n"
-    "  --loop A:B    loop from A to B seconds, looping from the start\n"
-    "  --size WxH    window size (default 1280x720)\n"
-    "  --no-overlay  start with the panels hidden (Tab shows them)\n"
-    "  --trace       print the player's loading trace on each load\n"
-    "  --help        print this text and exit\n"
-    "  --version     print the version and exit\n";
+    "  Escape        quit\n";
 
 bool readSeconds(const std::string& text, double& out) {
     return parseNumber(std::string_view(text), 0.0, playhead::kMaxSceneTime, out);
@@ -247,44 +240,46 @@ bool reload(scene_slot& slot, const std::string& path, std::vector<diagnostic>& 
     return true;
 }
 
+bool readLoop(const std::string& text, std::optional<section>& out) {
+    const std::size_t colon = text.find(':');
+    section loop;
+    const bool ok = colon != std::string::npos && readSeconds(text.substr(0, colon), loop.start) &&
+                    readSeconds(text.substr(colon + 1), loop.end) && loop.start < loop.end;
+    if (ok) out = loop;
+    return ok;
+}
+
+void declareOptions(command_line& cli, preview_options& out) {
+    cli.add_option("SCENE.xml", out.scene);
+    addValue(cli, "--at", "SECONDS", "start there (default 0)",
+             "--at: not a time in seconds from 0 to 1000000",
+             [&out](const std::string& v) { return readSeconds(v, out.at); });
+    addValue(cli, "--loop", "A:B", "loop from A to B seconds, looping from the start",
+             "--loop: not A:B in seconds with A before B",
+             [&out](const std::string& v) { return readLoop(v, out.loop); });
+    addValue(cli, "--size", "WxH", "window size (default 1280x720)",
+             "--size: not WIDTHxHEIGHT in pixels from 1 to 16384",
+             [&out](const std::string& v) { return parseSize(v, out.width, out.height); });
+    cli.add_flag_callback(
+        "--no-overlay", [&out] { out.overlay = false; },
+        "start with the panels hidden (Tab shows them)");
+    cli.add_flag("--trace", out.trace, "print the player's loading trace on each load");
+    cli.callback([&out] {
+        if (out.scene.empty()) throw CLI::ValidationError("no scene file given");
+    });
+}
+
 } // namespace
 
 std::string parsePreviewArgs(int argc, const char* const* argv, preview_options& out) {
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--", 0) != 0) {
-            if (!out.scene.empty()) return "more than one scene file: " + quoted(arg);
-            out.scene = arg;
-            continue;
-        }
-        if (arg == "--no-overlay") {
-            out.overlay = false;
-            continue;
-        }
-        if (arg == "--trace") {
-            out.trace = true;
-            continue;
-        }
-        if (arg != "--at" && arg != "--loop" && arg != "--size")
-            return "unknown option " + quoted(arg);
-        if (i + 1 >= argc) return arg + " needs a value";
-        const std::string value = argv[++i];
-        if (arg == "--at") {
-            if (!readSeconds(value, out.at))
-                return "--at: not a time in seconds from 0 to 1000000: " + quoted(value);
-        } else if (arg == "--loop") {
-            const std::size_t colon = value.find(':');
-            section loop;
-            if (colon == std::string::npos || !readSeconds(value.substr(0, colon), loop.start) ||
-                !readSeconds(value.substr(colon + 1), loop.end) || !(loop.start < loop.end))
-                return "--loop: not A:B in seconds with A before B: " + quoted(value);
-            out.loop = loop;
-        } else {
-            if (!parseSize(value, out.width, out.height))
-                return "--size: not WIDTHxHEIGHT in pixels from 1 to 16384: " + quoted(value);
-        }
+    command_line cli("kestrine-preview", kAbout, 16);
+    declareOptions(cli, out);
+    try {
+        cli.parse(std::vector<std::string>(std::reverse_iterator(argv + argc),
+                                           std::reverse_iterator(argv)));
+    } catch (const CLI::ParseError& e) {
+        return e.what();
     }
-    if (out.scene.empty()) return "no scene file given";
     return "";
 }
 
@@ -478,13 +473,10 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
 } // namespace
 
 int runPreview(int argc, char** argv, preview_overlay* overlay) {
-    if (answersHelpOrVersion(argc, argv, "kestrine-preview", kUsage)) return 0;
     preview_options options;
-    const std::string wrong = parsePreviewArgs(argc - 1, argv + 1, options);
-    if (!wrong.empty()) {
-        std::fprintf(stderr, "kestrine-preview: %s\n%s", wrong.c_str(), kUsage);
-        return 2;
-    }
+    command_line cli("kestrine-preview", kAbout, 16);
+    declareOptions(cli, options);
+    if (const int status = cli.read(argc, argv); status >= 0) return status;
     watchStopSignals();
     detachStandardInput();
     std::optional<audio_engine> engine;

@@ -11,10 +11,11 @@ PACKAGES=(
     xvfb xauth xdotool procps libgl1-mesa-dri libegl-dev libegl-mesa0
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
     libpng-dev ffmpeg libxml2-utils libvorbis-dev libimgui-dev parallel
-    dpkg-dev lintian help2man slurm-wlm munge
+    dpkg-dev lintian help2man slurm-wlm munge libcli11-dev
 )
-# What scripts/web needs: Emscripten with its prebuilt system libraries, and GLM's headers.
-WEB_PACKAGES=(cmake make python3 libglm-dev emscripten)
+# What scripts/web needs: Emscripten with its prebuilt system libraries, and the headers of GLM
+# and CLI11.
+WEB_PACKAGES=(cmake make python3 libglm-dev libcli11-dev emscripten)
 # The web test's browser, on top of both.
 BROWSER_PACKAGES=(chromium)
 

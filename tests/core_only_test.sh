@@ -8,7 +8,7 @@ scratch="$2"
 rm -rf "$scratch"
 mkdir -p "$scratch"
 hidden=()
-for p in OpenGL glfw3 GLEW SDL2 SDL2_mixer PNG tinyxml2 PkgConfig; do
+for p in OpenGL glfw3 GLEW SDL2 SDL2_mixer PNG tinyxml2 PkgConfig CLI11; do
     hidden+=("-DCMAKE_DISABLE_FIND_PACKAGE_$p=ON")
 done
 
@@ -16,7 +16,7 @@ cmake -S "$src" -B "$scratch/core" -DKESTRINE_CORE_ONLY=ON "${hidden[@]}" >"$scr
     { cat "$scratch/core.log"; echo "FAIL: the core-only configure needs a hidden package"; exit 1; }
 cmake --build "$scratch/core" --target kestrine_core -j2 >>"$scratch/core.log" 2>&1 ||
     { tail -40 "$scratch/core.log"; echo "FAIL: the core does not build alone"; exit 1; }
-echo "ok: the core configures and builds with GL, GLFW, GLEW, SDL2, PNG and tinyxml2 hidden"
+echo "ok: the core configures and builds with GL, GLFW, GLEW, SDL2, PNG, tinyxml2 and CLI11 hidden"
 
 # One hidden package at a time: each must be named with what to install.
 while read -r package debian; do
@@ -33,5 +33,6 @@ glfw3 libglfw3-dev
 GLEW libglew-dev
 SDL2_mixer libsdl2-mixer-dev
 PNG libpng-dev
+CLI11 libcli11-dev
 LIST
 rm -rf "$scratch"

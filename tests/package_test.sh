@@ -48,8 +48,10 @@ grep -q "Play it from here" "$root/usr/share/kestrine/demo/README.md" &&
     ! grep -q "make-assets" "$root/usr/share/kestrine/demo/README.md" ||
     fail "the installed demo's README is not the one about the installed folder"
 for page in kestrine kestrine-preview kestrine-check kestrine-capture; do
-    grep -q '^\.SH SYNOPSIS' <(zcat "$root/usr/share/man/man1/$page.1.gz") ||
-        fail "the manual page of $page has no SYNOPSIS"
+    for section in SYNOPSIS DESCRIPTION OPTIONS; do
+        grep -q "^\.SH $section" <(zcat "$root/usr/share/man/man1/$page.1.gz") ||
+            fail "the manual page of $page has no $section"
+    done
 done
 version=$("$root/usr/bin/kestrine-check" --version)
 if [ "$(head -n1 <<<"$version")" != "kestrine-check 1.0.0" ] || ! grep -q 'MIT licence' <<<"$version"; then

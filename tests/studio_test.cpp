@@ -22,8 +22,8 @@ music_peaks::status_type settle(const music_peaks& p) {
 }
 
 std::string tempDir() {
-    char name[] = "/tmp/kestrine_studio_XXXXXX";
-    return mkdtemp(name) ? name : "/tmp";
+    std::string name = ::testing::TempDir() + "kestrine_studio_XXXXXX";
+    return mkdtemp(name.data()) ? name : ::testing::TempDir();
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <GLFW/glfw3.h>
 
 #include "app/args.h"
+#include "app/command_line.h"
 #include "app/offline.h"
 #include "app/render.h"
 #include "app/resource_log.h"
@@ -29,8 +30,9 @@
 
 namespace {
 
-// Laid out for help2man, which makes the manual page from it.
-const char* const kUsage =
+// The usage lines and description of --help, laid out for help2man, which makes the manual page
+// from it; the options and the examples follow.
+const char* const kAbout =
     "Usage: kestrine-capture SCENE.xml --out DIR [--small-png] [OPTION]...\n"
     "   or: kestrine-capture SCENE.xml --video FILE.mp4 [OPTION]...\n"
     "   or: kestrine-capture --help | --version\n"
@@ -38,23 +40,7 @@ const char* const kUsage =
     "Renders the scene offline, frame k at k/fps seconds exactly, until its cameras run out\n"
     "(or after frame B), into PNG files or an H.264/AAC video with Music/evil-2005.ogg. Run\n"
     "it from the scene's folder. Ctrl+C or kill stop it after the frame in progress, leaving\n"
-    "whole frames only, and it says where to go on. --out and --video can be given together.\n"
-    "\n"
-    "Options:\n"
-    "  --out DIR         PNG files DIR/frame_%06d.png, fast to write for an encoder\n"
-    "  --small-png       smaller PNG files (zlib's default level), slower to write\n"
-    "  --video FILE.mp4  an H.264/AAC video with Music/evil-2005.ogg (needs ffmpeg)\n"
-    "  --fps N           frames a second (default 60)\n"
-    "  --size WxH        frame size (default 1920x1080)\n"
-    "  --frames A:B      frames A to B only (A: to the end)\n"
-    "  --gl x11|egl      draw through the X display, or through EGL without one (default: X\n"
-    "                    when DISPLAY is set)\n"
-    "  --help            print this text and exit\n"
-    "  --version         print the version and exit\n"
-    "\n"
-    "Examples:\n"
-    "  kestrine-capture demo.xml --out frames --size 1280x720 --fps 30\n"
-    "  kestrine-capture demo.xml --video demo.mp4 --frames 0:599\n";
+    "whole frames only, and it says where to go on. --out and --video can be given together.\n";
 
 // "A:B" or "A:" (to the end).
 bool frameRange(const std::string& text, long& first, long& last) {
@@ -125,50 +111,43 @@ int fail(const std::string& what) {
     return 1;
 }
 
-} // namespace
-
-bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& why) {
-    out = capture_options();
-    const auto refuse = [&why](const std::string& text) {
-        why = text;
-        return false;
-    };
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool takesValue = arg == "--out" || arg == "--fps" || arg == "--size" ||
-                                arg == "--frames" || arg == "--video" || arg == "--gl";
-        if (takesValue && i + 1 == argc) return refuse(arg + " needs a value");
-        if (arg == "--small-png") {
-            out.small_png = true;
-        } else if (arg == "--out") {
-            out.out_dir = argv[++i];
-        } else if (arg == "--gl") {
-            if (!parseGlSource(argv[++i], out.gl)) return refuse("--gl takes x11 or egl");
-        } else if (arg == "--video") {
-            out.video_path = argv[++i];
-        } else if (arg == "--fps") {
-            if (!parseNumber(std::string_view(argv[++i]), 1, 1000, out.fps))
-                return refuse("--fps takes a whole number of frames a second from 1 to 1000");
-        } else if (arg == "--size") {
-            if (!parseSize(argv[++i], out.width, out.height))
-                return refuse("--size takes WIDTHxHEIGHT, each from 1 to 16384");
-        } else if (arg == "--frames") {
-            if (!frameRange(argv[++i], out.first, out.last))
-                return refuse("--frames takes A:B or A:, whole frame numbers with A <= B");
-        } else if (arg.rfind("--", 0) == 0 || !out.scene_path.empty()) {
-            return refuse("unexpected argument " + arg);
-        } else {
-            out.scene_path = arg;
-        }
-    }
-    if (out.scene_path.empty())
-        why = "no scene file";
-    else if (out.out_dir.empty() && out.video_path.empty())
-        why = "give --out DIR or --video FILE";
-    else if (!out.video_path.empty() && (out.width % 2 != 0 || out.height % 2 != 0))
-        why = "--video needs an even width and height";
-    return why.empty();
+void declareOptions(command_line& cli, capture_options& out) {
+    cli.add_option("SCENE.xml", out.scene_path);
+    cli.add_option("--out", out.out_dir,
+                   "PNG files DIR/frame_%06d.png, fast to write for an encoder")
+        ->type_name("DIR");
+    cli.add_flag("--small-png", out.small_png,
+                 "smaller PNG files (zlib's default level), slower to write");
+    cli.add_option("--video", out.video_path,
+                   "an H.264/AAC video with Music/evil-2005.ogg (needs ffmpeg)")
+        ->type_name("FILE.mp4");
+    addValue(cli, "--fps", "N", "frames a second (default 60)",
+             "--fps takes a whole number of frames a second from 1 to 1000",
+             [&out](const std::string& v) { return parseNumber<int>(v, 1, 1000, out.fps); });
+    addValue(cli, "--size", "WxH", "frame size (default 1920x1080)",
+             "--size takes WIDTHxHEIGHT, each from 1 to 16384",
+             [&out](const std::string& v) { return parseSize(v, out.width, out.height); });
+    addValue(cli, "--frames", "A:B", "frames A to B only (A: to the end)",
+             "--frames takes A:B or A:, whole frame numbers with A <= B",
+             [&out](const std::string& v) { return frameRange(v, out.first, out.last); });
+    addValue(cli, "--gl", "x11|egl",
+             "draw through the X display, or through EGL without one (default: X\n"
+             "when DISPLAY is set)",
+             "--gl takes x11 or egl",
+             [&out](const std::string& v) { return parseGlSource(v, out.gl); });
+    cli.footer("Examples:\n"
+               "  kestrine-capture demo.xml --out frames --size 1280x720 --fps 30\n"
+               "  kestrine-capture demo.xml --video demo.mp4 --frames 0:599");
+    cli.callback([&out] {
+        if (out.scene_path.empty()) throw CLI::ValidationError("no scene file");
+        if (out.out_dir.empty() && out.video_path.empty())
+            throw CLI::ValidationError("give --out DIR or --video FILE");
+        if (!out.video_path.empty() && (out.width % 2 != 0 || out.height % 2 != 0))
+            throw CLI::ValidationError("--video needs an even width and height");
+    });
 }
+
+} // namespace
 
 std::string framePath(const std::string& dir, long k) {
     char name[32];
@@ -310,13 +289,11 @@ void capture_output::dropVideo(std::string& reason) {
 }
 
 int runCapture(int argc, char** argv) {
-    if (answersHelpOrVersion(argc, argv, "kestrine-capture", kUsage)) return 0;
     capture_options o;
+    command_line cli("kestrine-capture", kAbout, 20);
+    declareOptions(cli, o);
+    if (const int status = cli.read(argc, argv); status >= 0) return status;
     std::string why;
-    if (!parseCaptureArgs(argc, argv, o, why)) {
-        std::fprintf(stderr, "kestrine-capture: %s\n%s", why.c_str(), kUsage);
-        return 2;
-    }
     // A capture runs unattended: a missing asset must not wait for a key as the player does.
     if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot detach standard input");
     // A video encoder that dies, or a file-size limit, must not kill the capture before it can

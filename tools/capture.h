@@ -31,10 +31,6 @@ struct capture_options {
     bool small_png = false; // zlib's default level and row filters instead of libpng's fast flag
 };
 
-// Reads `kestrine-capture SCENE.xml --out DIR [--fps N] [--size WxH] [--frames A:B]
-// [--video FILE.mp4]`. False with the reason.
-bool parseCaptureArgs(int argc, char** argv, capture_options& out, std::string& why);
-
 // dir/frame_000042.png: numbered by the frame's number in the whole demo.
 std::string framePath(const std::string& dir, long k);
 

@@ -8,11 +8,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include <glm/glm.hpp>
 
+#include "app/command_line.h"
 #include "app/offline.h"
 #include "app/render.h"
 #include "platform/draw_state.h"
@@ -98,10 +98,11 @@ int refuse(const std::string& why, bool print = true) {
     return 1;
 }
 
-bool number(const char* text, double& out) {
+// A time in seconds from 0, as the page writes it.
+bool readSeconds(const std::string& text, double& out) {
     char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(out);
+    out = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && *end == '\0' && std::isfinite(out) && out >= 0.0;
 }
 
 } // namespace
@@ -125,23 +126,18 @@ extern "C" EMSCRIPTEN_KEEPALIVE void kestrine_redraw() {
 }
 
 int main(int argc, char** argv) {
-    const char* path = "demo.xml";
-    for (int i = 1; i < argc; ++i) {
-        double v = 0.0;
-        if (std::strcmp(argv[i], "--at") == 0 && i + 1 < argc && number(argv[i + 1], v) &&
-            v >= 0.0) {
-            p.hold = true;
-            p.at = v;
-            ++i;
-        } else if (std::strcmp(argv[i], "--fps") == 0 && i + 1 < argc && number(argv[i + 1], v) &&
-                   v >= 1.0 && v <= 1000.0 && v == std::floor(v)) {
-            p.fps = int(v);
-            ++i;
-        } else if (argv[i][0] == '-') {
-            return refuse(std::string("not understood: ") + argv[i]);
-        } else {
-            path = argv[i];
-        }
+    std::string path = "demo.xml";
+    CLI::App cli;
+    cli.set_help_flag();
+    cli.add_option("scene", path);
+    addValue(cli, "--at", "SECONDS", "", "--at takes a time in seconds from 0",
+             [](const std::string& v) { return p.hold = readSeconds(v, p.at); });
+    addValue(cli, "--fps", "N", "", "--fps takes a whole number of frames a second from 1 to 1000",
+             [](const std::string& v) { return parseNumber<int>(v, 1, 1000, p.fps); });
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return refuse(e.what());
     }
 
     EmscriptenWebGLContextAttributes attributes;
@@ -160,7 +156,7 @@ int main(int argc, char** argv) {
         return refuse("This browser's WebGL 2 has no WEBGL_compressed_texture_s3tc, which the "
                       "scene's DDS textures need.");
 
-    p.s = new scene(path);
+    p.s = new scene(path.c_str());
     p.s->timer = seconds;
     if (!p.s->loaded()) {
         // The message is out already; a scene with errors is never played.

@@ -3,14 +3,17 @@
 # and the browser's side of the platform layer (web/ and platform/). Writes kestrine.js and
 # kestrine.wasm; scripts/web adds the page and the packed scene.
 
-# GLM is headers only, and the host's: Emscripten may see its folder, never /usr/include itself,
-# which would bring in the host's C library.
-set(KESTRINE_GLM_DIR /usr/include/glm CACHE PATH "GLM's header folder")
-if(NOT EXISTS ${KESTRINE_GLM_DIR}/glm.hpp)
-    message(FATAL_ERROR "GLM not found at ${KESTRINE_GLM_DIR} (install libglm-dev)")
-endif()
-file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/glm-include)
-file(CREATE_LINK ${KESTRINE_GLM_DIR} ${CMAKE_BINARY_DIR}/glm-include/glm SYMBOLIC)
+# GLM and CLI11 are headers only, and the host's: Emscripten may see their folders, never
+# /usr/include itself, which would bring in the host's C library.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host-include)
+function(kestrine_host_headers folder header debian)
+    if(NOT EXISTS /usr/include/${folder}/${header})
+        message(FATAL_ERROR "/usr/include/${folder}/${header} not found (install ${debian})")
+    endif()
+    file(CREATE_LINK /usr/include/${folder} ${CMAKE_BINARY_DIR}/host-include/${folder} SYMBOLIC)
+endfunction()
+kestrine_host_headers(glm glm.hpp libglm-dev)
+kestrine_host_headers(CLI CLI.hpp libcli11-dev)
 
 # The loader reports scene errors by throwing.
 add_compile_options(-fexceptions)
@@ -25,8 +28,8 @@ set(web_sources ${KESTRINE_CORE_SOURCES} ${KESTRINE_GPU_SOURCES} ${KESTRINE_SCEN
 list(REMOVE_ITEM web_sources gpu/offscreen.cpp)
 add_executable(kestrine web/main.cpp app/frame.cpp app/offline.cpp ${web_sources})
 target_include_directories(kestrine PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_include_directories(kestrine SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/glm-include)
-target_compile_definitions(kestrine PRIVATE GLM_FORCE_CTOR_INIT)
+target_include_directories(kestrine SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/host-include)
+target_compile_definitions(kestrine PRIVATE GLM_FORCE_CTOR_INIT KESTRINE_VERSION="${PROJECT_VERSION}")
 target_compile_options(kestrine PRIVATE -Wall -Wextra -Wpedantic)
 target_link_libraries(kestrine PRIVATE tinyxml2)
 set_target_properties(kestrine PROPERTIES SUFFIX .js)

@@ -114,10 +114,15 @@ TEST(Player, OneArgumentSelectsTheSceneNoneOrTwoSelectDemoXml) {
     write(dir + "/demo.xml", quadScene("<camera start=\"0\" end=\"1\" look_x=\"0\" look_y=\"0\" "
                                        "look_z=\"0\"><p X=\"0\" Y=\"0\" Z=\"3\"/></camera>"));
     write(dir + "/other.xml", quadScene(staticCamera(1)));
+    write(dir + "/-x.xml", quadScene(staticCamera(1)));
     const struct {
         const char* args;
         const char* loaded;
-    } cases[] = {{"", "demo.xml"}, {"other.xml", "other.xml"}, {"other.xml extra", "demo.xml"}};
+    } cases[] = {{"", "demo.xml"},
+                 {"other.xml", "other.xml"},
+                 {"other.xml extra", "demo.xml"},
+                 {"-x.xml", "-x.xml"},
+                 {"a b", "demo.xml"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
         const run_result r = play(dir, c.args);

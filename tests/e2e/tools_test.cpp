@@ -298,6 +298,42 @@ TEST(CaptureTool, RefusesBadCommandLinesAndEndlessScenes) {
     EXPECT_NE(r.err.find("nothing captured"), std::string::npos) << r.err;
 }
 
+// A wrong option is named before the usage, with status 2; "--" lets a scene file begin with "-".
+TEST(CheckTool, WrongOptionsAreNamedWithStatus2) {
+    const std::string dir = workDir("wrong_options");
+    const struct {
+        const char* name;
+        const char* bin;
+        const char* args;
+        const char* named;
+    } cases[] = {
+        {"kestrine-check", KESTRINE_CHECK_BIN, "--fast scene.xml", "--fast"},
+        {"kestrine-check", KESTRINE_CHECK_BIN, "scene.xml --gl", "--gl"},
+        {"kestrine-check", KESTRINE_CHECK_BIN, "scene.xml --gl wayland",
+         "--gl takes x11 or egl: \"wayland\""},
+        {"kestrine-check", KESTRINE_CHECK_BIN, "scene.xml --web=0", "web"},
+        {"kestrine-check", KESTRINE_CHECK_BIN, "-x.xml", "-x.xml"},
+        {"kestrine-capture", KESTRINE_CAPTURE_BIN, "scene.xml --out o --fps", "--fps"},
+        {"kestrine-capture", KESTRINE_CAPTURE_BIN, "scene.xml --out o --fps 0", "--fps takes"},
+        {"kestrine-capture", KESTRINE_CAPTURE_BIN, "scene.xml --out=o --sizes 64x48", "--sizes"},
+        {"kestrine-preview", KESTRINE_PREVIEW_BIN, "scene.xml --overlay", "--overlay"},
+        {"kestrine-preview", KESTRINE_PREVIEW_BIN, "scene.xml --size=64", "--size: not"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.args);
+        const run_result r = run(dir, c.bin, c.args, "env -u DISPLAY");
+        EXPECT_EQ(r.status, 2);
+        const std::string said = std::string(c.name) + ": ";
+        EXPECT_EQ(r.err.rfind(said, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("\nUsage: " + std::string(c.name)), std::string::npos) << r.err;
+    }
+    write(dir + "/-x.xml", "<scene>\n</scene>\n");
+    const run_result r = check(dir, "--gl egl -- -x.xml");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("-x.xml: 0 error(s)"), std::string::npos) << r.out;
+}
+
 // Every program answers --help and --version without a display, a scene or a sound device.
 TEST(CheckTool, EveryProgramAnswersHelpAndVersion) {
     const std::string dir = workDir("help");

@@ -121,6 +121,14 @@ class PlayerPage(unittest.TestCase):
             self.assert_held(HELD[way])
         self.assertEqual(b.uncaught, [])
 
+    def test_a_scene_file_beginning_with_a_dash_plays(self):
+        # The player reads it as a file, not as an option.
+        zip_of(PAGE / "dash.zip", (("-intro.xml" if n == "demo.xml" else n, data)
+                                   for n, data in demo_entries("")))
+        self.browser.open(f"{self.server.url}?scene=dash.zip&file=-intro.xml&t={HELD['scene']}"
+                          "&fps=60", *SIZE)
+        self.assert_held(HELD["scene"])
+
     def test_bad_input_is_refused_in_words_with_nothing_written(self):
         b = self.browser
         for name, words in REFUSED.items():
