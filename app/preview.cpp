@@ -368,32 +368,19 @@ private:
     double sum = 0.0;
 };
 
-// Frames until the window closes or a stop signal comes: reloads on saves, follows the
-// playhead, and names the frame on screen in the title.
-void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& music,
-                     const std::string& path, preview_view& view) {
-    std::unique_ptr<offscreen> frame;
-    double nextPoll = glfwGetTime() + kPollInterval;
-    long reloads = 0;
-    std::string shownTitle;
-    frame_times drawing;
-    // Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
-    // for the studio's figures in docs/figures.md.
-    static const char* const frameLogPath = std::getenv("KESTRINE_PREVIEW_FRAME_LOG");
-    std::FILE* frameLog = frameLogPath ? std::fopen(frameLogPath, "w") : nullptr;
-    folder_events events;
-    // KESTRINE_PREVIEW_POLL=1 looks every kPollInterval instead, as where inotify is missing:
-    // for tests of that way and for measuring the two side by side.
-    static const char* const polled = std::getenv("KESTRINE_PREVIEW_POLL");
-    if (!(polled && std::string(polled) == "1")) events.watch(slot.watch.files());
-    // A save that lands after a load has read its files but before their folders are watched
-    // is heard by no one: the files are looked at once after each start of watching.
-    bool unheard = true;
-    while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
-        const double wall = glfwGetTime();
-        bool reloaded = false;
-        // Saves are heard of as they land and read once their writes settle; where a folder
-        // cannot be watched, the files are looked at every kPollInterval.
+// Where the scene's files are to be looked at for a save: when one is heard of through the
+// folders' events, or every kPollInterval where a folder cannot be watched.
+class save_watch {
+public:
+    explicit save_watch(const file_watch& files) : nextPoll(glfwGetTime() + kPollInterval) {
+        // KESTRINE_PREVIEW_POLL=1 looks every kPollInterval instead, as where inotify is
+        // missing: for tests of that way and for measuring the two side by side.
+        static const char* const poll = std::getenv("KESTRINE_PREVIEW_POLL");
+        polled = poll && std::string(poll) == "1";
+        if (!polled) events.watch(files.files());
+    }
+    // Whether to look now. Saves are read once their writes settle.
+    bool due(double wall) {
         bool look = unheard;
         unheard = false;
         if (events.complete()) {
@@ -406,20 +393,91 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
             nextPoll = wall + kPollInterval;
             look = true;
         }
-        if (look) {
-            if (slot.watch.changed()) {
-                std::vector<diagnostic> found, refusal;
-                const double began = glfwGetTime();
-                reloaded = reload(slot, path, found, refusal);
-                view.reload_ms = 1000.0 * (glfwGetTime() - began);
-                logResources("kestrine-preview", "reload", ++reloads);
-                if (controls.overlay) controls.overlay->loaded(path, *slot.current, found, refusal);
-                if (!(polled && std::string(polled) == "1")) {
-                    events.watch(slot.watch.files());
-                    unheard = true;
-                }
-            }
-        }
+        return look;
+    }
+    // After a load, whose files may have changed.
+    void watchAgain(const file_watch& files) {
+        if (polled) return;
+        events.watch(files.files());
+        // A save that lands after a load has read its files but before their folders are
+        // watched is heard by no one: the files are looked at once after each start of watching.
+        unheard = true;
+    }
+
+private:
+    folder_events events;
+    bool polled = false;
+    double nextPoll = 0.0;
+    bool unheard = true;
+};
+
+// Reloads the scene when one of its files changed, and tells the overlay. True when the new
+// scene plays.
+bool reloadOnSave(scene_slot& slot, preview_overlay* overlay, const std::string& path,
+                  save_watch& saves, long& reloads, preview_view& view) {
+    if (!slot.watch.changed()) return false;
+    std::vector<diagnostic> found, refusal;
+    const double began = glfwGetTime();
+    const bool reloaded = reload(slot, path, found, refusal);
+    view.reload_ms = 1000.0 * (glfwGetTime() - began);
+    logResources("kestrine-preview", "reload", ++reloads);
+    if (overlay) overlay->loaded(path, *slot.current, found, refusal);
+    saves.watchAgain(slot.watch);
+    return reloaded;
+}
+
+// Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
+// for the studio's figures in docs/figures.md (KESTRINE_PREVIEW_FRAME_LOG names the file).
+class frame_log {
+public:
+    frame_log() {
+        static const char* const path = std::getenv("KESTRINE_PREVIEW_FRAME_LOG");
+        out = path ? std::fopen(path, "w") : nullptr;
+    }
+    ~frame_log() {
+        if (out) std::fclose(out);
+    }
+    frame_log(const frame_log&) = delete;
+    frame_log& operator=(const frame_log&) = delete;
+
+    void add(bool shown, double drawStart, double drawn) {
+        if (!out) return;
+        glFinish();
+        std::fprintf(out, "%d %.3f %.3f\n", shown, 1000.0 * (drawn - drawStart),
+                     1000.0 * (glfwGetTime() - drawn));
+        std::fflush(out);
+    }
+
+private:
+    std::FILE* out = nullptr;
+};
+
+// The overlay over the frame at t, and what it asks applied.
+void drawOverlay(user_controls& controls, const scene& sc, double t, double frameMs,
+                 preview_view& view) {
+    view.time = t;
+    view.camera = filmingCamera(sc.cameras, t);
+    view.paused = controls.head.paused();
+    view.loop = controls.head.loop();
+    view.frame_ms = frameMs;
+    const preview_requests asked = controls.overlay->draw(view);
+    applyRequests(asked, controls, glfwGetTime());
+}
+
+// Frames until the window closes or a stop signal comes: reloads on saves, follows the
+// playhead, and names the frame on screen in the title.
+void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& music,
+                     const std::string& path, preview_view& view) {
+    std::unique_ptr<offscreen> frame;
+    save_watch saves(slot.watch);
+    long reloads = 0;
+    std::string shownTitle;
+    frame_times drawing;
+    frame_log log;
+    while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
+        const double wall = glfwGetTime();
+        const bool reloaded =
+            saves.due(wall) && reloadOnSave(slot, controls.overlay, path, saves, reloads, view);
         if (controls.quiet_at >= 0.0 && wall >= controls.quiet_at) {
             controls.quiet_at = -1.0;
             if (controls.head.paused()) music.pause();
@@ -436,22 +494,8 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         glFinish(); // so that the time is the drawing's, not the queueing's
         const double drawn = glfwGetTime();
         drawing.add(drawn, drawn - drawStart);
-        if (controls.overlay) {
-            view.time = t;
-            view.camera = filmingCamera(sc.cameras, t);
-            view.paused = controls.head.paused();
-            view.loop = controls.head.loop();
-            view.frame_ms = drawing.meanMs();
-            const preview_requests asked = controls.overlay->draw(view);
-            applyRequests(asked, controls, glfwGetTime());
-        }
-        if (frameLog) {
-            glFinish();
-            std::fprintf(frameLog, "%d %.3f %.3f\n",
-                         controls.overlay && controls.overlay->visible(),
-                         1000.0 * (drawn - drawStart), 1000.0 * (glfwGetTime() - drawn));
-            std::fflush(frameLog);
-        }
+        if (controls.overlay) drawOverlay(controls, sc, t, drawing.meanMs(), view);
+        log.add(controls.overlay && controls.overlay->visible(), drawStart, drawn);
         glfwSwapBuffers(slot.window);
         // Set once the frame is presented, so that whoever waits for a title sees that frame.
         const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),
@@ -467,7 +511,6 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
             (controls.head.paused() ? 3 * kFrameStep : kFrameStep) - (glfwGetTime() - wall);
         if (left > 0.0) glfwWaitEventsTimeout(left);
     }
-    if (frameLog) std::fclose(frameLog);
 }
 
 } // namespace

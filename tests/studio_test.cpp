@@ -1,9 +1,11 @@
-// The studio's timeline axis and the music's peaks, without a window.
+// The studio's timeline axis and gestures and the music's peaks, without a window.
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 
 #include "studio/music_peaks.h"
 #include "studio/time_axis.h"
+#include "studio/timeline_panel.h"
 
 namespace {
 
@@ -19,6 +22,23 @@ music_peaks::status_type settle(const music_peaks& p) {
     while (p.status() == music_peaks::decoding && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return p.status();
+}
+
+// The pointer in a frame: pressed this frame, held, at (x, y), moved by dx, the wheel turned.
+timeline_pointer frame(bool pressed, bool held, float x, float y, float dx = 0.0f,
+                       float wheel = 0.0f, bool shift = false) {
+    return {pressed, held, true, shift, x, y, dx, wheel};
+}
+
+// What a frame asked, as words: "hold seek 30 snippet", "release", "loop 20 50".
+std::string words(const preview_requests& r) {
+    std::ostringstream out;
+    if (r.hold) out << " hold";
+    if (r.seek) out << " seek " << *r.seek;
+    if (r.snippet) out << " snippet";
+    if (r.release) out << " release";
+    if (r.loop) out << " loop " << r.loop->start << " " << r.loop->end;
+    return out.str().empty() ? "" : out.str().substr(1);
 }
 
 std::string tempDir() {
@@ -52,6 +72,52 @@ TEST(TimeAxis, ZoomKeepsTheTimeUnderThePointerAndStaysInBounds) {
     EXPECT_DOUBLE_EQ(a.start, 100.0);
     a.pan(1000.0f);
     EXPECT_DOUBLE_EQ(a.start, 0.0);
+}
+
+TEST(TimelineGestures, TheRulerSeeksOrLoopsTheLanesPanAndTheWheelZooms) {
+    // 10 pixels a second from column 0; the ruler is the top 18 rows.
+    timeline_layout at;
+    at.rulerHeight = 18.0f;
+    at.right = 1000.0f;
+    const timeline_pointer press = frame(true, true, 300, 5),
+                           shiftPress = frame(true, true, 500, 5, 0, 0, true);
+    const struct {
+        const char* what;
+        std::vector<timeline_pointer> frames;
+        std::string asked;  // by the last frame
+        double start, span; // the axis after
+    } cases[] = {
+        {"a press on the ruler", {press}, "hold seek 30 snippet", 0, 100},
+        {"held still", {press, frame(false, true, 300, 5)}, "hold seek 30", 0, 100},
+        {"released", {press, frame(false, false, 300, 5)}, "release", 0, 100},
+        {"left of the axis", {frame(true, true, -40, 5)}, "hold seek 0 snippet", 0, 100},
+        {"a loop dragged leftwards",
+         {shiftPress, frame(false, true, 200, 5), frame(false, false, 200, 5)},
+         "loop 20 50",
+         0,
+         100},
+        {"a loop not dragged", {shiftPress, frame(false, false, 500, 5)}, "", 0, 100},
+        {"a lane dragged left",
+         {frame(true, true, 500, 50), frame(false, true, 400, 50, -100)},
+         "",
+         10,
+         100},
+        {"the wheel", {frame(false, false, 500, 50, 0, 1)}, "", 10, 80},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        time_axis axis{0.0, 100.0, 0.0f, 1000.0f};
+        timeline_mouse mouse;
+        preview_requests asked;
+        for (const timeline_pointer& p : c.frames) {
+            asked = {};
+            followPointer(p, at, 100.0, axis, mouse, asked);
+        }
+        EXPECT_EQ(words(asked), c.asked);
+        EXPECT_DOUBLE_EQ(axis.start, c.start);
+        EXPECT_DOUBLE_EQ(axis.span, c.span);
+        EXPECT_EQ(mouse.axisMoved, c.start != 0 || c.span != 100);
+    }
 }
 
 TEST(TickStep, FollowsTheZoomInOneTwoFiveSteps) {

@@ -1,0 +1,337 @@
+// The timeline panel's parts: see timeline_panel.h.
+#include "studio/timeline_panel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include <imgui.h>
+
+#include "gpu/panel.h"
+#include "studio/music_peaks.h"
+
+namespace {
+
+constexpr float kLabelWidth = 84.0f; // the lanes' names, left of the axis
+constexpr float kRulerHeight = 18.0f;
+constexpr float kMusicHeight = 40.0f;
+constexpr float kLaneHeight = 14.0f;
+constexpr float kMaxShare = 0.45f; // of the window's height the timeline may take
+constexpr double kFps = 60.0;      // frames are counted as a 60 fps capture counts them
+
+const ImU32 kRulerBack = IM_COL32(30, 30, 36, 255);
+const ImU32 kLaneBack = IM_COL32(22, 22, 26, 255);
+const ImU32 kTick = IM_COL32(170, 170, 180, 255);
+const ImU32 kWave = IM_COL32(120, 220, 255, 255);
+const ImU32 kCut = IM_COL32(255, 255, 255, 150);
+const ImU32 kNoCamera = IM_COL32(220, 40, 40, 110);
+const ImU32 kPlayhead = IM_COL32(255, 215, 60, 255);
+const ImU32 kLoop = IM_COL32(255, 200, 0, 45);
+const ImU32 kModelBar = IM_COL32(150, 110, 200, 255);
+const ImU32 kText = IM_COL32(235, 235, 235, 255);
+
+ImU32 cameraColour(int mode) {
+    switch (mode) {
+    case static_camera:
+        return IM_COL32(90, 120, 170, 255);
+    case moving_look_at:
+        return IM_COL32(70, 150, 90, 255);
+    default:
+        return IM_COL32(190, 120, 50, 255);
+    }
+}
+
+// "static", "look-at" or "along its curve": short enough for a bar.
+const char* shortForm(int mode) {
+    switch (mode) {
+    case static_camera:
+        return "static";
+    case moving_look_at:
+        return "look-at";
+    default:
+        return "along its curve";
+    }
+}
+
+// Lane labels shrink with the lanes, down to what can still be read; 0 when they can't be.
+float labelSize(float lane) {
+    const float size = std::min(ImGui::GetFontSize(), lane + 1.0f);
+    return size >= 8.0f ? size : 0.0f;
+}
+
+// Each column's loudest sample, as a picture of columns x kMusicHeight pixels.
+std::vector<ImU32> wavePixels(const time_axis& axis, const music_peaks& peaks, int columns) {
+    const int rows = int(kMusicHeight);
+    std::vector<ImU32> pixels(std::size_t(columns) * std::size_t(rows), 0);
+    const float middle = kMusicHeight / 2.0f;
+    for (int c = 0; c < columns; ++c) {
+        const float x = axis.left + float(c);
+        const float h =
+            peaks.peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
+        if (h < 0.5f) continue;
+        for (int r = 0; r < rows; ++r)
+            if (std::abs(float(r) + 0.5f - middle) <= h)
+                pixels[std::size_t(r) * std::size_t(columns) + std::size_t(c)] = kWave;
+    }
+    return pixels;
+}
+
+} // namespace
+
+float timelineHeight(int lanes, float height, float& lane) {
+    const float count = float(lanes);
+    const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
+    const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
+    lane = kLaneHeight;
+    const float most = std::max(height * kMaxShare, fixed + 3.0f * count);
+    if (count > 0 && fixed + lane * count > most)
+        lane = std::max(3.0f, std::floor((most - fixed) / count));
+    return std::min(height, fixed + lane * count);
+}
+
+void openTimeline(const preview_view& view, const scene_timeline& model, float top, float width,
+                  float panelHeight) {
+    ImGui::SetNextWindowPos(ImVec2(0.0f, top));
+    ImGui::SetNextWindowSize(ImVec2(width, panelHeight));
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(4.0f, 3.0f));
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowRounding, 0.0f);
+    ImGui::Begin("##timeline", nullptr,
+                 ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
+                     ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing |
+                     ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoScrollWithMouse |
+                     ImGuiWindowFlags_NoBackground);
+    ImGui::PopStyleVar(2);
+    char camera[96] = "no camera";
+    if (view.camera >= 0 && std::size_t(view.camera) < model.camera_windows.size())
+        std::snprintf(camera, sizeof camera, "camera %d (%s)", view.camera + 1,
+                      shortForm(model.camera_windows[std::size_t(view.camera)].mode));
+    const long long frame = (long long)std::floor(view.time * kFps + 1e-6);
+    ImGui::Text("%.2f s   frame %lld at 60 fps   %s%s", view.time, frame, camera,
+                view.paused ? "   paused" : "");
+    char status[128];
+    std::snprintf(status, sizeof status, "drawing %.1f ms/frame   last reload %.0f ms",
+                  view.frame_ms, view.reload_ms);
+    ImGui::SameLine(std::max(0.0f, width - ImGui::CalcTextSize(status).x - 8.0f));
+    ImGui::TextUnformatted(status);
+}
+
+timeline_layout placeTimeline(float top, float width, float height, float lane, int lanes,
+                              time_axis& axis) {
+    const ImVec2 origin = ImGui::GetCursorScreenPos();
+    timeline_layout at;
+    at.top = top;
+    at.left = origin.x;
+    at.bottom = height - 3.0f;
+    axis.left = origin.x + kLabelWidth;
+    axis.width = std::max(1.0f, width - axis.left - 6.0f);
+    at.right = axis.left + axis.width;
+    at.rulerTop = origin.y;
+    at.rulerHeight = kRulerHeight;
+    at.musicTop = at.rulerTop + kRulerHeight + 2.0f;
+    at.musicHeight = kMusicHeight;
+    at.lanesTop = at.musicTop + kMusicHeight + 2.0f;
+    at.lane = lane;
+    at.lanesBottom = at.laneTop(lanes);
+    return at;
+}
+
+timeline_pointer pointerOverLanes(const timeline_layout& at, float width) {
+    ImGui::InvisibleButton("##lanes", ImVec2(width - at.left - 4.0f, at.bottom - at.rulerTop));
+    const ImGuiIO& io = ImGui::GetIO();
+    timeline_pointer p;
+    p.pressed = ImGui::IsItemActivated();
+    p.held = ImGui::IsItemActive();
+    p.over = ImGui::IsItemHovered();
+    p.shift = io.KeyShift;
+    p.x = io.MousePos.x;
+    p.y = io.MousePos.y;
+    p.dx = io.MouseDelta.x;
+    p.wheel = io.MouseWheel;
+    return p;
+}
+
+void followPointer(const timeline_pointer& p, const timeline_layout& at, double wholeDemo,
+                   time_axis& axis, timeline_mouse& m, preview_requests& asked) {
+    if (p.pressed) {
+        if (p.y < at.rulerTop + at.rulerHeight)
+            m.gesture = p.shift ? timeline_mouse::looping : timeline_mouse::seeking;
+        else
+            m.gesture = timeline_mouse::panning;
+        m.loopFrom = m.loopTo = std::max(0.0, axis.timeAt(p.x));
+        m.lastPointer = -1.0f;
+    }
+    if (p.held) {
+        if (m.gesture == timeline_mouse::seeking) {
+            asked.hold = true;
+            asked.seek = std::max(0.0, axis.timeAt(p.x));
+            asked.snippet = p.x != m.lastPointer;
+            m.lastPointer = p.x;
+        } else if (m.gesture == timeline_mouse::looping) {
+            m.loopTo = std::max(0.0, axis.timeAt(p.x));
+        } else if (m.gesture == timeline_mouse::panning && p.dx != 0.0f) {
+            axis.pan(p.dx);
+            m.axisMoved = true;
+        }
+    } else if (m.gesture != timeline_mouse::none) {
+        if (m.gesture == timeline_mouse::seeking) asked.release = true;
+        if (m.gesture == timeline_mouse::looping && m.loopFrom != m.loopTo)
+            asked.loop = m.dragged();
+        m.gesture = timeline_mouse::none;
+    }
+    if (p.over && p.wheel != 0.0f) {
+        axis.zoom(std::clamp(p.x, axis.left, at.right), std::pow(0.8, double(p.wheel)), 0.05,
+                  wholeDemo * 10.0);
+        m.axisMoved = true;
+    }
+}
+
+void drawLaneNames(ImDrawList* draw, const timeline_layout& at, const scene_timeline& model,
+                   const std::vector<std::string>& groupPaths) {
+    draw->AddText(ImVec2(at.left + 2.0f, at.rulerTop + 2.0f), kText, "seconds");
+    draw->AddText(ImVec2(at.left + 2.0f, at.musicTop + 12.0f), kText, "music");
+    const float size = labelSize(at.lane);
+    if (size == 0.0f) return;
+    ImFont* font = ImGui::GetFont();
+    const std::size_t cameras = model.camera_windows.size();
+    for (std::size_t i = 0; i < cameras; ++i)
+        draw->AddText(font, size, ImVec2(at.left + 2.0f, at.laneTop(int(i))), kText,
+                      ("camera " + std::to_string(model.camera_windows[i].number)).c_str());
+    for (std::size_t i = 0; i < groupPaths.size(); ++i)
+        draw->AddText(font, size, ImVec2(at.left + 2.0f, at.laneTop(int(cameras + i))), kText,
+                      ("group " + groupPaths[i]).c_str());
+}
+
+void drawRuler(ImDrawList* draw, const time_axis& axis, const timeline_layout& at) {
+    draw->AddRectFilled(ImVec2(axis.left, at.rulerTop),
+                        ImVec2(at.right, at.rulerTop + at.rulerHeight), kRulerBack);
+    // Labels at least 70 pixels apart, five small ticks between.
+    const double step = tickStep(axis.span / axis.width, 70.0);
+    const double minor = step / 5.0;
+    const float base = at.rulerTop + at.rulerHeight;
+    for (long long i = (long long)std::ceil(axis.start / minor - 1e-9);; ++i) {
+        const double t = double(i) * minor;
+        const float x = axis.xAt(t);
+        if (x > at.right) break;
+        const bool major = i % 5 == 0;
+        draw->AddLine(ImVec2(x, base - (major ? 8.0f : 4.0f)), ImVec2(x, base), kTick);
+        if (major) {
+            char label[32];
+            draw->AddText(ImVec2(x + 2.0f, at.rulerTop), kTick, tickLabel(t, step, label));
+        }
+    }
+}
+
+// The waveform is one picture, made again only when the axis moves: a rectangle a column,
+// every frame, cost llvmpipe more than the rest of the panels together.
+void drawMusic(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
+               const music_peaks* peaks, waveform_picture& wave) {
+    if (!peaks || peaks->status() != music_peaks::ready) {
+        const std::string note = !peaks                                     ? ""
+                                 : peaks->status() == music_peaks::decoding ? "decoding the music"
+                                                                            : peaks->note();
+        draw->AddText(ImVec2(axis.left + 6.0f, at.musicTop + 12.0f), kTick, note.c_str());
+        return;
+    }
+    const int columns = std::max(1, int(std::ceil(at.right - axis.left)));
+    const int rows = int(kMusicHeight);
+    const std::array<double, 3> key = {axis.start, axis.span, double(columns)};
+    if (wave.texture == 0 || key != wave.key) {
+        wave.key = key;
+        // IM_COL32 keeps red in the lowest byte: in memory, RGBA.
+        wave.texture =
+            putPicture(wave.texture, columns, rows, wavePixels(axis, *peaks, columns).data());
+    }
+    draw->AddImage(ImTextureID(std::intptr_t(wave.texture)), ImVec2(axis.left, at.musicTop),
+                   ImVec2(axis.left + float(columns), at.musicTop + float(rows)));
+}
+
+void releaseWaveform(waveform_picture& wave) {
+    deletePicture(wave.texture);
+}
+
+void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
+              const scene_timeline& model, const std::vector<std::string>& groupPaths,
+              const std::string& path, std::vector<timeline_bar>& bars) {
+    bars.clear();
+    ImFont* font = ImGui::GetFont();
+    const float size = labelSize(at.lane);
+    auto addBar = [&](int lane, double start, double end, ImU32 colour, std::string kind,
+                      std::string id, const std::string& label, std::string details) {
+        // A window whose ends are equal is always on: its bar spans every time.
+        const double from = start == end ? 0.0 : start, to = start == end ? 1e12 : end;
+        const float x0 = std::clamp(axis.xAt(from), axis.left - 2.0f, at.right + 2.0f);
+        const float x1 = std::clamp(axis.xAt(to), axis.left - 2.0f, at.right + 2.0f);
+        const float y0 = at.laneTop(lane), y1 = y0 + std::max(1.0f, at.lane - 1.0f);
+        draw->AddRectFilled(ImVec2(x0, y0), ImVec2(std::max(x1, x0 + 1.0f), y1), colour);
+        if (size > 0.0f && x1 - x0 > 12.0f) {
+            // Clipped on the CPU: a clip rectangle of its own would cost a draw call a bar.
+            const ImVec4 clip(x0, y0, x1, y1);
+            draw->AddText(font, size, ImVec2(x0 + 3.0f, y0 - 1.0f), kText, label.c_str(), nullptr,
+                          0.0f, &clip);
+        }
+        bars.push_back(
+            {x0, x1, y0, y1, std::move(kind), std::move(id), std::move(details), start, end});
+    };
+    for (std::size_t i = 0; i < model.camera_windows.size(); ++i) {
+        const camera_window& c = model.camera_windows[i];
+        char details[256];
+        std::snprintf(details, sizeof details, "camera %d: %s, %g to %g s\n%s:%d", c.number,
+                      cameraForm(c.mode), c.start, c.end, path.c_str(), c.line);
+        addBar(int(i), c.start, c.end, cameraColour(c.mode), "camera", std::to_string(c.number),
+               std::to_string(c.number) + " " + shortForm(c.mode), details);
+    }
+    for (const model_window& m : model.model_windows) {
+        const auto lane = std::find(groupPaths.begin(), groupPaths.end(), m.group_path);
+        const std::string details = "group " + m.group_path + ": mesh " + m.mesh + ", texture " +
+                                    (m.texture.empty() ? "none" : m.texture) + ", shader " +
+                                    m.shader + "\n" + path + ":" + std::to_string(m.line);
+        addBar(int(model.camera_windows.size()) + int(lane - groupPaths.begin()), m.start, m.end,
+               kModelBar, "model", m.group_path, m.mesh, details);
+    }
+}
+
+void drawMarks(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
+               const scene_timeline& model, const std::optional<section>& loop, double playhead) {
+    // When no camera films the demo has ended: red over the ruler and the camera lanes.
+    const timeline& filmed = model.cameras;
+    if (!filmed.endless) {
+        const float x = std::max(axis.left, axis.xAt(filmed.filmed ? filmed.end : 0.0));
+        if (x < at.right) {
+            draw->AddRectFilled(ImVec2(x, at.rulerTop),
+                                ImVec2(at.right, at.rulerTop + at.rulerHeight), kNoCamera);
+            draw->AddRectFilled(ImVec2(x, at.lanesTop),
+                                ImVec2(at.right, at.laneTop(int(model.camera_windows.size()))),
+                                kNoCamera);
+        }
+    }
+    for (const double cut : filmed.cuts) {
+        const float x = axis.xAt(cut);
+        draw->AddLine(ImVec2(x, at.rulerTop), ImVec2(x, at.lanesBottom), kCut);
+    }
+    if (loop)
+        draw->AddRectFilled(ImVec2(axis.xAt(loop->start), at.rulerTop),
+                            ImVec2(axis.xAt(loop->end), at.lanesBottom), kLoop);
+    const float x = axis.xAt(playhead);
+    draw->AddLine(ImVec2(x, at.rulerTop), ImVec2(x, at.lanesBottom), kPlayhead, 2.0f);
+    draw->AddTriangleFilled(ImVec2(x - 5.0f, at.rulerTop), ImVec2(x + 5.0f, at.rulerTop),
+                            ImVec2(x, at.rulerTop + 7.0f), kPlayhead);
+}
+
+void drawTooltip(const std::vector<timeline_bar>& bars, const timeline_pointer& p) {
+    for (const timeline_bar& b : bars)
+        if (p.x >= b.x0 && p.x <= std::max(b.x1, b.x0 + 1.0f) && p.y >= b.y0 && p.y < b.y1) {
+            ImGui::BeginTooltip();
+            ImGui::TextUnformatted(b.details.c_str());
+            ImGui::EndTooltip();
+            return;
+        }
+}
+
+// A scissored clear: on llvmpipe a clear costs a fraction of blending the same pixels, and the
+// panel is the largest thing it draws.
+void clearTimelineBack(int width, int rows) {
+    const ImVec4 back = ImGui::ColorConvertU32ToFloat4(kLaneBack);
+    const float colour[4] = {back.x, back.y, back.z, back.w};
+    clearBottomRows(width, rows, colour);
+}

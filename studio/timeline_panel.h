@@ -1,0 +1,106 @@
+#pragma once
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/preview.h"
+#include "authoring/timeline.h"
+#include "studio/time_axis.h"
+
+// The timeline panel along the bottom of the preview, in parts, each drawn from what it is
+// given: where the parts go, the ruler, the music lane, the lanes' bars, the marks over them
+// (the end of filming, the cuts, the loop and the playhead), what the pointer does and the
+// tooltip. Needs a Dear ImGui frame, but for followPointer.
+struct ImDrawList;
+class music_peaks;
+
+// Where the timeline's parts are this frame, in window pixels.
+struct timeline_layout {
+    float top = 0.0f;  // the panel's
+    float left = 0.0f; // the lane names' column
+    float rulerTop = 0.0f, rulerHeight = 0.0f;
+    float musicTop = 0.0f, musicHeight = 0.0f;
+    float lanesTop = 0.0f, lane = 0.0f; // the first lane's top, and each lane's height
+    float lanesBottom = 0.0f;           // below the last lane
+    float right = 0.0f, bottom = 0.0f;  // the axis's right end, and the parts' clip bottom
+    float laneTop(int i) const { return lanesTop + lane * float(i); }
+};
+
+// A bar as drawn, for the tooltip and the layout file.
+struct timeline_bar {
+    float x0, x1, y0, y1;
+    std::string kind, id, details; // id: the camera's number or the group's path
+    double start, end;
+};
+
+// What the mouse is doing on the timeline, and what it did to the axis.
+struct timeline_mouse {
+    enum gesture_type { none, seeking, looping, panning };
+    gesture_type gesture = none;
+    double loopFrom = 0.0, loopTo = 0.0; // a loop being dragged, in seconds, either way round
+    float lastPointer = -1.0f;           // the column of the last seek asked for
+    bool axisMoved = false; // zoomed or panned: the axis no longer shows the whole demo
+
+    section dragged() const { return {std::min(loopFrom, loopTo), std::max(loopFrom, loopTo)}; }
+};
+
+// The pointer over the timeline's lanes this frame.
+struct timeline_pointer {
+    bool pressed = false; // the button went down over the lanes this frame
+    bool held = false;    // the button is down since a press over the lanes
+    bool over = false;
+    bool shift = false;
+    float x = 0.0f, y = 0.0f;
+    float dx = 0.0f;    // moved since the last frame
+    float wheel = 0.0f; // wheel steps, away from the user positive
+};
+
+// The waveform as last drawn, and the axis's start and span and the columns it was drawn for.
+struct waveform_picture {
+    unsigned texture = 0;
+    std::array<double, 3> key{};
+};
+
+// The timeline's height in a window of that height with that many lanes, and the lanes' (lane).
+float timelineHeight(int lanes, float height, float& lane);
+
+// Opens the panel's window, panelHeight tall from top, and writes its header: the playhead's
+// time, frame and camera, and the drawing's figures at the right. End it with ImGui::End().
+void openTimeline(const preview_view& view, const scene_timeline& model, float top, float width,
+                  float panelHeight);
+// Where the parts go below the header, with lanes of height lane; sets the axis's columns.
+timeline_layout placeTimeline(float top, float width, float height, float lane, int lanes,
+                              time_axis& axis);
+// The pointer over the lanes (and the ruler and the music lane), which take its clicks.
+timeline_pointer pointerOverLanes(const timeline_layout& at, float width);
+// On the ruler a click or drag seeks (with Shift: sets a loop); on a lane a drag pans; the
+// wheel zooms round the pointer, within a twentieth of a second and ten times wholeDemo.
+// What the preview is to do goes into asked.
+void followPointer(const timeline_pointer& pointer, const timeline_layout& at, double wholeDemo,
+                   time_axis& axis, timeline_mouse& mouse, preview_requests& asked);
+
+// The lanes' names, left of the axis: "seconds", "music", then a lane per camera and group.
+void drawLaneNames(ImDrawList* draw, const timeline_layout& at, const scene_timeline& model,
+                   const std::vector<std::string>& groupPaths);
+void drawRuler(ImDrawList* draw, const time_axis& axis, const timeline_layout& at);
+// The music's waveform once it is decoded, else why there is none.
+void drawMusic(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
+               const music_peaks* peaks, waveform_picture& wave);
+// Before the context goes.
+void releaseWaveform(waveform_picture& wave);
+// A bar per camera window, in the camera's lane, then a bar per model window, in its group's
+// lane (groupPaths: the model lanes' paths, in order); path names the scene file in the
+// tooltips. bars gets them as drawn.
+void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
+              const scene_timeline& model, const std::vector<std::string>& groupPaths,
+              const std::string& path, std::vector<timeline_bar>& bars);
+// Red where no camera films, the cuts, the loop and the playhead.
+void drawMarks(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
+               const scene_timeline& model, const std::optional<section>& loop, double playhead);
+// What the bar under the pointer is, when there is one.
+void drawTooltip(const std::vector<timeline_bar>& bars, const timeline_pointer& pointer);
+
+// The panel's opaque background, lanes included, over the bottom rows of a window width wide.
+void clearTimelineBack(int width, int rows);
