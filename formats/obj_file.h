@@ -35,7 +35,7 @@ public:
     std::size_t size;
 
 private:
-    int fd = -1;
+    [[maybe_unused]] int fd = -1; // the web build reads no file by offset
 };
 
 } // namespace obj_reading
