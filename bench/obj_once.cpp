@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-
 #include "bench/tinyobj_lists.h"
 #include "formats/obj.h"
 #include "tests/obj_oracle.h"
@@ -119,10 +118,9 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const std::uint64_t h = hash(l.normals, hash(l.uvs, hash(l.positions, 14695981039346656037u)));
-    std::fprintf(stderr, "%s %.6f %.6f %.1f %zu %016llx %.6f %ld\n", reader.c_str(), seconds, cpu,
-                 double(usage.ru_maxrss) / 1024.0, l.positions.size(),
-                 static_cast<unsigned long long>(h),
-                 double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6,
-                 usage.ru_minflt);
+    std::fprintf(
+        stderr, "%s %.6f %.6f %.1f %zu %016llx %.6f %ld\n", reader.c_str(), seconds, cpu,
+        double(usage.ru_maxrss) / 1024.0, l.positions.size(), static_cast<unsigned long long>(h),
+        double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6, usage.ru_minflt);
     return 0;
 }

@@ -371,8 +371,8 @@ template <class T> void append(std::vector<T>& from, std::vector<T>& to) {
 
 // Extends the caller's lists with the corners read. Room is made in all three before any is
 // extended, so that running out of memory leaves the caller's lists as they were.
-void handOver(joined_text& j, std::vector<glm::vec3>& out_vertices,
-              std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals) {
+void handOver(joined_text& j, std::vector<glm::vec3>& out_vertices, std::vector<glm::vec2>& out_uvs,
+              std::vector<glm::vec3>& out_normals) {
     const std::size_t n = j.out_positions.size();
     if (!out_vertices.empty()) out_vertices.reserve(out_vertices.size() + n);
     if (!out_uvs.empty()) out_uvs.reserve(out_uvs.size() + n);

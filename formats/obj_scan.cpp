@@ -15,7 +15,7 @@ constexpr std::size_t kLineSkip = 999; // the rest-of-line read fills a 1000-byt
 // The keyword that starts at `word` and runs to p: its length, or 0 for no keyword.
 std::size_t keywordLength(const char* word, const char* p) {
     std::size_t len = static_cast<std::size_t>(p - word);
-    if (len > kWordMax) return 0; // a longer word is no keyword
+    if (len > kWordMax) return 0;         // a longer word is no keyword
     for (std::size_t i = 0; i < len; ++i) // keywords compare up to a NUL byte
         if (word[i] == '\0') return i;
     return len;
