@@ -23,7 +23,7 @@ READERS = {
 def once(binary, reader, path):
     done = subprocess.run([binary, reader, path], stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE, text=True, check=True)
-    name, seconds, cpu, peak, corners, digest = done.stderr.split()[-6:]
+    name, seconds, cpu, peak, corners, digest = done.stderr.splitlines()[-1].split()[:6]
     return float(seconds), float(cpu), float(peak), int(corners), digest
 
 

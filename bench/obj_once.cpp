@@ -1,6 +1,8 @@
-// One reading of one OBJ file in a fresh process, for bench/obj_compare.py: prints the reader,
-// the wall time and the CPU time of all threads in seconds, the peak resident memory in MB, the
-// corners read and a hash of the three lists.
+// One reading of one OBJ file in a fresh process, for bench/obj_compare.py and
+// bench/obj_rounds.py: prints the reader, the wall time and the CPU time of all threads in
+// seconds, the peak resident memory in MB, the corners read, a hash of the three lists, the
+// system part of the CPU time and the page faults. "churn MB" instead allocates, touches and
+// frees that much memory, as another program might between two readings.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -10,10 +12,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
-
 
 #include "bench/tinyobj_lists.h"
 #include "formats/obj.h"
@@ -45,6 +47,16 @@ bool readAndFindLines(const char* path, lists& l) {
     return true;
 }
 
+// Memory written once and handed back to the system.
+bool churn(std::size_t megabytes) {
+    const std::size_t size = megabytes << 20;
+    void* m = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) return false;
+    std::memset(m, 1, size);
+    munmap(m, size);
+    return true;
+}
+
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -65,7 +77,8 @@ template <class T> std::uint64_t hash(const std::vector<T>& v, std::uint64_t h) 
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s memchr|loadOBJ|loadOBJ-1|fscanf|tinyobjloader FILE\n",
+        std::fprintf(stderr,
+                     "usage: %s memchr|loadOBJ|loadOBJ-1|fscanf|tinyobjloader FILE | churn MB\n",
                      argv[0]);
         return 2;
     }
@@ -75,7 +88,9 @@ int main(int argc, char** argv) {
     bool ok = false;
     const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    if (reader == "memchr") {
+    if (reader == "churn") {
+        ok = churn(std::strtoull(path, nullptr, 10));
+    } else if (reader == "memchr") {
         ok = readAndFindLines(path, l);
     } else if (reader == "loadOBJ" || reader == "loadOBJ-1") {
         std::FILE* quiet = std::freopen("/dev/null", "w", stdout);
@@ -103,8 +118,9 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const std::uint64_t h = hash(l.normals, hash(l.uvs, hash(l.positions, 14695981039346656037u)));
-    std::fprintf(stderr, "%s %.6f %.6f %.1f %zu %016llx\n", reader.c_str(), seconds, cpu,
-                 double(usage.ru_maxrss) / 1024.0, l.positions.size(),
-                 static_cast<unsigned long long>(h));
+    std::fprintf(
+        stderr, "%s %.6f %.6f %.1f %zu %016llx %.6f %ld\n", reader.c_str(), seconds, cpu,
+        double(usage.ru_maxrss) / 1024.0, l.positions.size(), static_cast<unsigned long long>(h),
+        double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6, usage.ru_minflt);
     return 0;
 }

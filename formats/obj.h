@@ -32,18 +32,18 @@ struct obj_status {
 };
 
 // How a reading shares its work among threads. The lists, the result and the status never
-// depend on it: pieces of the text are read side by side and joined in order, and a piece whose
-// first record is not where the reading before it ended is read again from there. The default
-// reads small files on this thread, larger ones on every core (at most kObjMaxThreads); the web
-// build reads on one thread.
+// depend on it: the text is read in pieces, side by side, joined in order, and a piece whose
+// first record is not where the reading before it ended is read again from there; one thread
+// reads and joins them in turn. The default reads small files on this thread, larger ones on
+// every core (at most kObjMaxThreads); the web build reads on one thread.
 struct obj_threads {
     unsigned threads = 0;  // 0: as many as the machine has cores; 1: this thread only
     std::size_t piece = 0; // bytes per piece (0: chosen from the size); given, it also makes
-                           // small texts go through the pieces
+                           // small texts use the threads
 };
 inline constexpr unsigned kObjMaxThreads = 8;
 // Texts shorter than this are read on one thread unless a piece size is given: below it, threads
-// saved nothing measurable on the development machine once it was busy (README, Benchmarks).
+// saved nothing measurable on the development machine once it was busy (docs/obj-reading.md).
 inline constexpr std::size_t kObjThreadedFrom = std::size_t(4) << 20;
 
 // Prints "Loading OBJ file <path>..." and reads the file. On success appends one entry per

@@ -430,6 +430,56 @@ TEST(LoadObj, ReadsAFileInPiecesOnSeveralThreads) {
     std::remove(path.c_str());
 }
 
+// A file's pieces are read into slots of their own with a little of the text before them:
+// records that began far before a piece (a long number, comment or run of blanks) are read again
+// from the file at the seam, and slots are reused while other threads read on.
+TEST(LoadObj, ReadsRecordsLongerThanAFilesPieces) {
+    const std::string path = testing::TempDir() + "kestrine_long_records.obj";
+    std::mt19937 rng(3);
+    const char* const tokens[] = {" ", "\n", "\t", "1",        "/",        "5",
+                                  "-", ".",  "e",  "f 1/1/1 ", "v 1 2 3\n"};
+    std::string noise = kTriangle;
+    for (int k = 0; k < 4000; ++k)
+        noise += tokens[rng() % std::size(tokens)];
+    const std::string texts[] = {
+        noise,
+        "v 1." + std::string(20000, '5') + " 2 3\n" + kTriangle + "f 1/1/1 2/2/2 3/3/3\n",
+        kTriangle + "# " + std::string(30000, 'x') + "\nf 1/1/1 2/2/2 3/3/3\n",
+        kTriangle + "f 1/1/1" + std::string(9000, ' ') + "2/2/2\n\n" + std::string(9000, '\n') +
+            "3/3/3\nf 1/1/1 2/2/2 3/3/3 4/4/4\n",
+    };
+    for (const std::string& text : texts)
+        for (const obj_threads threads :
+             {obj_threads{1, 1000}, obj_threads{3, 777}, obj_threads{8, 97}}) {
+            SCOPED_TRACE(threads.piece);
+            std::FILE* out = std::fopen(path.c_str(), "w");
+            ASSERT_NE(out, nullptr);
+            std::fwrite(text.data(), 1, text.size(), out);
+            std::fclose(out);
+            mesh m;
+            testing::internal::CaptureStdout();
+            m.ok = loadOBJ(path.c_str(), m.positions, m.uvs, m.normals, threads);
+            testing::internal::GetCapturedStdout();
+            expectSameLists(m, oracle(text));
+        }
+    std::remove(path.c_str());
+}
+
+// The line of a failing face far into a text read in many pieces, on one thread and on two.
+TEST(LoadObj, FindsTheLineOfAFailingFaceInALaterPiece) {
+    const std::string grid = gridMesh(60, "%.6f", "\n", 5);
+    const std::size_t lines = std::size_t(std::count(grid.begin(), grid.end(), '\n'));
+    const std::string cases[] = {"f 1/1/1 2/2/2\n", "f 1/1/1 2/2/2 3/3/99999\n"};
+    for (const std::string& bad : cases)
+        for (const obj_threads threads :
+             {obj_threads{1, 0}, obj_threads{2, 0}, obj_threads{2, 5000}}) {
+            SCOPED_TRACE(bad + " in pieces of " + std::to_string(threads.piece));
+            obj_status st;
+            EXPECT_FALSE(parse(grid + bad + grid, &st, threads).ok);
+            EXPECT_EQ(st.line, lines + 1);
+        }
+}
+
 TEST(LoadObj, PrintsFaceFailureAndKeepsLists) {
     const std::string path = testing::TempDir() + "kestrine_bad_face.obj";
     std::FILE* out = std::fopen(path.c_str(), "w");
