@@ -6,12 +6,13 @@
 #include <unistd.h>
 
 #include "gpu/pool.h"
+#include "gpu/program_check.h"
 
 // KESTRINE_RESOURCE_LOG=1 has the preview after its first load (reload 0) and each reload, and
 // the capture after each frame, say on standard output what they hold, so that a long run can
 // be shown to stay flat:
-// "kestrine-capture: frame 20: 31 GL objects live, 48212 KiB resident". The GL objects are
-// those the scenes' pools hold.
+// "kestrine-capture: frame 20: 31 GL objects live, 48212 KiB resident, 4 stages compiled". The
+// GL objects are those the scenes' pools hold; the stages, every shader stage compiled so far.
 
 inline bool resourceLogWanted() {
     static const bool wanted = [] {
@@ -34,7 +35,7 @@ inline long residentKib() {
 // "program: event n: ..." when KESTRINE_RESOURCE_LOG asks for it.
 inline void logResources(const char* program, const char* event, long n) {
     if (!resourceLogWanted()) return;
-    std::printf("%s: %s %ld: %ld GL objects live, %ld KiB resident\n", program, event, n,
-                gl_pool::liveInAllPools(), residentKib());
+    std::printf("%s: %s %ld: %ld GL objects live, %ld KiB resident, %lu stages compiled\n", program,
+                event, n, gl_pool::liveInAllPools(), residentKib(), stagesCompiled());
     std::fflush(stdout);
 }

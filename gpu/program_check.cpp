@@ -4,9 +4,12 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 
 namespace {
+
+std::atomic<unsigned long> compiled{0};
 
 template <typename Query, typename Fetch>
 void fetchLog(GLuint object, Query query, Fetch fetch, std::string& log, std::string* raw,
@@ -73,8 +76,13 @@ void eachActive(GLuint program, GLenum count_name, GLenum length_name, Each each
 
 } // namespace
 
+unsigned long stagesCompiled() {
+    return compiled.load();
+}
+
 bool compileStage(unsigned object, const std::string& source, std::string& log, std::string* raw,
                   bool* any) {
+    ++compiled;
     const char* text = source.c_str();
     glShaderSource(object, 1, &text, nullptr);
     glCompileShader(object);

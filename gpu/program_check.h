@@ -23,6 +23,8 @@ struct program_report {
 // line breaks at the end. `raw` gets the log as the driver wrote it and whether it wrote one.
 bool compileStage(unsigned object, const std::string& source, std::string& log,
                   std::string* raw = nullptr, bool* any = nullptr);
+// Shader stages this process has compiled through compileStage, for the tools' resource log.
+unsigned long stagesCompiled();
 // Links the program; the same for its log.
 bool linkProgram(unsigned program, std::string& log, std::string* raw = nullptr,
                  bool* any = nullptr);

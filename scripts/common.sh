@@ -11,7 +11,7 @@ PACKAGES=(
     xvfb xauth xdotool procps libgl1-mesa-dri libegl-dev libegl-mesa0
     imagemagick sox vorbis-tools assimp-utils libnvtt-bin python3
     libpng-dev ffmpeg libxml2-utils libvorbis-dev libimgui-dev parallel
-    dpkg-dev lintian help2man slurm-wlm munge libcli11-dev
+    dpkg-dev lintian help2man slurm-wlm munge strace libcli11-dev
 )
 # What scripts/web needs: Emscripten with its prebuilt system libraries, and the headers of GLM
 # and CLI11.

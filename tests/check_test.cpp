@@ -535,7 +535,7 @@ TEST(Check, TheExampleScenesHaveNoWarning) {
         const char* page;
         const char* folder; // the working directory its asset paths are read from
         int errors;         // -1: not counted
-    } pages[] = {{"README.md", "demo", 0}, {"docs/scenes.md", ".", -1}};
+    } pages[] = {{"README.md", "demo", 0}, {"docs/scenes.md", "demo", -1}};
     const std::filesystem::path was = std::filesystem::current_path();
     for (const auto& page : pages) {
         std::ifstream in(root + page.page);

@@ -233,7 +233,8 @@ layout readLayout(const std::string& file) {
 }
 
 // Waits until the layout file satisfies the test; the last one read is left in out.
-bool waitLayout(const std::string& file, layout& out, const std::function<bool(const layout&)>& ok) {
+bool waitLayout(const std::string& file, layout& out,
+                const std::function<bool(const layout&)>& ok) {
     return e2e::waitFor([&] {
         out = readLayout(file);
         return ok(out);
@@ -446,6 +447,54 @@ TEST(Preview, ASaveThatBreaksAShaderKeepsThePictureAndSaysSo) {
     EXPECT_TRUE(e2e::waitFor([&] { return p.title().find("failed") == std::string::npos; }));
     p.keys("Escape");
     EXPECT_EQ(p.status(), 0) << p.err();
+}
+
+// "stages compiled" of the resource log's line for that load ("reload 1:").
+long stagesAt(const std::string& out, const std::string& load) {
+    const std::size_t at = out.find(load);
+    const std::size_t end = out.find(" stages compiled", at);
+    if (at == std::string::npos || end == std::string::npos) return -1;
+    return std::stol(out.substr(out.rfind(' ', end - 1) + 1));
+}
+
+// A save is read once and built once per dialect: over a reload, each file the scene names is
+// opened once (strace counts), and the program's two stages are compiled once as GLSL 3.30 and
+// once as GLSL ES 3.00 for what a browser refuses; the checker and the problems panel take what
+// that load read and built.
+TEST(Preview, EachSaveIsReadOnceAndCompiledOncePerDialect) {
+    const std::string dir = workDir("once");
+    for (const char* f : {"flat.vert", "flat.frag", "quad.obj"})
+        write(dir + "/" + f, slurp(dataDir() + "/" + f));
+    write(dir + "/t.dds", slurp(std::string(KESTRINE_TEST_DATA) + "/dds/dxt1_4x4_full.dds"));
+    write(dir + "/once.xml",
+          "<scene>\n<texture name=\"t\" filename=\"t.dds\"/>\n<shader name=\"flat\" "
+          "vertex=\"flat.vert\" fragment=\"flat.frag\"/>\n<mesh name=\"quad\" "
+          "filename=\"quad.obj\"/>\n" +
+              std::string(kTwoCameras) +
+              "\n<group><models><model name=\"quad\" shader=\"flat\" texture=\"t\" " + kRed +
+              "/></models></group>\n</scene>\n");
+    preview p(dir, "once.xml --size 160x120",
+              std::string(kQuiet) +
+                  // LeakSanitizer cannot look for leaks under ptrace.
+                  " KESTRINE_RESOURCE_LOG=1 ASAN_OPTIONS=detect_leaks=0"
+                  " strace -f -qq -e trace=open,openat -o opens.txt");
+    ASSERT_TRUE(p.find("once.xml"));
+    ASSERT_TRUE(waitForText(dir + "/out.txt", "reload 0:")) << p.err();
+    write(dir + "/flat.frag", slurp(dataDir() + "/flat.frag") + "\n// saved\n");
+    ASSERT_TRUE(waitForText(dir + "/out.txt", "reload 1:")) << p.err();
+    const std::string out = p.out();
+    EXPECT_EQ(stagesAt(out, "reload 0:"), 4) << out;
+    EXPECT_EQ(stagesAt(out, "reload 1:") - stagesAt(out, "reload 0:"), 4) << out;
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+    const std::string opens = slurp(dir + "/opens.txt");
+    for (const char* file : {"once.xml", "flat.vert", "flat.frag", "quad.obj", "t.dds"}) {
+        int n = 0;
+        for (std::size_t at = 0;
+             (at = opens.find(std::string("\"") + file + "\"", at)) != std::string::npos; ++at)
+            ++n;
+        EXPECT_EQ(n, 2) << file << ": opened " << n << " times over two loads";
+    }
 }
 
 TEST(Preview, SeesASaveMadeWhileItReloads) {
@@ -690,12 +739,14 @@ TEST(Studio, TheMusicLaneIsBrightOnlyUnderTheTone) {
     const std::string sox = "sox -n -r 44100 -c 2 '" + dir;
     const std::string make = "mkdir -p '" + dir + "/Music' && " + sox + "/a.wav' trim 0 3 && " +
                              sox + "/b.wav' synth 1 sine 440 vol 0.5 && " + sox +
-                             "/c.wav' trim 0 4 && sox '" + dir + "/a.wav' '" + dir +
-                             "/b.wav' '" + dir + "/c.wav' '" + dir +
-                             "/Music/evil-2005.ogg' 2>/dev/null";
+                             "/c.wav' trim 0 4 && sox '" + dir + "/a.wav' '" + dir + "/b.wav' '" +
+                             dir + "/c.wav' '" + dir + "/Music/evil-2005.ogg' 2>/dev/null";
     ASSERT_EQ(std::system(make.c_str()), 0);
-    write(dir + "/tone.xml",
-          quadScene(kRed, R"(<camera start="0" end="8" eye_x="0" eye_y="0" eye_z="1" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>)"));
+    write(
+        dir + "/tone.xml",
+        quadScene(
+            kRed,
+            R"(<camera start="0" end="8" eye_x="0" eye_y="0" eye_z="1" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>)"));
     const std::string file = dir + "/layout.txt";
     preview p(dir, "tone.xml --at 7.5 --size 640x360",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
@@ -737,7 +788,8 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
     const std::string dir = workDir("studio_demo");
     const std::string svg = dir + "/timeline.svg";
     const std::string check = "cd '" KESTRINE_DEMO_DIR "' && '" KESTRINE_CHECK_BIN
-                              "' demo.xml --timeline '" + svg + "' >/dev/null 2>&1";
+                              "' demo.xml --timeline '" +
+                              svg + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(check.c_str()), 0);
     // The checker's timeline, in its order: cameras, then models.
     std::vector<layout::bar> expected;
@@ -811,8 +863,8 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
             } else if ((x < b.x0 - 3 || x > b.x1 + 3) && std::abs(x - playhead) > 3) {
                 bool cut = false;
                 for (const layout::bar& other : l.bars)
-                    cut = cut || (other.kind == "camera" && (std::abs(x - other.x0) < 3 ||
-                                                             std::abs(x - other.x1) < 3));
+                    cut = cut || (other.kind == "camera" &&
+                                  (std::abs(x - other.x0) < 3 || std::abs(x - other.x1) < 3));
                 if (cut) continue;
                 ++out;
                 stray += !lane;
@@ -863,6 +915,15 @@ TEST(Studio, ProblemsOpenOnAShaderErrorAndAMisspeltAttributeAndCloseWhenFixed) {
         return l.problems == "open" && l.lists("colr") && !l.lists("does not compile");
     })) << slurp(layoutFile);
     EXPECT_TRUE(l.lists("problems.xml:"));
+
+    // What only a browser refuses is listed, and the save still plays.
+    write(file, quadScene(kRed, kTwoCameras, frag));
+    write(frag, good.substr(0, good.rfind('}')) + "  float k = 1;\n}\n");
+    ASSERT_TRUE(waitLayout(layoutFile, l, [&](const layout& l) {
+        return l.problems == "open" && l.lists("in a web browser") && !l.lists("colr");
+    })) << slurp(layoutFile);
+    EXPECT_EQ(p.title().find("failed"), std::string::npos) << p.title();
+    write(frag, good);
 
     // Both mended: the panel closes.
     write(file, quadScene(kRed, kTwoCameras, frag));

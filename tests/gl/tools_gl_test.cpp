@@ -1,15 +1,20 @@
 // The tools' GL parts on the real driver: program checks and the offscreen framebuffer.
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "authoring/diagnostics.h"
+#include "authoring/problems.h"
 #include "gpu/offscreen.h"
 #include "gpu/program_check.h"
+#include "scene/scene.h"
 #include "tests/gl/gl_context.h"
 
 namespace {
@@ -144,6 +149,92 @@ TEST(CheckMessages, StartWithFileAndLineAndSayWhatThePlayerDoes) {
         EXPECT_TRUE(found) << ::testing::PrintToString(r.diagnostics.size()) << " "
                            << (r.diagnostics.empty() ? "" : wordDiagnostic(r.diagnostics[0]));
     }
+}
+
+// What a new author meets, as the terminal, the checker and the studio's problems panel each
+// show it: the same finding, with one severity, wherever it shows.
+TEST(CheckMessages, NewFindingsShowAlikeInTheTerminalTheCheckerAndThePanel) {
+    const std::string data = KESTRINE_TEST_DATA;
+    const std::string dir = ::testing::TempDir(), notDds = dir + "kestrine_findings.dds";
+    std::ofstream(notDds) << "PNG?";
+    std::ifstream in(data + "/player/flat.frag");
+    const std::string flat{std::istreambuf_iterator<char>(in), {}};
+    const std::string before = flat.substr(0, flat.rfind('}'));
+    const std::string kLine = std::to_string(std::count(before.begin(), before.end(), '\n') + 1);
+    // A shader element whose fragment file is `fragment`, written as `name`.
+    const auto shader = [&](const std::string& name, const std::string& fragment) {
+        std::ofstream(dir + name) << fragment;
+        return "<shader name=\"s\" vertex=\"" + data + "/player/flat.vert\" fragment=\"" + dir +
+               name + "\"/>";
+    };
+    enum where { terminal, checker, panel };
+    const struct {
+        const char* name;
+        std::string body; // from line 2
+        std::vector<std::pair<where, std::string>> says;
+        bool browser = false; // the panel marks it as a browser's
+    } cases[] = {
+        {"the music is missing",
+         "",
+         {{checker, ":1: warning: music: \"Music/evil-2005.ogg\" is missing or cannot be read"},
+          {panel, ":1: warning: music: \"Music/evil-2005.ogg\" is missing or cannot be read"}}},
+        {"a uniform the player never sets",
+         shader("kestrine_time.frag",
+                "#version 330 core\nuniform float time;\n" +
+                    flat.substr(flat.find('\n') + 1, before.size() - flat.find('\n') - 1) +
+                    "    color.r += time;\n}\n"),
+         {{checker, ":2: warning: shader \"s\": uniform \"time\" is never set by the player"},
+          {panel, ":2: warning: shader \"s\": uniform \"time\" is never set by the player"}}},
+        {"an error only a browser sees",
+         shader("kestrine_browser.frag", before + "    float k = 1;\n}\n"),
+         {{panel,
+           ":2: warning: shader \"s\": \"" + dir + "kestrine_browser.frag\" line " + kLine + ": "}},
+         true},
+        {"an unusable texture",
+         "<texture name=\"t\" filename=\"" + notDds + "\"/>",
+         {{terminal, ":2: error: texture \"t\": \"" + notDds + "\" cannot be read as a texture"},
+          {checker, ":2: error: texture \"t\": \"" + notDds + "\" cannot be read as a texture"},
+          {panel, ":2: error: texture \"t\": \"" + notDds + "\" cannot be read as a texture"}}},
+        {"a broken tag",
+         "<group>\n<scale X=\"1\" Y=\"1\" Z=\"1\">\n</group>",
+         {{terminal, ":4: error: the element <scale> opened at line 3 is not closed before "
+                     "</group>\n"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir + "kestrine_findings.xml";
+        std::ofstream(path) << "<scene>\n" << c.body << "\n</scene>\n";
+        // The terminal: the player's load. The panel: what that load and the checker found.
+        load_options options;
+        options.trace = nullptr;
+        options.browser_programs = true;
+        ::testing::internal::CaptureStderr();
+        const scene s(path.c_str(), options);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        std::vector<diagnostic> found = s.diagnostics();
+        if (s.loaded())
+            for (diagnostic& d : recordedDiagnostics(s, path, -1.0))
+                found.push_back(std::move(d));
+        problem_list listed;
+        listed.loaded({}, found);
+        check_options checking;
+        checking.compile_shaders = true;
+        const check_result r = checkScene(path.c_str(), checking);
+        for (const auto& [view, text] : c.says) {
+            const std::string want = path + text;
+            bool shown = false;
+            if (view == terminal) shown = said.find(want) != std::string::npos;
+            for (const diagnostic& d : view == checker ? r.diagnostics : listed.items())
+                shown = shown || (view != terminal && wordDiagnostic(d).rfind(want, 0) == 0 &&
+                                  d.browser == (view == panel && c.browser));
+            EXPECT_TRUE(shown) << "view " << view << ": " << want << "\nterminal:\n" << said;
+        }
+        // A browser's finding is not the desktop checker's.
+        if (c.browser)
+            for (const diagnostic& d : r.diagnostics)
+                EXPECT_FALSE(d.browser) << wordDiagnostic(d);
+    }
+    EXPECT_EQ(gltest::drainErrors(), GLenum(GL_NO_ERROR));
 }
 
 // A pixel buffer the driver will not map (here: none made yet) is said, not read, and
