@@ -83,6 +83,8 @@ private:
                   const dds_image& img);
     void checkProgram(const asset_record& a);
     void checkMesh(int line, const std::string& label, const std::string& file);
+    void checkFaces(int line, const std::string& label, const std::string& file,
+                    const obj_status& status);
     // The player's message for a file it cannot read as XML, in words an author can act on,
     // at a line an editor can jump to.
     void wordLoadFailure();
@@ -218,6 +220,7 @@ void checker::checkAsset(const asset_record& a) {
     // What the load read already is not read again; what it could not use, it has said.
     if (texture && a.texture_read && !a.failed)
         checkDds(a.line, label, a.file, a.texture_read->image);
+    if (!texture && a.mesh_read && !a.failed) checkFaces(a.line, label, a.file, *a.mesh_read);
     if (!read_files) return;
     if (texture)
         checkTexture(a.line, label, a.file);
@@ -226,6 +229,8 @@ void checker::checkAsset(const asset_record& a) {
 }
 
 void checker::checkProgram(const asset_record& a) {
+    // A file the load could not read, it has said.
+    if (a.program && a.failed) return;
     std::vector<diagnostic> found;
     if (a.program)
         found = programDiagnostics(path, a, *a.program, a.browser_program);
@@ -233,9 +238,7 @@ void checker::checkProgram(const asset_record& a) {
         found = programDiagnostics(path, a, options.compile_shaders, options.web);
     for (diagnostic& d : found) {
         if (d.browser) d.severity = browser_severity;
-        // What the loader said already of a file it could not read is not said twice.
-        if (!(a.failed && !read_files && d.log.empty() && !d.browser))
-            result.diagnostics.push_back(std::move(d));
+        result.diagnostics.push_back(std::move(d));
     }
 }
 
@@ -377,6 +380,11 @@ void checker::checkMesh(int line, const std::string& label, const std::string& f
             .origin = {file, int(status.line), 0};
         return;
     }
+    checkFaces(line, label, file, status);
+}
+
+void checker::checkFaces(int line, const std::string& label, const std::string& file,
+                         const obj_status& status) {
     if (status.faces_truncated > 0)
         add(diagnostic::warning, line, label,
             quoted(file) + " has " + std::to_string(status.faces_truncated) +
@@ -625,20 +633,16 @@ std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_
                                            const std::optional<program_report>& browser) {
     std::vector<diagnostic> out;
     const diagnostic base = shaderBase(path, a);
-    const auto unreadable = [&](const std::string& what, const std::string& effect) {
+    if (!built.vertex_read || !built.fragment_read) {
         diagnostic& d = out.emplace_back(base);
         d.severity = diagnostic::error;
-        d.what = what;
-        d.effect = effect;
-    };
-    if (!built.vertex_read) {
-        unreadable("cannot read vertex file " + quoted(a.file), "so its models are not drawn");
-        return out;
-    }
-    if (!built.fragment_read) {
-        unreadable("cannot read fragment file " + quoted(a.fragment),
-                   "so the program is built from an empty fragment source, does not link, and "
-                   "its models are not drawn");
+        d.what = "cannot read " +
+                 (built.vertex_read ? "fragment file " + quoted(a.fragment)
+                                    : "vertex file " + quoted(a.file)) +
+                 " (" + built.why + ")";
+        d.effect = built.vertex_read ? "so the program is built from an empty fragment source, "
+                                       "does not link, and its models are not drawn"
+                                     : "so its models are not drawn";
         return out;
     }
     addBuildFindings(built.report, a, base, out);
@@ -649,27 +653,15 @@ std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_
 std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_record& a,
                                            bool compile, bool web) {
     program_build built;
-    std::string why;
-    built.vertex_read = readWholeFile(a.file, built.vertex_source, why);
-    std::vector<diagnostic> out;
-    diagnostic d = shaderBase(path, a);
-    d.severity = diagnostic::error;
-    if (!built.vertex_read) {
-        d.what = "cannot read vertex file " + quoted(a.file) + " (" + why + ")";
-        d.effect = "so its models are not drawn";
-        return {d};
-    }
-    built.fragment_read = readWholeFile(a.fragment, built.fragment_source, why);
-    if (!built.fragment_read) {
-        d.what = "cannot read fragment file " + quoted(a.fragment) + " (" + why + ")";
-        d.effect = "so the program is built from an empty fragment source, does not link, and "
-                   "its models are not drawn";
-        return {d};
-    }
-    if (!compile) return {};
-    built.report = checkProgram(built.vertex_source, built.fragment_source);
+    built.vertex_read = readWholeFile(a.file, built.vertex_source, built.why);
+    built.fragment_read =
+        built.vertex_read && readWholeFile(a.fragment, built.fragment_source, built.why);
+    const bool read = built.vertex_read && built.fragment_read;
+    if (read && !compile) return {};
     std::optional<program_report> browser;
-    if (web) browser = checkProgram(toGlslEs(built.vertex_source), toGlslEs(built.fragment_source));
+    if (read) built.report = checkProgram(built.vertex_source, built.fragment_source);
+    if (read && web)
+        browser = checkProgram(toGlslEs(built.vertex_source), toGlslEs(built.fragment_source));
     return programDiagnostics(path, a, built, browser);
 }
 

@@ -416,12 +416,14 @@ bool readText(const obj_text& text, const obj_threads& t, std::vector<glm::vec3>
 
 bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
              std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals,
-             const obj_threads& threads) {
+             const obj_threads& threads, obj_status* found) {
     traceOut("Loading OBJ file %s...\n", path);
     std::FILE* in = std::fopen(path, "r");
     bool ok = false;
+    obj_status local;
+    obj_status& status = found ? *found : local;
+    status = obj_status{};
     if (in) {
-        obj_status status;
         const obj_reading::obj_text file = obj_reading::obj_text::ofFile(in);
         if (file.size) {
             ok = obj_reading::readText(file, threads, out_vertices, out_uvs, out_normals, status);
@@ -444,6 +446,7 @@ bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
             return ok;
         }
     }
+    status.failure = obj_failure::open;
     traceOut("Impossible to open the file ! Are you in the right path ? See Tutorial 1 for "
              "details\n");
     std::fflush(stdout);

@@ -50,10 +50,12 @@ inline constexpr std::size_t kObjThreadedFrom = std::size_t(4) << 20;
 // triangle corner to each list and returns true; on failure prints the reason, leaves the lists
 // unchanged and returns false. It never waits for input: the player reads meshes only once its
 // full-screen window covers the terminal. A file that shrinks while it is read is read as far as
-// it goes. `threads` shares the reading among threads without changing anything it gives.
+// it goes. `threads` shares the reading among threads without changing anything it gives;
+// *status, when given, says what the reading found (a failing face's line only for text that
+// is not a regular file).
 bool loadOBJ(const char* path, std::vector<glm::vec3>& out_vertices,
              std::vector<glm::vec2>& out_uvs, std::vector<glm::vec3>& out_normals,
-             const obj_threads& threads = {});
+             const obj_threads& threads = {}, obj_status* status = nullptr);
 
 // The same reading over bytes in memory (which may hold NUL bytes): prints nothing, never
 // blocks, and fills *status when given. Lists are appended to only on success.

@@ -20,8 +20,8 @@ void attribute(GLuint index, GLuint buffer, GLint components) {
 
 } // namespace
 
-modelo::modelo(const char* path, std::string, glm::vec3) {
-    loaded = loadOBJ(path, vertices, uvs, normals);
+modelo::modelo(const char* path, std::string, glm::vec3, obj_status* read) {
+    loaded = loadOBJ(path, vertices, uvs, normals, {}, read);
     glGenVertexArrays(1, &vertex_array);
     glBindVertexArray(vertex_array);
     upload(vertex_buffer, vertices);

@@ -5,6 +5,8 @@
 #include <GL/glew.h>
 #include <glm/glm.hpp>
 
+#include "formats/obj.h"
+
 // One triangle mesh read from an OBJ file, its positions, normals and texture coordinates in
 // three vertex buffers. Copies share the GPU names, which the scene's gl_pool deletes with the
 // scene.
@@ -14,7 +16,8 @@ public:
     // coordinate and normal buffers, in that order, uploading even empty lists. A file that
     // cannot be read leaves `loaded` false and the lists and buffers empty. Name and colour
     // have no effect.
-    modelo(const char* path, std::string name, glm::vec3 colour);
+    // With `read`, what the reading found is kept there for the tools.
+    modelo(const char* path, std::string name, glm::vec3 colour, obj_status* read = nullptr);
 
     // Draws the mesh as triangles through whatever vertex array, program and uniforms are
     // current: attributes 0 (position), 1 (normal) and 3 (texture coordinate) are pointed at

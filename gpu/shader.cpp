@@ -33,8 +33,7 @@ GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path,
     const GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
     const GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
 
-    std::string why;
-    b.vertex_read = readWholeFile(vertex_file_path, b.vertex_source, why);
+    b.vertex_read = readWholeFile(vertex_file_path, b.vertex_source, b.why);
     if (!b.vertex_read) {
         traceOut("Impossible to open %s. Are you in the right directory ? Don't forget to read "
                  "the FAQ !\n",
@@ -45,7 +44,7 @@ GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path,
         return 0;
     }
     // The fragment source stays empty when the file is missing, without a message.
-    b.fragment_read = readWholeFile(fragment_file_path, b.fragment_source, why);
+    b.fragment_read = readWholeFile(fragment_file_path, b.fragment_source, b.why);
     program_report& r = b.report;
     r.vertex_compiled = compile(vertex, vertex_file_path, b.vertex_source, r.vertex_log);
     r.fragment_compiled = compile(fragment, fragment_file_path, b.fragment_source, r.fragment_log);

@@ -13,6 +13,7 @@
 struct program_build {
     bool vertex_read = false; // false: the vertex file could not be read, nothing was built
     bool fragment_read = false;
+    std::string why; // why a file could not be read
     std::string vertex_source, fragment_source;
     program_report report;
 };

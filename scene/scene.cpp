@@ -296,7 +296,7 @@ void scene::readMeshes(bool build) {
             asset_record& r = declare(e, asset_record::mesh_kind);
             if (!build || !r.complete || !r.named) continue;
             opening(r.file.c_str());
-            modelo m(r.file.c_str(), "", glm::vec3(0.5f, 0.5f, 0.5f));
+            modelo m(r.file.c_str(), "", glm::vec3(0.5f, 0.5f, 0.5f), &r.mesh_read.emplace());
             if (!m.loaded)
                 warnAsset(r, ::quoted(r.file) + " could not be read", "the mesh is empty");
             pool.keep(gl_pool::vertex_arrays, m.vertex_array);

@@ -52,6 +52,7 @@ struct asset_record {
     std::optional<program_build> program;
     std::optional<program_report> browser_program;
     std::optional<dds_read> texture_read;
+    std::optional<obj_status> mesh_read;
 
     // "texture", "shader" or "mesh".
     const char* element() const {

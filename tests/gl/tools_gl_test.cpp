@@ -155,8 +155,11 @@ TEST(CheckMessages, StartWithFileAndLineAndSayWhatThePlayerDoes) {
 // show it: the same finding, with one severity, wherever it shows.
 TEST(CheckMessages, NewFindingsShowAlikeInTheTerminalTheCheckerAndThePanel) {
     const std::string data = KESTRINE_TEST_DATA;
-    const std::string dir = ::testing::TempDir(), notDds = dir + "kestrine_findings.dds";
+    const std::string dir = ::testing::TempDir(), notDds = dir + "kestrine_findings.dds",
+                      quads = dir + "kestrine_findings.obj";
     std::ofstream(notDds) << "PNG?";
+    std::ofstream(quads) << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n"
+                            "f 1/1/1 2/1/1 3/1/1 4/1/1\n";
     std::ifstream in(data + "/player/flat.frag");
     const std::string flat{std::istreambuf_iterator<char>(in), {}};
     const std::string before = flat.substr(0, flat.rfind('}'));
@@ -195,6 +198,12 @@ TEST(CheckMessages, NewFindingsShowAlikeInTheTerminalTheCheckerAndThePanel) {
          {{terminal, ":2: error: texture \"t\": \"" + notDds + "\" cannot be read as a texture"},
           {checker, ":2: error: texture \"t\": \"" + notDds + "\" cannot be read as a texture"},
           {panel, ":2: error: texture \"t\": \"" + notDds + "\" cannot be read as a texture"}}},
+        {"a face with four corners",
+         "<mesh name=\"m\" filename=\"" + quads + "\"/>",
+         {{checker,
+           ":2: warning: mesh \"m\": \"" + quads + "\" has 1 face(s) with more than three"},
+          {panel,
+           ":2: warning: mesh \"m\": \"" + quads + "\" has 1 face(s) with more than three"}}},
         {"a broken tag",
          "<group>\n<scale X=\"1\" Y=\"1\" Z=\"1\">\n</group>",
          {{terminal, ":4: error: the element <scale> opened at line 3 is not closed before "
