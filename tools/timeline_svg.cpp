@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "authoring/timeline.h"
+#include "formats/xml_edit.h"
 #include "scene/scene.h"
 
 namespace {
@@ -16,17 +17,6 @@ std::string number(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", v);
     return text;
-}
-
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (char c : text)
-        out += c == '<'   ? "&lt;"
-               : c == '>' ? "&gt;"
-               : c == '&' ? "&amp;"
-               : c == '"' ? "&quot;"
-                          : std::string(1, c);
-    return out;
 }
 
 struct drawing {
@@ -54,7 +44,7 @@ struct drawing {
                     " s</title></path>";
         }
         body += "<g class=\"lane " + kind + "\" data-start=\"" + number(from) + "\" data-end=\"" +
-                number(to) + "\"><text x=\"4\" y=\"" + number(y() + 13) + "\">" + escaped(label) +
+                number(to) + "\"><text x=\"4\" y=\"" + number(y() + 13) + "\">" + escapeXml(label) +
                 "</text><rect x=\"" + number(x(a)) + "\" y=\"" + number(y() + 2) + "\" width=\"" +
                 number(std::max(1.0, x(b) - x(a))) + "\" height=\"" + number(kLane - 4) +
                 "\" fill=\"" + colour + "\"/>" + arrow + "</g>\n";
@@ -110,7 +100,7 @@ std::string timelineSvg(const scene& s, const std::string& title, double musicSe
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
            "width=\"" +
            number(kWidth) + "\" height=\"" + number(bottom + 20) +
-           "\" font-family=\"sans-serif\" font-size=\"11\">\n<title>" + escaped(title) +
+           "\" font-family=\"sans-serif\" font-size=\"11\">\n<title>" + escapeXml(title) +
            "</title>\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n" + axis + d.body +
            marks + "</svg>\n";
 }
