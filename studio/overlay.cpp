@@ -17,173 +17,11 @@
 #include "platform/music.h"
 #include "scene/scene.h"
 
-studio_overlay::studio_overlay() {
-    layoutPath = std::getenv("KESTRINE_PREVIEW_LAYOUT");
-}
-
-studio_overlay::~studio_overlay() = default;
-
-void studio_overlay::attach(GLFWwindow* w, bool show) {
-    window = w;
-    shown = show;
-    IMGUI_CHECKVERSION();
-    ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr; // nothing written next to the scene
-    io.LogFilename = nullptr;
-    ImGui::StyleColorsDark();
-    // After the preview's key callback is set, so that keys reach both.
-    ImGui_ImplGlfw_InitForOpenGL(w, true);
-    ImGui_ImplOpenGL3_Init("#version 330 core");
-    attached = true;
-    peaks = std::make_unique<music_peaks>(kMusicFile);
-}
-
-void studio_overlay::detach() {
-    peaks.reset();
-    if (!attached) return;
-    releaseWaveform(wave);
-    ImGui_ImplOpenGL3_Shutdown();
-    ImGui_ImplGlfw_Shutdown();
-    ImGui::DestroyContext();
-    attached = false;
-}
-
-void studio_overlay::loaded(const std::string& file, const scene& sc,
-                            const std::vector<diagnostic>& found,
-                            const std::vector<diagnostic>& refusal) {
-    path = file;
-    playing = &sc;
-    problems.loaded(refusal, found);
-    musicKnown = peaks && peaks->status() == music_peaks::ready;
-    readModel(musicKnown ? peaks->seconds() : -1.0);
-    musicSaid = false;
-    takeMusic();
-}
-
-// The music's length moves the axis once it is known; a music file that cannot be read is one of
-// the scene's problems.
-void studio_overlay::takeMusic() {
-    if (!playing || !peaks) return;
-    const music_peaks::status_type music = peaks->status();
-    if (!musicKnown && music == music_peaks::ready) {
-        musicKnown = true;
-        readModel(peaks->seconds());
-    }
-    if (!musicSaid && music == music_peaks::unreadable) {
-        musicSaid = true;
-        problems.add(musicUnreadable(path));
-    }
-}
-
-preview_requests studio_overlay::draw(const preview_view& view) {
-    preview_requests asked;
-    takeMusic();
-    int width = 0, height = 0;
-    glfwGetFramebufferSize(window, &width, &height);
-    if (!shown || width <= 0 || height <= 0) {
-        if (mouse.gesture == timeline_mouse::seeking) asked.release = true;
-        mouse.gesture = timeline_mouse::none;
-        ImGui::GetIO().MouseWheel = 0.0f;
-        writeLayout(float(width), float(height));
-        return asked;
-    }
-    ImGui_ImplOpenGL3_NewFrame();
-    ImGui_ImplGlfw_NewFrame();
-    ImGui::NewFrame();
-    drawTimeline(view, asked, float(width), float(height));
-    drawProblems(float(width), placed.top);
-    ImGui::Render();
-    clearTimelineBack(width, height - int(placed.top));
-    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
-    writeLayout(float(width), float(height));
-    return asked;
-}
-
-// The timeline of the scene playing, and its model lanes: one per group path that holds
-// models, in file order (after one lane per camera). Made once a load, not once a frame.
-void studio_overlay::readModel(double musicSeconds) {
-    model = sceneTimeline(*playing, musicSeconds);
-    groupPaths.clear();
-    for (const model_window& m : model.model_windows)
-        if (std::find(groupPaths.begin(), groupPaths.end(), m.group_path) == groupPaths.end())
-            groupPaths.push_back(m.group_path);
-}
-
-int studio_overlay::covers(int height) {
-    // Before the first frame the font has no size yet: the height found is too small, which
-    // only copies rows the timeline then paints over.
-    float lane = 0.0f;
-    return shown && attached && height > 0
-               ? int(std::floor(timelineHeight(lanes(), float(height), lane)))
-               : 0;
-}
-
-// The timeline: the parts placed, the pointer followed (which may move the axis), then drawn
-// from the model, the axis and the pointer's gesture.
-void studio_overlay::drawTimeline(const preview_view& view, preview_requests& asked, float width,
-                                  float height) {
-    float lane = 0.0f;
-    const float panelHeight = timelineHeight(lanes(), height, lane);
-    openTimeline(view, model, height - panelHeight, width, panelHeight);
-    placed = placeTimeline(height - panelHeight, width, height, lane, lanes(), axis);
-    const double wholeDemo = std::max(model.axis_end, 1.0);
-    if (!mouse.axisMoved) {
-        axis.start = 0.0;
-        axis.span = wholeDemo;
-    }
-    const timeline_pointer pointer = pointerOverLanes(placed, width);
-    followPointer(pointer, placed, wholeDemo, axis, mouse, asked);
-
-    ImDrawList* draw = ImGui::GetWindowDrawList();
-    drawLaneNames(draw, placed, model, groupPaths);
-    draw->PushClipRect(ImVec2(axis.left, placed.rulerTop), ImVec2(placed.right, placed.bottom),
-                       true);
-    drawRuler(draw, axis, placed);
-    drawMusic(draw, axis, placed, peaks.get(), wave);
-    drawBars(draw, axis, placed, model, groupPaths, path, bars);
-    drawMarks(draw, axis, placed, model,
-              mouse.gesture == timeline_mouse::looping ? mouse.dragged() : view.loop, view.time);
-    draw->PopClipRect();
-    if (pointer.over && mouse.gesture == timeline_mouse::none) drawTooltip(bars, pointer);
-    ImGui::End();
-}
-
-void studio_overlay::drawProblems(float width, float top) {
-    const std::vector<diagnostic>& all = problems.items();
-    // Opens by itself when the list changes to something, closes when a save clears it.
-    if (problems.signature() != problemCount) {
-        problemsOpen = !all.empty();
-        problemCount = problems.signature();
-    }
-    problemsLeft = problemsTop = problemsWidth = problemsHeight = 0.0f;
-    if (!problemsOpen) return;
-    const float panelWidth = std::min(width - 20.0f, std::max(360.0f, width * 0.55f));
-    ImGui::SetNextWindowPos(ImVec2(width - panelWidth - 10.0f, 10.0f), ImGuiCond_Always);
-    ImGui::SetNextWindowSizeConstraints(ImVec2(panelWidth, 0.0f),
-                                        ImVec2(panelWidth, std::max(60.0f, top - 20.0f)));
-    ImGui::SetNextWindowBgAlpha(0.9f);
-    char title[64];
-    std::snprintf(title, sizeof title, "Problems (%zu)###problems", all.size());
-    ImGui::Begin(title, &problemsOpen,
-                 ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
-                     ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoFocusOnAppearing);
-    ImGui::PushTextWrapPos(panelWidth - 16.0f);
-    for (std::size_t i = 0; i < all.size(); ++i)
-        drawProblem(all[i], problems.text(i), int(i), panelWidth - 16.0f);
-    ImGui::PopTextWrapPos();
-    if (!copied.empty()) ImGui::TextDisabled("copied %s", copied.c_str());
-    const ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
-    problemsLeft = pos.x;
-    problemsTop = pos.y;
-    problemsWidth = size.x;
-    problemsHeight = size.y;
-    ImGui::End();
-}
+namespace {
 
 // One problem; the whole text is the button: a click copies its own place, for an editor.
-void studio_overlay::drawProblem(const diagnostic& d, const std::string& text, int id,
-                                 float width) {
+void drawProblem(const diagnostic& d, const std::string& text, int id, float width,
+                 std::string& copied) {
     ImGui::PushID(id);
     const ImVec2 at = ImGui::GetCursorScreenPos();
     if (d.browser) {
@@ -208,49 +46,172 @@ void studio_overlay::drawProblem(const diagnostic& d, const std::string& text, i
     ImGui::PopID();
 }
 
+// printf to the end of text.
+template <typename... Args> void addLine(std::string& text, const char* format, Args... args) {
+    char line[512];
+    std::snprintf(line, sizeof line, format, args...);
+    text += line;
+}
+
+} // namespace
+
+void studio_overlay::attach(GLFWwindow* w, bool show) {
+    window = w;
+    shown = show;
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr; // nothing written next to the scene
+    io.LogFilename = nullptr;
+    ImGui::StyleColorsDark();
+    // After the preview's key callback is set, so that keys reach both.
+    ImGui_ImplGlfw_InitForOpenGL(w, true);
+    ImGui_ImplOpenGL3_Init("#version 330 core");
+    peaks = std::make_unique<music_peaks>(kMusicFile);
+}
+
+void studio_overlay::detach() {
+    peaks.reset();
+    if (!window) return;
+    releaseWaveform(timeline);
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplGlfw_Shutdown();
+    ImGui::DestroyContext();
+    window = nullptr;
+}
+
+void studio_overlay::loaded(const std::string& file, const scene& sc,
+                            const std::vector<diagnostic>& found,
+                            const std::vector<diagnostic>& refusal) {
+    path = file;
+    playing = &sc;
+    problems.loaded(refusal, found);
+    readModel(peaks && peaks->status() == music_peaks::ready ? peaks->seconds() : -1.0);
+    musicSaid = false;
+    takeMusic();
+}
+
+// The music's length moves the axis once it is known; a music file that cannot be read is one of
+// the scene's problems.
+void studio_overlay::takeMusic() {
+    if (!playing || !peaks) return;
+    const music_peaks::status_type music = peaks->status();
+    // The model has the music's length once it is known.
+    if (model.music_seconds < 0.0 && music == music_peaks::ready) readModel(peaks->seconds());
+    if (!musicSaid && music == music_peaks::unreadable) {
+        musicSaid = true;
+        problems.add(musicUnreadable(path));
+    }
+}
+
+preview_requests studio_overlay::draw(const preview_view& view) {
+    preview_requests asked;
+    takeMusic();
+    int width = 0, height = 0;
+    glfwGetFramebufferSize(window, &width, &height);
+    if (!shown || width <= 0 || height <= 0) {
+        if (timeline.mouse.gesture == timeline_mouse::seeking) asked.release = true;
+        timeline.mouse.gesture = timeline_mouse::none;
+        ImGui::GetIO().MouseWheel = 0.0f;
+        writeLayout(float(width), float(height));
+        return asked;
+    }
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplGlfw_NewFrame();
+    ImGui::NewFrame();
+    drawTimeline(timeline, view, model, groupPaths, path, peaks.get(), float(width), float(height),
+                 asked);
+    drawProblems(float(width), timeline.placed.top);
+    ImGui::Render();
+    clearTimelineBack(width, height - int(timeline.placed.top));
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    writeLayout(float(width), float(height));
+    return asked;
+}
+
+// The timeline of the scene playing, and its model lanes: one per group path that holds
+// models, in file order (after one lane per camera). Made once a load, not once a frame.
+void studio_overlay::readModel(double musicSeconds) {
+    model = sceneTimeline(*playing, musicSeconds);
+    groupPaths.clear();
+    for (const model_window& m : model.model_windows)
+        if (std::find(groupPaths.begin(), groupPaths.end(), m.group_path) == groupPaths.end())
+            groupPaths.push_back(m.group_path);
+}
+
+int studio_overlay::covers(int height) {
+    // Before the first frame the font has no size yet: the height found is too small, which
+    // only copies rows the timeline then paints over.
+    float lane = 0.0f;
+    const int lanes = int(model.camera_windows.size() + groupPaths.size());
+    return shown && window && height > 0
+               ? int(std::floor(timelineHeight(lanes, float(height), lane)))
+               : 0;
+}
+
+void studio_overlay::drawProblems(float width, float top) {
+    const std::vector<diagnostic>& all = problems.items();
+    // Opens by itself when the list changes to something, closes when a save clears it.
+    if (problems.signature() != problemCount) {
+        problemsOpen = !all.empty();
+        problemCount = problems.signature();
+    }
+    problemsBox = {};
+    if (!problemsOpen) return;
+    const float panelWidth = std::min(width - 20.0f, std::max(360.0f, width * 0.55f));
+    ImGui::SetNextWindowPos(ImVec2(width - panelWidth - 10.0f, 10.0f), ImGuiCond_Always);
+    ImGui::SetNextWindowSizeConstraints(ImVec2(panelWidth, 0.0f),
+                                        ImVec2(panelWidth, std::max(60.0f, top - 20.0f)));
+    ImGui::SetNextWindowBgAlpha(0.9f);
+    char title[64];
+    std::snprintf(title, sizeof title, "Problems (%zu)###problems", all.size());
+    ImGui::Begin(title, &problemsOpen,
+                 ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoFocusOnAppearing);
+    ImGui::PushTextWrapPos(panelWidth - 16.0f);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        drawProblem(all[i], problems.text(i), int(i), panelWidth - 16.0f, copied);
+    ImGui::PopTextWrapPos();
+    if (!copied.empty()) ImGui::TextDisabled("copied %s", copied.c_str());
+    const ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+    problemsBox = {pos.x, pos.y, size.x, size.y};
+    ImGui::End();
+}
+
 // What is where, for tests and tools (KESTRINE_PREVIEW_LAYOUT names the file): rewritten,
 // through a rename, whenever it changes.
 void studio_overlay::writeLayout(float width, float height) {
     if (!layoutPath) return;
     std::string text;
-    char line[512];
-    std::snprintf(line, sizeof line, "window %.0f %.0f\noverlay %s\n", width, height,
-                  shown ? "shown" : "hidden");
-    text += line;
+    addLine(text, "window %.0f %.0f\noverlay %s\n", width, height, shown ? "shown" : "hidden");
     if (shown) {
-        std::snprintf(line, sizeof line, "panel 0 %.1f %.0f %.1f\n", placed.top, width,
-                      height - placed.top);
-        text += line;
-        std::snprintf(line, sizeof line, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left,
-                      placed.rulerTop, axis.width, placed.rulerHeight, axis.start, axis.span);
-        text += line;
+        const timeline_layout& at = timeline.placed;
+        const time_axis& axis = timeline.axis;
+        const timeline_mouse& mouse = timeline.mouse;
+        addLine(text, "panel 0 %.1f %.0f %.1f\n", at.top, width, height - at.top);
+        addLine(text, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left, at.rulerTop, axis.width,
+                at.rulerHeight, axis.start, axis.span);
         const char* state = !peaks                                     ? "none"
                             : peaks->status() == music_peaks::ready    ? "ready"
                             : peaks->status() == music_peaks::decoding ? "decoding"
                                                                        : "unreadable";
-        std::snprintf(line, sizeof line, "music %.1f %.1f %.1f %.1f %s\n", axis.left,
-                      placed.musicTop, axis.width, placed.musicHeight, state);
-        text += line;
-        for (const timeline_bar& b : bars) {
-            std::snprintf(line, sizeof line, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n",
-                          b.kind.c_str(), b.id.c_str(), b.x0, b.x1, b.y0, b.y1, b.start, b.end);
-            text += line;
-        }
+        addLine(text, "music %.1f %.1f %.1f %.1f %s\n", axis.left, at.musicTop, axis.width,
+                at.musicHeight, state);
+        for (const timeline_bar& b : timeline.bars)
+            addLine(text, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n", b.kind.c_str(), b.id.c_str(),
+                    b.x0, b.x1, b.y0, b.y1, b.start, b.end);
         const char* const gestures[] = {"none", "seeking", "looping", "panning"};
-        std::snprintf(line, sizeof line, "gesture %s %.9g %.9g\n", gestures[mouse.gesture],
-                      mouse.loopFrom, mouse.loopTo);
-        text += line;
-        std::snprintf(line, sizeof line, "problems %s %.1f %.1f %.1f %.1f\n",
-                      problemsOpen ? "open" : "closed", problemsLeft, problemsTop, problemsWidth,
-                      problemsHeight);
-        text += line;
+        addLine(text, "gesture %s %.9g %.9g\n", gestures[mouse.gesture], mouse.loopFrom,
+                mouse.loopTo);
+        addLine(text, "problems %s %.1f %.1f %.1f %.1f\n", problemsOpen ? "open" : "closed",
+                problemsBox[0], problemsBox[1], problemsBox[2], problemsBox[3]);
     }
     for (std::size_t i = 0; i < problems.items().size(); ++i) {
         const std::string& p = problems.text(i);
-        std::size_t from = 0;
-        for (std::size_t to; (to = p.find('\n', from)) != std::string::npos; from = to + 1)
+        for (std::size_t from = 0, to = 0; to != std::string::npos; from = to + 1) {
+            to = p.find('\n', from);
             text += "problem " + p.substr(from, to - from) + "\n";
-        text += "problem " + p.substr(from) + "\n";
+        }
     }
     if (text == layoutWritten) return;
     const std::string temporary = std::string(layoutPath) + ".new";
