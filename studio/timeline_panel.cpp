@@ -290,16 +290,6 @@ void drawMarks(ImDrawList* draw, const time_axis& axis, const timeline_layout& a
                             ImVec2(x, at.rulerTop + 7.0f), kPlayhead);
 }
 
-void drawTooltip(const std::vector<timeline_bar>& bars, const timeline_pointer& p) {
-    for (const timeline_bar& b : bars)
-        if (p.x >= b.x0 && p.x <= std::max(b.x1, b.x0 + 1.0f) && p.y >= b.y0 && p.y < b.y1) {
-            ImGui::BeginTooltip();
-            ImGui::TextUnformatted(b.details.c_str());
-            ImGui::EndTooltip();
-            return;
-        }
-}
-
 } // namespace
 
 // The parts placed, the pointer followed (which may move the axis), then drawn from the model,
@@ -338,7 +328,16 @@ void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_t
     drawMarks(draw, axis, at, model,
               mouse.gesture == timeline_mouse::looping ? mouse.dragged() : view.loop, view.time);
     draw->PopClipRect();
-    if (pointer.over && mouse.gesture == timeline_mouse::none) drawTooltip(panel.bars, pointer);
+    // What the bar under the pointer is, when there is one.
+    if (pointer.over && mouse.gesture == timeline_mouse::none)
+        for (const timeline_bar& b : panel.bars)
+            if (pointer.x >= b.x0 && pointer.x <= std::max(b.x1, b.x0 + 1.0f) &&
+                pointer.y >= b.y0 && pointer.y < b.y1) {
+                ImGui::BeginTooltip();
+                ImGui::TextUnformatted(b.details.c_str());
+                ImGui::EndTooltip();
+                break;
+            }
     ImGui::End();
 }
 
