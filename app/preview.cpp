@@ -93,22 +93,17 @@ struct user_controls {
 };
 
 void toggleLoop(user_controls& controls, double wall) {
-    if (controls.head.loop()) {
-        controls.head.stopLooping();
-        return;
-    }
-    if (controls.given) {
-        controls.head.loopOver(*controls.given, wall);
-        return;
-    }
     const std::vector<camera>& cameras = controls.slot->current->cameras;
     const int index = filmingCamera(cameras, controls.slot->time);
-    if (index < 0 || !(cameras[index].start < cameras[index].end)) {
+    if (controls.head.loop())
+        controls.head.stopLooping();
+    else if (controls.given)
+        controls.head.loopOver(*controls.given, wall);
+    else if (index >= 0 && cameras[index].start < cameras[index].end)
+        controls.head.loopOver({cameras[index].start, cameras[index].end}, wall);
+    else
         std::printf("no loop: the camera that films has no time window, and --loop was not "
                     "given\n");
-        return;
-    }
-    controls.head.loopOver({cameras[index].start, cameras[index].end}, wall);
 }
 
 void onKey(GLFWwindow* w, int key, int, int action, int mods) {
@@ -299,21 +294,19 @@ void applyRequests(const preview_requests& asked, user_controls& controls, doubl
 }
 
 // Seconds per frame over the last second, kept as a running window.
-class frame_times {
-public:
+struct frame_times {
+    std::vector<std::pair<double, double>> times; // when each frame was drawn, and its seconds
+
     void add(double wall, double seconds) {
         times.push_back({wall, seconds});
-        sum += seconds;
-        while (!times.empty() && times.front().first < wall - 1.0) {
-            sum -= times.front().second;
-            times.erase(times.begin());
-        }
+        std::erase_if(times, [wall](const auto& t) { return t.first < wall - 1.0; });
     }
-    double meanMs() const { return times.empty() ? 0.0 : 1000.0 * sum / double(times.size()); }
-
-private:
-    std::vector<std::pair<double, double>> times;
-    double sum = 0.0;
+    double meanMs() const {
+        double sum = 0.0;
+        for (const auto& t : times)
+            sum += t.second;
+        return times.empty() ? 0.0 : 1000.0 * sum / double(times.size());
+    }
 };
 
 // Where the scene's files are to be looked at for a save: when one is heard of through the

@@ -65,56 +65,6 @@ std::vector<ImU32> wavePixels(const time_axis& axis, const music_peaks& peaks, i
     return pixels;
 }
 
-} // namespace
-
-float timelineHeight(int lanes, float height, float& lane) {
-    const float count = float(lanes);
-    const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
-    const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
-    lane = kLaneHeight;
-    const float most = std::max(height * kMaxShare, fixed + 3.0f * count);
-    if (count > 0 && fixed + lane * count > most)
-        lane = std::max(3.0f, std::floor((most - fixed) / count));
-    return std::min(height, fixed + lane * count);
-}
-
-void followPointer(const timeline_pointer& p, const timeline_layout& at, double wholeDemo,
-                   time_axis& axis, timeline_mouse& m, preview_requests& asked) {
-    if (p.pressed) {
-        if (p.y < at.rulerTop + at.rulerHeight)
-            m.gesture = p.shift ? timeline_mouse::looping : timeline_mouse::seeking;
-        else
-            m.gesture = timeline_mouse::panning;
-        m.loopFrom = m.loopTo = std::max(0.0, axis.timeAt(p.x));
-        m.lastPointer = -1.0f;
-    }
-    if (p.held) {
-        if (m.gesture == timeline_mouse::seeking) {
-            asked.hold = true;
-            asked.seek = std::max(0.0, axis.timeAt(p.x));
-            asked.snippet = p.x != m.lastPointer;
-            m.lastPointer = p.x;
-        } else if (m.gesture == timeline_mouse::looping) {
-            m.loopTo = std::max(0.0, axis.timeAt(p.x));
-        } else if (m.gesture == timeline_mouse::panning && p.dx != 0.0f) {
-            axis.pan(p.dx);
-            m.axisMoved = true;
-        }
-    } else if (m.gesture != timeline_mouse::none) {
-        if (m.gesture == timeline_mouse::seeking) asked.release = true;
-        if (m.gesture == timeline_mouse::looping && m.loopFrom != m.loopTo)
-            asked.loop = m.dragged();
-        m.gesture = timeline_mouse::none;
-    }
-    if (p.over && p.wheel != 0.0f) {
-        axis.zoom(std::clamp(p.x, axis.left, at.right), std::pow(0.8, double(p.wheel)), 0.05,
-                  wholeDemo * 10.0);
-        m.axisMoved = true;
-    }
-}
-
-namespace {
-
 // Opens the panel's window along the bottom of the window, writes its header and says where
 // the parts go below it; sets the axis's columns. End it with ImGui::End().
 timeline_layout openTimeline(const preview_view& view, const scene_timeline& model, float width,
@@ -291,6 +241,51 @@ void drawMarks(ImDrawList* draw, const time_axis& axis, const timeline_layout& a
 }
 
 } // namespace
+
+float timelineHeight(int lanes, float height, float& lane) {
+    const float count = float(lanes);
+    const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
+    const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
+    lane = kLaneHeight;
+    const float most = std::max(height * kMaxShare, fixed + 3.0f * count);
+    if (count > 0 && fixed + lane * count > most)
+        lane = std::max(3.0f, std::floor((most - fixed) / count));
+    return std::min(height, fixed + lane * count);
+}
+
+void followPointer(const timeline_pointer& p, const timeline_layout& at, double wholeDemo,
+                   time_axis& axis, timeline_mouse& m, preview_requests& asked) {
+    if (p.pressed) {
+        m.gesture = p.y >= at.rulerTop + at.rulerHeight ? timeline_mouse::panning
+                    : p.shift                           ? timeline_mouse::looping
+                                                        : timeline_mouse::seeking;
+        m.loopFrom = m.loopTo = std::max(0.0, axis.timeAt(p.x));
+        m.lastPointer = -1.0f;
+    }
+    if (p.held) {
+        if (m.gesture == timeline_mouse::seeking) {
+            asked.hold = true;
+            asked.seek = std::max(0.0, axis.timeAt(p.x));
+            asked.snippet = p.x != m.lastPointer;
+            m.lastPointer = p.x;
+        } else if (m.gesture == timeline_mouse::looping) {
+            m.loopTo = std::max(0.0, axis.timeAt(p.x));
+        } else if (m.gesture == timeline_mouse::panning && p.dx != 0.0f) {
+            axis.pan(p.dx);
+            m.axisMoved = true;
+        }
+    } else if (m.gesture != timeline_mouse::none) {
+        if (m.gesture == timeline_mouse::seeking) asked.release = true;
+        if (m.gesture == timeline_mouse::looping && m.loopFrom != m.loopTo)
+            asked.loop = m.dragged();
+        m.gesture = timeline_mouse::none;
+    }
+    if (p.over && p.wheel != 0.0f) {
+        axis.zoom(std::clamp(p.x, axis.left, at.right), std::pow(0.8, double(p.wheel)), 0.05,
+                  wholeDemo * 10.0);
+        m.axisMoved = true;
+    }
+}
 
 // The parts placed, the pointer followed (which may move the axis), then drawn from the model,
 // the axis and the pointer's gesture.
