@@ -479,8 +479,7 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
         dup2(nothing, STDIN_FILENO);
         close(nothing);
     }
-    std::optional<audio_engine> engine;
-    engine.emplace();
+    std::optional<audio_engine> engine(std::in_place);
     engine->play2D(kMusicFile);
 
     scene_slot slot;

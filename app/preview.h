@@ -13,10 +13,9 @@ class scene;
 // kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH] [--no-overlay]
 struct preview_options {
     std::string scene;
-    double at = 0.0;             // scene time to start from
-    std::optional<section> loop; // looped from the start when given
-    int width = 1280;            // window size
-    int height = 720;
+    double at = 0.0;                // scene time to start from
+    std::optional<section> loop;    // looped from the start when given
+    int width = 1280, height = 720; // window size
     bool overlay = true; // the studio's panels, shown at the start (--no-overlay: hidden)
     bool trace = false;  // the loading trace on standard output (--trace)
 };

@@ -33,8 +33,7 @@ void drawProblem(const diagnostic& d, const std::string& text, int id, float wid
                                              : IM_COL32(240, 200, 90, 255));
     ImGui::TextUnformatted(text.c_str());
     ImGui::PopStyleColor();
-    const ImVec2 end = ImGui::GetItemRectMax();
-    const ImVec2 size(width, end.y - at.y);
+    const ImVec2 size(width, ImGui::GetItemRectMax().y - at.y);
     ImGui::SetCursorScreenPos(at);
     if (ImGui::InvisibleButton("##copy", size)) {
         copied = wordPlace(d.place());

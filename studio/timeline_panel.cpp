@@ -48,23 +48,6 @@ float labelSize(float lane) {
     return size >= 8.0f ? size : 0.0f;
 }
 
-// Each column's loudest sample, as a picture of columns x kMusicHeight pixels.
-std::vector<ImU32> wavePixels(const time_axis& axis, const music_peaks& peaks, int columns) {
-    const int rows = int(kMusicHeight);
-    std::vector<ImU32> pixels(std::size_t(columns) * std::size_t(rows), 0);
-    const float middle = kMusicHeight / 2.0f;
-    for (int c = 0; c < columns; ++c) {
-        const float x = axis.left + float(c);
-        const float h =
-            peaks.peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
-        if (h < 0.5f) continue;
-        for (int r = 0; r < rows; ++r)
-            if (std::abs(float(r) + 0.5f - middle) <= h)
-                pixels[std::size_t(r) * std::size_t(columns) + std::size_t(c)] = kWave;
-    }
-    return pixels;
-}
-
 // Opens the panel's window along the bottom of the window, writes its header and says where
 // the parts go below it; sets the axis's columns. End it with ImGui::End().
 timeline_layout openTimeline(const preview_view& view, const scene_timeline& model, float width,
@@ -164,9 +147,18 @@ void drawMusic(ImDrawList* draw, const time_axis& axis, const timeline_layout& a
     const std::array<double, 3> key = {axis.start, axis.span, double(columns)};
     if (panel.waveTexture == 0 || key != panel.waveKey) {
         panel.waveKey = key;
+        // Each column's loudest sample, about the lane's middle.
+        std::vector<ImU32> pixels(std::size_t(columns) * std::size_t(rows), 0);
+        for (int c = 0; c < columns; ++c) {
+            const float x = axis.left + float(c);
+            const float h =
+                peaks->peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
+            for (int r = 0; h >= 0.5f && r < rows; ++r)
+                if (std::abs(float(r) + 0.5f - kMusicHeight / 2.0f) <= h)
+                    pixels[std::size_t(r) * std::size_t(columns) + std::size_t(c)] = kWave;
+        }
         // IM_COL32 keeps red in the lowest byte: in memory, RGBA.
-        panel.waveTexture =
-            putPicture(panel.waveTexture, columns, rows, wavePixels(axis, *peaks, columns).data());
+        panel.waveTexture = putPicture(panel.waveTexture, columns, rows, pixels.data());
     }
     draw->AddImage(ImTextureID(std::intptr_t(panel.waveTexture)), ImVec2(axis.left, at.musicTop),
                    ImVec2(axis.left + float(columns), at.musicTop + float(rows)));
