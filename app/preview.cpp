@@ -150,11 +150,10 @@ void onResize(GLFWwindow* w, int width, int height) {
 // The kept state as a 60 fps capture has it before drawing t: after the frame at t - 1/60,
 // or as loaded when there is no frame before.
 void prepareAt(scene& sc, double t) {
-    const double previous = t - kFrameStep;
-    if (previous < 0.0)
+    if (t < kFrameStep)
         rewind(sc);
     else
-        advanceTo(sc, previous);
+        advanceTo(sc, t - kFrameStep);
 }
 
 // Destroys a scene, and its GL objects with it, without leaving the drawing without a vertex
@@ -385,16 +384,6 @@ bool reloadOnSave(scene_slot& slot, preview_overlay* overlay, const std::string&
     return !slot.failed;
 }
 
-// Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
-// for the studio's figures in docs/figures.md (KESTRINE_PREVIEW_FRAME_LOG names the file).
-void logFrame(std::FILE* out, bool shown, double drawStart, double drawn) {
-    if (!out) return;
-    glFinish();
-    std::fprintf(out, "%d %.3f %.3f\n", shown, 1000.0 * (drawn - drawStart),
-                 1000.0 * (glfwGetTime() - drawn));
-    std::fflush(out);
-}
-
 // Frames until the window closes or a stop signal comes: reloads on saves, follows the
 // playhead, and names the frame on screen in the title.
 void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& music,
@@ -404,6 +393,8 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
     long reloads = 0;
     std::string shownTitle;
     frame_times drawing;
+    // Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
+    // for the studio's figures in docs/figures.md (KESTRINE_PREVIEW_FRAME_LOG names the file).
     static const char* const logPath = std::getenv("KESTRINE_PREVIEW_FRAME_LOG");
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> log(
         logPath ? std::fopen(logPath, "w") : nullptr, [](std::FILE* f) { return std::fclose(f); });
@@ -436,7 +427,13 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
             view.frame_ms = drawing.meanMs();
             applyRequests(controls.overlay->draw(view), controls, glfwGetTime());
         }
-        logFrame(log.get(), controls.overlay && controls.overlay->visible(), drawStart, drawn);
+        if (log) {
+            glFinish();
+            std::fprintf(log.get(), "%d %.3f %.3f\n",
+                         controls.overlay && controls.overlay->visible(),
+                         1000.0 * (drawn - drawStart), 1000.0 * (glfwGetTime() - drawn));
+            std::fflush(log.get());
+        }
         glfwSwapBuffers(slot.window);
         // Set once the frame is presented, so that whoever waits for a title sees that frame.
         const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),

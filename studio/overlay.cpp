@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 // GL's declarations come from GLEW, through the scene's header.
 #define GLFW_INCLUDE_NONE
@@ -87,43 +86,36 @@ void studio_overlay::loaded(const std::string& file, const scene& sc,
     problems.loaded(refusal, found);
     readModel(peaks && peaks->status() == music_peaks::ready ? peaks->seconds() : -1.0);
     musicSaid = false;
-    takeMusic();
-}
-
-// The music's length moves the axis once it is known; a music file that cannot be read is one of
-// the scene's problems.
-void studio_overlay::takeMusic() {
-    if (!playing || !peaks) return;
-    const music_peaks::status_type music = peaks->status();
-    // The model has the music's length once it is known.
-    if (model.music_seconds < 0.0 && music == music_peaks::ready) readModel(peaks->seconds());
-    if (!musicSaid && music == music_peaks::unreadable) {
-        musicSaid = true;
-        problems.add(musicUnreadable(path));
-    }
 }
 
 preview_requests studio_overlay::draw(const preview_view& view) {
+    // The music's length moves the axis once it is known (the model has it then); a music file
+    // that cannot be read is one of the scene's problems.
+    const music_peaks::status_type music = peaks ? peaks->status() : music_peaks::decoding;
+    if (playing && model.music_seconds < 0.0 && music == music_peaks::ready)
+        readModel(peaks->seconds());
+    if (playing && !musicSaid && music == music_peaks::unreadable) {
+        musicSaid = true;
+        problems.add(musicUnreadable(path));
+    }
     preview_requests asked;
-    takeMusic();
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
     if (!shown || width <= 0 || height <= 0) {
         if (timeline.mouse.gesture == timeline_mouse::seeking) asked.release = true;
         timeline.mouse.gesture = timeline_mouse::none;
         ImGui::GetIO().MouseWheel = 0.0f;
-        writeLayout(float(width), float(height));
-        return asked;
+    } else {
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplGlfw_NewFrame();
+        ImGui::NewFrame();
+        drawTimeline(timeline, view, model, groupPaths, path, peaks.get(), float(width),
+                     float(height), asked);
+        drawProblems(float(width), timeline.placed.top);
+        ImGui::Render();
+        clearTimelineBack(width, height - int(timeline.placed.top));
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     }
-    ImGui_ImplOpenGL3_NewFrame();
-    ImGui_ImplGlfw_NewFrame();
-    ImGui::NewFrame();
-    drawTimeline(timeline, view, model, groupPaths, path, peaks.get(), float(width), float(height),
-                 asked);
-    drawProblems(float(width), timeline.placed.top);
-    ImGui::Render();
-    clearTimelineBack(width, height - int(timeline.placed.top));
-    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     writeLayout(float(width), float(height));
     return asked;
 }

@@ -28,7 +28,6 @@ public:
     void detach() override;
 
 private:
-    void takeMusic();
     void readModel(double musicSeconds);
     void drawProblems(float width, float top);
     void writeLayout(float width, float height);

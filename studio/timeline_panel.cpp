@@ -168,7 +168,6 @@ void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at
               const scene_timeline& model, const std::vector<std::string>& groupPaths,
               const std::string& path, std::vector<timeline_bar>& bars) {
     bars.clear();
-    ImFont* font = ImGui::GetFont();
     const float size = labelSize(at.lane);
     auto addBar = [&](int lane, double start, double end, ImU32 colour, std::string kind,
                       std::string id, const std::string& label, std::string details) {
@@ -181,8 +180,8 @@ void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at
         if (size > 0.0f && x1 - x0 > 12.0f) {
             // Clipped on the CPU: a clip rectangle of its own would cost a draw call a bar.
             const ImVec4 clip(x0, y0, x1, y1);
-            draw->AddText(font, size, ImVec2(x0 + 3.0f, y0 - 1.0f), kText, label.c_str(), nullptr,
-                          0.0f, &clip);
+            draw->AddText(ImGui::GetFont(), size, ImVec2(x0 + 3.0f, y0 - 1.0f), kText,
+                          label.c_str(), nullptr, 0.0f, &clip);
         }
         bars.push_back(
             {x0, x1, y0, y1, std::move(kind), std::move(id), std::move(details), start, end});

@@ -48,8 +48,7 @@ struct timeline_mouse {
 struct timeline_pointer {
     bool pressed = false; // the button went down over the lanes this frame
     bool held = false;    // the button is down since a press over the lanes
-    bool over = false;
-    bool shift = false;
+    bool over = false, shift = false;
     float x = 0.0f, y = 0.0f;
     float dx = 0.0f;    // moved since the last frame
     float wheel = 0.0f; // wheel steps, away from the user positive
