@@ -137,8 +137,6 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
     case GLFW_KEY_TAB:
         if (press && controls.overlay) controls.overlay->toggle();
         break;
-    default:
-        break;
     }
 }
 
@@ -235,19 +233,6 @@ void declareOptions(command_line& cli, preview_options& out) {
     });
 }
 
-// The preview's window; null once it has said why there is none.
-GLFWwindow* openPreviewWindow(const preview_options& options) {
-    window_failure failure;
-    // Frames are drawn offscreen exactly as kestrine-capture draws them and copied in, so the
-    // window itself takes no samples.
-    GLFWwindow* window = openWindow(
-        {window_kind::windowed, options.width, options.height, "kestrine-preview", 0}, failure);
-    if (window) return window;
-    std::fprintf(stderr, "kestrine-preview: %s\n", describe(failure));
-    if (failure != window_failure::library) glfwTerminate();
-    return nullptr;
-}
-
 // Draws the frame at the slot's time offscreen, as a capture would, and copies it in.
 void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame, preview_overlay* overlay) {
     int width = 0, height = 0;
@@ -256,8 +241,7 @@ void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame, preview_o
     if (!frame || frame->frameWidth() != width || frame->frameHeight() != height)
         frame = std::make_unique<offscreen>(width, height, kFrameSamples);
     frame->bind();
-    scene& sc = *slot.current;
-    drawFrame(&sc, glm::mat4(1.0f), sc.projection);
+    drawFrame(slot.current.get(), glm::mat4(1.0f), slot.current->projection);
     frame->present(overlay ? overlay->covers(height) : 0);
 }
 
@@ -480,8 +464,16 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
     engine->play2D(kMusicFile);
 
     scene_slot slot;
-    slot.window = openPreviewWindow(options);
-    if (!slot.window) return 1;
+    window_failure failure;
+    // Frames are drawn offscreen exactly as kestrine-capture draws them and copied in, so the
+    // window itself takes no samples.
+    slot.window = openWindow(
+        {window_kind::windowed, options.width, options.height, "kestrine-preview", 0}, failure);
+    if (!slot.window) {
+        std::fprintf(stderr, "kestrine-preview: %s\n", describe(failure));
+        if (failure != window_failure::library) glfwTerminate();
+        return 1;
+    }
     glGenVertexArrays(1, &slot.vertex_array);
     preview_view view;
     slot.trace = options.trace;

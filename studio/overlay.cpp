@@ -178,7 +178,6 @@ void studio_overlay::writeLayout(float width, float height) {
     if (shown) {
         const timeline_layout& at = timeline.placed;
         const time_axis& axis = timeline.axis;
-        const timeline_mouse& mouse = timeline.mouse;
         addLine(text, "panel 0 %.1f %.0f %.1f\n", at.top, width, height - at.top);
         addLine(text, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left, at.rulerTop, axis.width,
                 at.rulerHeight, axis.start, axis.span);
@@ -192,8 +191,8 @@ void studio_overlay::writeLayout(float width, float height) {
             addLine(text, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n", b.kind.c_str(), b.id.c_str(),
                     b.x0, b.x1, b.y0, b.y1, b.start, b.end);
         const char* const gestures[] = {"none", "seeking", "looping", "panning"};
-        addLine(text, "gesture %s %.9g %.9g\n", gestures[mouse.gesture], mouse.loopFrom,
-                mouse.loopTo);
+        addLine(text, "gesture %s %.9g %.9g\n", gestures[timeline.mouse.gesture],
+                timeline.mouse.loopFrom, timeline.mouse.loopTo);
         addLine(text, "problems %s %.1f %.1f %.1f %.1f\n", problemsOpen ? "open" : "closed",
                 problemsBox[0], problemsBox[1], problemsBox[2], problemsBox[3]);
     }
