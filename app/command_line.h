@@ -54,8 +54,7 @@ public:
 
 private:
     // help2man takes the lines before "Options:" for the synopsis and the description.
-    class help2man_layout : public CLI::Formatter {
-    public:
+    struct help2man_layout : CLI::Formatter {
         explicit help2man_layout(std::size_t column) { column_width(column); }
         std::string make_help(const CLI::App* app, std::string,
                               CLI::AppFormatMode mode) const override {

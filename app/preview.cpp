@@ -93,22 +93,17 @@ struct user_controls {
 };
 
 void toggleLoop(user_controls& controls, double wall) {
-    if (controls.head.loop()) {
-        controls.head.stopLooping();
-        return;
-    }
-    if (controls.given) {
-        controls.head.loopOver(*controls.given, wall);
-        return;
-    }
     const std::vector<camera>& cameras = controls.slot->current->cameras;
     const int index = filmingCamera(cameras, controls.slot->time);
-    if (index < 0 || !(cameras[index].start < cameras[index].end)) {
+    if (controls.head.loop())
+        controls.head.stopLooping();
+    else if (controls.given)
+        controls.head.loopOver(*controls.given, wall);
+    else if (index >= 0 && cameras[index].start < cameras[index].end)
+        controls.head.loopOver({cameras[index].start, cameras[index].end}, wall);
+    else
         std::printf("no loop: the camera that films has no time window, and --loop was not "
                     "given\n");
-        return;
-    }
-    controls.head.loopOver({cameras[index].start, cameras[index].end}, wall);
 }
 
 void onKey(GLFWwindow* w, int key, int, int action, int mods) {
@@ -130,10 +125,8 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
             controls.music->resume();
         break;
     case GLFW_KEY_LEFT:
-        controls.head.seekBy(-step, wall);
-        break;
     case GLFW_KEY_RIGHT:
-        controls.head.seekBy(step, wall);
+        controls.head.seekBy(key == GLFW_KEY_LEFT ? -step : step, wall);
         break;
     case GLFW_KEY_HOME:
         controls.head.home(wall);
@@ -143,8 +136,6 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
         break;
     case GLFW_KEY_TAB:
         if (press && controls.overlay) controls.overlay->toggle();
-        break;
-    default:
         break;
     }
 }
@@ -157,11 +148,10 @@ void onResize(GLFWwindow* w, int width, int height) {
 // The kept state as a 60 fps capture has it before drawing t: after the frame at t - 1/60,
 // or as loaded when there is no frame before.
 void prepareAt(scene& sc, double t) {
-    const double previous = t - kFrameStep;
-    if (previous < 0.0)
+    if (t < kFrameStep)
         rewind(sc);
     else
-        advanceTo(sc, previous);
+        advanceTo(sc, t - kFrameStep);
 }
 
 // Destroys a scene, and its GL objects with it, without leaving the drawing without a vertex
@@ -214,32 +204,6 @@ void play(scene_slot& slot, std::unique_ptr<scene> next, file_watch read) {
     slot.watch = std::move(read);
 }
 
-// Loads the scene file again; a file with a load error, or with assets the player could not
-// use (an error by kestrine-check's rules: a texture or mesh that could not be read, a program
-// that does not compile or link), leaves the old scene playing. found: what the load and the
-// checker found; refusal: the errors that refused it.
-bool reload(scene_slot& slot, const std::string& path, std::vector<diagnostic>& found,
-            std::vector<diagnostic>& refusal) {
-    file_watch read;
-    auto next = load(path, read, slot.trace, found);
-    for (const diagnostic& d : found)
-        if (d.severity == diagnostic::error) refusal.push_back(d);
-    slot.failed = !next->loaded() || !refusal.empty();
-    if (slot.failed) {
-        release(slot, std::move(next));
-        slot.watch.update(read);
-        std::fprintf(stderr,
-                     "%s: not reloaded; the scene that was playing goes on until the file is "
-                     "saved again\n",
-                     path.c_str());
-        return false;
-    }
-    play(slot, std::move(next), std::move(read));
-    std::printf("%s: reloaded at %.2f s\n", path.c_str(), slot.time);
-    std::fflush(stdout);
-    return true;
-}
-
 bool readLoop(const std::string& text, std::optional<section>& out) {
     const std::size_t colon = text.find(':');
     section loop;
@@ -269,43 +233,6 @@ void declareOptions(command_line& cli, preview_options& out) {
     });
 }
 
-} // namespace
-
-std::string parsePreviewArgs(int argc, const char* const* argv, preview_options& out) {
-    command_line cli("kestrine-preview", kAbout, 16);
-    declareOptions(cli, out);
-    try {
-        cli.parse(std::vector<std::string>(std::reverse_iterator(argv + argc),
-                                           std::reverse_iterator(argv)));
-    } catch (const CLI::ParseError& e) {
-        return e.what();
-    }
-    return "";
-}
-
-namespace {
-
-// The preview's window; null once it has said why there is none.
-GLFWwindow* openPreviewWindow(const preview_options& options) {
-    window_failure failure;
-    // Frames are drawn offscreen exactly as kestrine-capture draws them and copied in, so the
-    // window itself takes no samples.
-    GLFWwindow* window = openWindow(
-        {window_kind::windowed, options.width, options.height, "kestrine-preview", 0}, failure);
-    if (window) return window;
-    std::fprintf(stderr, "kestrine-preview: %s\n", describe(failure));
-    if (failure != window_failure::library) glfwTerminate();
-    return nullptr;
-}
-
-// Nothing of the preview reads the terminal; a key typed there must not reach a loader.
-void detachStandardInput() {
-    const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (nothing < 0) return;
-    dup2(nothing, STDIN_FILENO);
-    close(nothing);
-}
-
 // Draws the frame at the slot's time offscreen, as a capture would, and copies it in.
 void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame, preview_overlay* overlay) {
     int width = 0, height = 0;
@@ -314,8 +241,7 @@ void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame, preview_o
     if (!frame || frame->frameWidth() != width || frame->frameHeight() != height)
         frame = std::make_unique<offscreen>(width, height, kFrameSamples);
     frame->bind();
-    scene& sc = *slot.current;
-    drawFrame(&sc, glm::mat4(1.0f), sc.projection);
+    drawFrame(slot.current.get(), glm::mat4(1.0f), slot.current->projection);
     frame->present(overlay ? overlay->covers(height) : 0);
 }
 
@@ -351,21 +277,19 @@ void applyRequests(const preview_requests& asked, user_controls& controls, doubl
 }
 
 // Seconds per frame over the last second, kept as a running window.
-class frame_times {
-public:
+struct frame_times {
+    std::vector<std::pair<double, double>> times; // when each frame was drawn, and its seconds
+
     void add(double wall, double seconds) {
         times.push_back({wall, seconds});
-        sum += seconds;
-        while (!times.empty() && times.front().first < wall - 1.0) {
-            sum -= times.front().second;
-            times.erase(times.begin());
-        }
+        std::erase_if(times, [wall](const auto& t) { return t.first < wall - 1.0; });
     }
-    double meanMs() const { return times.empty() ? 0.0 : 1000.0 * sum / double(times.size()); }
-
-private:
-    std::vector<std::pair<double, double>> times;
-    double sum = 0.0;
+    double meanMs() const {
+        double sum = 0.0;
+        for (const auto& t : times)
+            sum += t.second;
+        return times.empty() ? 0.0 : 1000.0 * sum / double(times.size());
+    }
 };
 
 // Where the scene's files are to be looked at for a save: when one is heard of through the
@@ -411,57 +335,37 @@ private:
     bool unheard = true;
 };
 
-// Reloads the scene when one of its files changed, and tells the overlay. True when the new
-// scene plays.
+// Reloads the scene when one of its files changed, and tells the overlay. A file with a load
+// error, or with assets the player could not use (an error by kestrine-check's rules: a texture
+// or mesh that could not be read, a program that does not compile or link), leaves the old
+// scene playing. True when the new scene plays.
 bool reloadOnSave(scene_slot& slot, preview_overlay* overlay, const std::string& path,
                   save_watch& saves, long& reloads, preview_view& view) {
     if (!slot.watch.changed()) return false;
     std::vector<diagnostic> found, refusal;
     const double began = glfwGetTime();
-    const bool reloaded = reload(slot, path, found, refusal);
+    file_watch read;
+    auto next = load(path, read, slot.trace, found);
+    for (const diagnostic& d : found)
+        if (d.severity == diagnostic::error) refusal.push_back(d);
+    slot.failed = !next->loaded() || !refusal.empty();
+    if (slot.failed) {
+        release(slot, std::move(next));
+        slot.watch.update(read);
+        std::fprintf(stderr,
+                     "%s: not reloaded; the scene that was playing goes on until the file is "
+                     "saved again\n",
+                     path.c_str());
+    } else {
+        play(slot, std::move(next), std::move(read));
+        std::printf("%s: reloaded at %.2f s\n", path.c_str(), slot.time);
+        std::fflush(stdout);
+    }
     view.reload_ms = 1000.0 * (glfwGetTime() - began);
     logResources("kestrine-preview", "reload", ++reloads);
     if (overlay) overlay->loaded(path, *slot.current, found, refusal);
     saves.watchAgain(slot.watch);
-    return reloaded;
-}
-
-// Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
-// for the studio's figures in docs/figures.md (KESTRINE_PREVIEW_FRAME_LOG names the file).
-class frame_log {
-public:
-    frame_log() {
-        static const char* const path = std::getenv("KESTRINE_PREVIEW_FRAME_LOG");
-        out = path ? std::fopen(path, "w") : nullptr;
-    }
-    ~frame_log() {
-        if (out) std::fclose(out);
-    }
-    frame_log(const frame_log&) = delete;
-    frame_log& operator=(const frame_log&) = delete;
-
-    void add(bool shown, double drawStart, double drawn) {
-        if (!out) return;
-        glFinish();
-        std::fprintf(out, "%d %.3f %.3f\n", shown, 1000.0 * (drawn - drawStart),
-                     1000.0 * (glfwGetTime() - drawn));
-        std::fflush(out);
-    }
-
-private:
-    std::FILE* out = nullptr;
-};
-
-// The overlay over the frame at t, and what it asks applied.
-void drawOverlay(user_controls& controls, const scene& sc, double t, double frameMs,
-                 preview_view& view) {
-    view.time = t;
-    view.camera = filmingCamera(sc.cameras, t);
-    view.paused = controls.head.paused();
-    view.loop = controls.head.loop();
-    view.frame_ms = frameMs;
-    const preview_requests asked = controls.overlay->draw(view);
-    applyRequests(asked, controls, glfwGetTime());
+    return !slot.failed;
 }
 
 // Frames until the window closes or a stop signal comes: reloads on saves, follows the
@@ -473,7 +377,11 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
     long reloads = 0;
     std::string shownTitle;
     frame_times drawing;
-    frame_log log;
+    // Each frame: the panels shown or not, then the milliseconds of drawing and of the panels,
+    // for the studio's figures in docs/figures.md (KESTRINE_PREVIEW_FRAME_LOG names the file).
+    static const char* const logPath = std::getenv("KESTRINE_PREVIEW_FRAME_LOG");
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> log(
+        logPath ? std::fopen(logPath, "w") : nullptr, [](std::FILE* f) { return std::fclose(f); });
     while (!glfwWindowShouldClose(slot.window) && !stopRequested()) {
         const double wall = glfwGetTime();
         const bool reloaded =
@@ -494,8 +402,22 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         glFinish(); // so that the time is the drawing's, not the queueing's
         const double drawn = glfwGetTime();
         drawing.add(drawn, drawn - drawStart);
-        if (controls.overlay) drawOverlay(controls, sc, t, drawing.meanMs(), view);
-        log.add(controls.overlay && controls.overlay->visible(), drawStart, drawn);
+        if (controls.overlay) {
+            // The overlay over the frame, and what it asks applied.
+            view.time = t;
+            view.camera = filmingCamera(sc.cameras, t);
+            view.paused = controls.head.paused();
+            view.loop = controls.head.loop();
+            view.frame_ms = drawing.meanMs();
+            applyRequests(controls.overlay->draw(view), controls, glfwGetTime());
+        }
+        if (log) {
+            glFinish();
+            std::fprintf(log.get(), "%d %.3f %.3f\n",
+                         controls.overlay && controls.overlay->visible(),
+                         1000.0 * (drawn - drawStart), 1000.0 * (glfwGetTime() - drawn));
+            std::fflush(log.get());
+        }
         glfwSwapBuffers(slot.window);
         // Set once the frame is presented, so that whoever waits for a title sees that frame.
         const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),
@@ -515,20 +437,43 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
 
 } // namespace
 
+std::string parsePreviewArgs(int argc, const char* const* argv, preview_options& out) {
+    command_line cli("kestrine-preview", kAbout, 16);
+    declareOptions(cli, out);
+    try {
+        cli.parse(std::vector<std::string>(std::reverse_iterator(argv + argc),
+                                           std::reverse_iterator(argv)));
+    } catch (const CLI::ParseError& e) {
+        return e.what();
+    }
+    return "";
+}
+
 int runPreview(int argc, char** argv, preview_overlay* overlay) {
     preview_options options;
     command_line cli("kestrine-preview", kAbout, 16);
     declareOptions(cli, options);
     if (const int status = cli.read(argc, argv); status >= 0) return status;
     watchStopSignals();
-    detachStandardInput();
-    std::optional<audio_engine> engine;
-    engine.emplace();
+    // Nothing of the preview reads the terminal; a key typed there must not reach a loader.
+    if (const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC); nothing >= 0) {
+        dup2(nothing, STDIN_FILENO);
+        close(nothing);
+    }
+    std::optional<audio_engine> engine(std::in_place);
     engine->play2D(kMusicFile);
 
     scene_slot slot;
-    slot.window = openPreviewWindow(options);
-    if (!slot.window) return 1;
+    window_failure failure;
+    // Frames are drawn offscreen exactly as kestrine-capture draws them and copied in, so the
+    // window itself takes no samples.
+    slot.window = openWindow(
+        {window_kind::windowed, options.width, options.height, "kestrine-preview", 0}, failure);
+    if (!slot.window) {
+        std::fprintf(stderr, "kestrine-preview: %s\n", describe(failure));
+        if (failure != window_failure::library) glfwTerminate();
+        return 1;
+    }
     glGenVertexArrays(1, &slot.vertex_array);
     preview_view view;
     slot.trace = options.trace;
@@ -552,8 +497,8 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
     glViewport(0, 0, fbWidth, fbHeight);
     setDrawState();
 
-    user_controls controls{playhead(options.at, glfwGetTime()), &*engine, options.loop, &slot};
-    controls.overlay = overlay;
+    user_controls controls{playhead(options.at, glfwGetTime()), &*engine, options.loop, &slot,
+                           overlay};
     if (options.loop) controls.head.loopOver(*options.loop, glfwGetTime());
     glfwSetWindowUserPointer(slot.window, &controls);
     glfwSetKeyCallback(slot.window, onKey);

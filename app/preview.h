@@ -13,10 +13,9 @@ class scene;
 // kestrine-preview SCENE.xml [--at SECONDS] [--loop A:B] [--size WxH] [--no-overlay]
 struct preview_options {
     std::string scene;
-    double at = 0.0;             // scene time to start from
-    std::optional<section> loop; // looped from the start when given
-    int width = 1280;            // window size
-    int height = 720;
+    double at = 0.0;                // scene time to start from
+    std::optional<section> loop;    // looped from the start when given
+    int width = 1280, height = 720; // window size
     bool overlay = true; // the studio's panels, shown at the start (--no-overlay: hidden)
     bool trace = false;  // the loading trace on standard output (--trace)
 };
@@ -62,10 +61,7 @@ public:
                         const std::vector<diagnostic>& refusal) = 0;
     // Rows at the bottom of a window of that height that the next draw() paints over whole (0
     // when hidden): the frame is not copied under them.
-    virtual int covers(int height) {
-        (void)height;
-        return 0;
-    }
+    virtual int covers(int /*height*/) { return 0; }
     virtual preview_requests draw(const preview_view& view) = 0;
     // Before the window goes, with its context current.
     virtual void detach() = 0;

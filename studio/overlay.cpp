@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 // GL's declarations come from GLEW, through the scene's header.
 #define GLFW_INCLUDE_NONE
@@ -17,11 +16,42 @@
 #include "platform/music.h"
 #include "scene/scene.h"
 
-studio_overlay::studio_overlay() {
-    layoutPath = std::getenv("KESTRINE_PREVIEW_LAYOUT");
+namespace {
+
+// One problem; the whole text is the button: a click copies its own place, for an editor.
+void drawProblem(const diagnostic& d, const std::string& text, int id, float width,
+                 std::string& copied) {
+    ImGui::PushID(id);
+    const ImVec2 at = ImGui::GetCursorScreenPos();
+    if (d.browser) {
+        ImGui::TextDisabled("in a web browser:");
+        ImGui::SameLine();
+    }
+    ImGui::PushStyleColor(ImGuiCol_Text, d.severity == diagnostic::error
+                                             ? IM_COL32(255, 110, 100, 255)
+                                             : IM_COL32(240, 200, 90, 255));
+    ImGui::TextUnformatted(text.c_str());
+    ImGui::PopStyleColor();
+    const ImVec2 size(width, ImGui::GetItemRectMax().y - at.y);
+    ImGui::SetCursorScreenPos(at);
+    if (ImGui::InvisibleButton("##copy", size)) {
+        copied = wordPlace(d.place());
+        ImGui::SetClipboardText(copied.c_str());
+    }
+    if (ImGui::IsItemHovered())
+        ImGui::GetWindowDrawList()->AddRect(at, ImVec2(at.x + size.x, at.y + size.y),
+                                            IM_COL32(255, 255, 255, 80));
+    ImGui::PopID();
 }
 
-studio_overlay::~studio_overlay() = default;
+// printf to the end of text.
+template <typename... Args> void addLine(std::string& text, const char* format, Args... args) {
+    char line[512];
+    std::snprintf(line, sizeof line, format, args...);
+    text += line;
+}
+
+} // namespace
 
 void studio_overlay::attach(GLFWwindow* w, bool show) {
     window = w;
@@ -35,18 +65,17 @@ void studio_overlay::attach(GLFWwindow* w, bool show) {
     // After the preview's key callback is set, so that keys reach both.
     ImGui_ImplGlfw_InitForOpenGL(w, true);
     ImGui_ImplOpenGL3_Init("#version 330 core");
-    attached = true;
     peaks = std::make_unique<music_peaks>(kMusicFile);
 }
 
 void studio_overlay::detach() {
     peaks.reset();
-    if (!attached) return;
-    releaseWaveform(wave);
+    if (!window) return;
+    releaseWaveform(timeline);
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext();
-    attached = false;
+    window = nullptr;
 }
 
 void studio_overlay::loaded(const std::string& file, const scene& sc,
@@ -55,47 +84,38 @@ void studio_overlay::loaded(const std::string& file, const scene& sc,
     path = file;
     playing = &sc;
     problems.loaded(refusal, found);
-    musicKnown = peaks && peaks->status() == music_peaks::ready;
-    readModel(musicKnown ? peaks->seconds() : -1.0);
+    readModel(peaks && peaks->status() == music_peaks::ready ? peaks->seconds() : -1.0);
     musicSaid = false;
-    takeMusic();
-}
-
-// The music's length moves the axis once it is known; a music file that cannot be read is one of
-// the scene's problems.
-void studio_overlay::takeMusic() {
-    if (!playing || !peaks) return;
-    const music_peaks::status_type music = peaks->status();
-    if (!musicKnown && music == music_peaks::ready) {
-        musicKnown = true;
-        readModel(peaks->seconds());
-    }
-    if (!musicSaid && music == music_peaks::unreadable) {
-        musicSaid = true;
-        problems.add(musicUnreadable(path));
-    }
 }
 
 preview_requests studio_overlay::draw(const preview_view& view) {
+    // The music's length moves the axis once it is known (the model has it then); a music file
+    // that cannot be read is one of the scene's problems.
+    const music_peaks::status_type music = peaks ? peaks->status() : music_peaks::decoding;
+    if (playing && model.music_seconds < 0.0 && music == music_peaks::ready)
+        readModel(peaks->seconds());
+    if (playing && !musicSaid && music == music_peaks::unreadable) {
+        musicSaid = true;
+        problems.add(musicUnreadable(path));
+    }
     preview_requests asked;
-    takeMusic();
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
     if (!shown || width <= 0 || height <= 0) {
-        if (mouse.gesture == timeline_mouse::seeking) asked.release = true;
-        mouse.gesture = timeline_mouse::none;
+        if (timeline.mouse.gesture == timeline_mouse::seeking) asked.release = true;
+        timeline.mouse.gesture = timeline_mouse::none;
         ImGui::GetIO().MouseWheel = 0.0f;
-        writeLayout(float(width), float(height));
-        return asked;
+    } else {
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplGlfw_NewFrame();
+        ImGui::NewFrame();
+        drawTimeline(timeline, view, model, groupPaths, path, peaks.get(), float(width),
+                     float(height), asked);
+        drawProblems(float(width), timeline.placed.top);
+        ImGui::Render();
+        clearTimelineBack(width, height - int(timeline.placed.top));
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     }
-    ImGui_ImplOpenGL3_NewFrame();
-    ImGui_ImplGlfw_NewFrame();
-    ImGui::NewFrame();
-    drawTimeline(view, asked, float(width), float(height));
-    drawProblems(float(width), placed.top);
-    ImGui::Render();
-    clearTimelineBack(width, height - int(placed.top));
-    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     writeLayout(float(width), float(height));
     return asked;
 }
@@ -114,39 +134,10 @@ int studio_overlay::covers(int height) {
     // Before the first frame the font has no size yet: the height found is too small, which
     // only copies rows the timeline then paints over.
     float lane = 0.0f;
-    return shown && attached && height > 0
-               ? int(std::floor(timelineHeight(lanes(), float(height), lane)))
+    const int lanes = int(model.camera_windows.size() + groupPaths.size());
+    return shown && window && height > 0
+               ? int(std::floor(timelineHeight(lanes, float(height), lane)))
                : 0;
-}
-
-// The timeline: the parts placed, the pointer followed (which may move the axis), then drawn
-// from the model, the axis and the pointer's gesture.
-void studio_overlay::drawTimeline(const preview_view& view, preview_requests& asked, float width,
-                                  float height) {
-    float lane = 0.0f;
-    const float panelHeight = timelineHeight(lanes(), height, lane);
-    openTimeline(view, model, height - panelHeight, width, panelHeight);
-    placed = placeTimeline(height - panelHeight, width, height, lane, lanes(), axis);
-    const double wholeDemo = std::max(model.axis_end, 1.0);
-    if (!mouse.axisMoved) {
-        axis.start = 0.0;
-        axis.span = wholeDemo;
-    }
-    const timeline_pointer pointer = pointerOverLanes(placed, width);
-    followPointer(pointer, placed, wholeDemo, axis, mouse, asked);
-
-    ImDrawList* draw = ImGui::GetWindowDrawList();
-    drawLaneNames(draw, placed, model, groupPaths);
-    draw->PushClipRect(ImVec2(axis.left, placed.rulerTop), ImVec2(placed.right, placed.bottom),
-                       true);
-    drawRuler(draw, axis, placed);
-    drawMusic(draw, axis, placed, peaks.get(), wave);
-    drawBars(draw, axis, placed, model, groupPaths, path, bars);
-    drawMarks(draw, axis, placed, model,
-              mouse.gesture == timeline_mouse::looping ? mouse.dragged() : view.loop, view.time);
-    draw->PopClipRect();
-    if (pointer.over && mouse.gesture == timeline_mouse::none) drawTooltip(bars, pointer);
-    ImGui::End();
 }
 
 void studio_overlay::drawProblems(float width, float top) {
@@ -156,7 +147,7 @@ void studio_overlay::drawProblems(float width, float top) {
         problemsOpen = !all.empty();
         problemCount = problems.signature();
     }
-    problemsLeft = problemsTop = problemsWidth = problemsHeight = 0.0f;
+    problemsBox = {};
     if (!problemsOpen) return;
     const float panelWidth = std::min(width - 20.0f, std::max(360.0f, width * 0.55f));
     ImGui::SetNextWindowPos(ImVec2(width - panelWidth - 10.0f, 10.0f), ImGuiCond_Always);
@@ -170,42 +161,12 @@ void studio_overlay::drawProblems(float width, float top) {
                      ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoFocusOnAppearing);
     ImGui::PushTextWrapPos(panelWidth - 16.0f);
     for (std::size_t i = 0; i < all.size(); ++i)
-        drawProblem(all[i], problems.text(i), int(i), panelWidth - 16.0f);
+        drawProblem(all[i], problems.text(i), int(i), panelWidth - 16.0f, copied);
     ImGui::PopTextWrapPos();
     if (!copied.empty()) ImGui::TextDisabled("copied %s", copied.c_str());
     const ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
-    problemsLeft = pos.x;
-    problemsTop = pos.y;
-    problemsWidth = size.x;
-    problemsHeight = size.y;
+    problemsBox = {pos.x, pos.y, size.x, size.y};
     ImGui::End();
-}
-
-// One problem; the whole text is the button: a click copies its own place, for an editor.
-void studio_overlay::drawProblem(const diagnostic& d, const std::string& text, int id,
-                                 float width) {
-    ImGui::PushID(id);
-    const ImVec2 at = ImGui::GetCursorScreenPos();
-    if (d.browser) {
-        ImGui::TextDisabled("in a web browser:");
-        ImGui::SameLine();
-    }
-    ImGui::PushStyleColor(ImGuiCol_Text, d.severity == diagnostic::error
-                                             ? IM_COL32(255, 110, 100, 255)
-                                             : IM_COL32(240, 200, 90, 255));
-    ImGui::TextUnformatted(text.c_str());
-    ImGui::PopStyleColor();
-    const ImVec2 end = ImGui::GetItemRectMax();
-    const ImVec2 size(width, end.y - at.y);
-    ImGui::SetCursorScreenPos(at);
-    if (ImGui::InvisibleButton("##copy", size)) {
-        copied = wordPlace(d.place());
-        ImGui::SetClipboardText(copied.c_str());
-    }
-    if (ImGui::IsItemHovered())
-        ImGui::GetWindowDrawList()->AddRect(at, ImVec2(at.x + size.x, at.y + size.y),
-                                            IM_COL32(255, 255, 255, 80));
-    ImGui::PopID();
 }
 
 // What is where, for tests and tools (KESTRINE_PREVIEW_LAYOUT names the file): rewritten,
@@ -213,44 +174,34 @@ void studio_overlay::drawProblem(const diagnostic& d, const std::string& text, i
 void studio_overlay::writeLayout(float width, float height) {
     if (!layoutPath) return;
     std::string text;
-    char line[512];
-    std::snprintf(line, sizeof line, "window %.0f %.0f\noverlay %s\n", width, height,
-                  shown ? "shown" : "hidden");
-    text += line;
+    addLine(text, "window %.0f %.0f\noverlay %s\n", width, height, shown ? "shown" : "hidden");
     if (shown) {
-        std::snprintf(line, sizeof line, "panel 0 %.1f %.0f %.1f\n", placed.top, width,
-                      height - placed.top);
-        text += line;
-        std::snprintf(line, sizeof line, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left,
-                      placed.rulerTop, axis.width, placed.rulerHeight, axis.start, axis.span);
-        text += line;
+        const timeline_layout& at = timeline.placed;
+        const time_axis& axis = timeline.axis;
+        addLine(text, "panel 0 %.1f %.0f %.1f\n", at.top, width, height - at.top);
+        addLine(text, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left, at.rulerTop, axis.width,
+                at.rulerHeight, axis.start, axis.span);
         const char* state = !peaks                                     ? "none"
                             : peaks->status() == music_peaks::ready    ? "ready"
                             : peaks->status() == music_peaks::decoding ? "decoding"
                                                                        : "unreadable";
-        std::snprintf(line, sizeof line, "music %.1f %.1f %.1f %.1f %s\n", axis.left,
-                      placed.musicTop, axis.width, placed.musicHeight, state);
-        text += line;
-        for (const timeline_bar& b : bars) {
-            std::snprintf(line, sizeof line, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n",
-                          b.kind.c_str(), b.id.c_str(), b.x0, b.x1, b.y0, b.y1, b.start, b.end);
-            text += line;
-        }
+        addLine(text, "music %.1f %.1f %.1f %.1f %s\n", axis.left, at.musicTop, axis.width,
+                at.musicHeight, state);
+        for (const timeline_bar& b : timeline.bars)
+            addLine(text, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n", b.kind.c_str(), b.id.c_str(),
+                    b.x0, b.x1, b.y0, b.y1, b.start, b.end);
         const char* const gestures[] = {"none", "seeking", "looping", "panning"};
-        std::snprintf(line, sizeof line, "gesture %s %.9g %.9g\n", gestures[mouse.gesture],
-                      mouse.loopFrom, mouse.loopTo);
-        text += line;
-        std::snprintf(line, sizeof line, "problems %s %.1f %.1f %.1f %.1f\n",
-                      problemsOpen ? "open" : "closed", problemsLeft, problemsTop, problemsWidth,
-                      problemsHeight);
-        text += line;
+        addLine(text, "gesture %s %.9g %.9g\n", gestures[timeline.mouse.gesture],
+                timeline.mouse.loopFrom, timeline.mouse.loopTo);
+        addLine(text, "problems %s %.1f %.1f %.1f %.1f\n", problemsOpen ? "open" : "closed",
+                problemsBox[0], problemsBox[1], problemsBox[2], problemsBox[3]);
     }
     for (std::size_t i = 0; i < problems.items().size(); ++i) {
         const std::string& p = problems.text(i);
-        std::size_t from = 0;
-        for (std::size_t to; (to = p.find('\n', from)) != std::string::npos; from = to + 1)
+        for (std::size_t from = 0, to = 0; to != std::string::npos; from = to + 1) {
+            to = p.find('\n', from);
             text += "problem " + p.substr(from, to - from) + "\n";
-        text += "problem " + p.substr(from) + "\n";
+        }
     }
     if (text == layoutWritten) return;
     const std::string temporary = std::string(layoutPath) + ".new";

@@ -1,6 +1,7 @@
 #pragma once
+#include <array>
+#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,6 @@
 #include "authoring/problems.h"
 #include "authoring/timeline.h"
 #include "studio/music_peaks.h"
-#include "studio/time_axis.h"
 #include "studio/timeline_panel.h"
 
 // The studio: panels drawn with Dear ImGui over the preview's frames. A timeline along the
@@ -18,9 +18,6 @@
 // a text layout and a widget state of their own.
 class studio_overlay : public preview_overlay {
 public:
-    studio_overlay();
-    ~studio_overlay() override;
-
     void attach(GLFWwindow* window, bool shown) override;
     void toggle() override { shown = !shown; }
     bool visible() const override { return shown; }
@@ -31,36 +28,26 @@ public:
     void detach() override;
 
 private:
-    void takeMusic();
     void readModel(double musicSeconds);
-    int lanes() const { return int(model.camera_windows.size() + groupPaths.size()); }
-    void drawTimeline(const preview_view& view, preview_requests& asked, float width, float height);
     void drawProblems(float width, float top);
-    void drawProblem(const diagnostic& d, const std::string& text, int id, float width);
     void writeLayout(float width, float height);
 
     GLFWwindow* window = nullptr;
     bool shown = true;
-    bool attached = false;
     std::string path;
     const scene* playing = nullptr; // the scene of the last load, alive until the next
     scene_timeline model;
     std::vector<std::string> groupPaths; // the model lanes' group paths, in file order
-    bool musicKnown = false;             // model has the music's length
     std::unique_ptr<music_peaks> peaks;
-    waveform_picture wave;
 
     bool musicSaid = false; // the music's problem, if it has one, is listed
     problem_list problems;
     bool problemsOpen = false;
     std::size_t problemCount = 0; // shown last frame, to open and close the panel
 
-    time_axis axis;
-    timeline_mouse mouse;
-    timeline_layout placed;         // the timeline as last drawn
-    std::vector<timeline_bar> bars; // and its bars
-    float problemsLeft = 0, problemsTop = 0, problemsWidth = 0, problemsHeight = 0;
+    timeline_panel timeline;
+    std::array<float, 4> problemsBox{}; // the problems' window: left, top, width and height
     std::string copied;
-    const char* layoutPath = nullptr;
+    const char* const layoutPath = std::getenv("KESTRINE_PREVIEW_LAYOUT");
     std::string layoutWritten;
 };

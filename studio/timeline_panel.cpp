@@ -31,27 +31,15 @@ const ImU32 kLoop = IM_COL32(255, 200, 0, 45);
 const ImU32 kModelBar = IM_COL32(150, 110, 200, 255);
 const ImU32 kText = IM_COL32(235, 235, 235, 255);
 
-ImU32 cameraColour(int mode) {
-    switch (mode) {
-    case static_camera:
-        return IM_COL32(90, 120, 170, 255);
-    case moving_look_at:
-        return IM_COL32(70, 150, 90, 255);
-    default:
-        return IM_COL32(190, 120, 50, 255);
-    }
-}
-
-// "static", "look-at" or "along its curve": short enough for a bar.
-const char* shortForm(int mode) {
-    switch (mode) {
-    case static_camera:
-        return "static";
-    case moving_look_at:
-        return "look-at";
-    default:
-        return "along its curve";
-    }
+// A camera's bar colour, and its mode in words short enough for a bar.
+struct camera_look {
+    ImU32 colour;
+    const char* name;
+};
+camera_look look(int mode) {
+    if (mode == static_camera) return {IM_COL32(90, 120, 170, 255), "static"};
+    if (mode == moving_look_at) return {IM_COL32(70, 150, 90, 255), "look-at"};
+    return {IM_COL32(190, 120, 50, 255), "along its curve"};
 }
 
 // Lane labels shrink with the lanes, down to what can still be read; 0 when they can't be.
@@ -60,38 +48,12 @@ float labelSize(float lane) {
     return size >= 8.0f ? size : 0.0f;
 }
 
-// Each column's loudest sample, as a picture of columns x kMusicHeight pixels.
-std::vector<ImU32> wavePixels(const time_axis& axis, const music_peaks& peaks, int columns) {
-    const int rows = int(kMusicHeight);
-    std::vector<ImU32> pixels(std::size_t(columns) * std::size_t(rows), 0);
-    const float middle = kMusicHeight / 2.0f;
-    for (int c = 0; c < columns; ++c) {
-        const float x = axis.left + float(c);
-        const float h =
-            peaks.peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
-        if (h < 0.5f) continue;
-        for (int r = 0; r < rows; ++r)
-            if (std::abs(float(r) + 0.5f - middle) <= h)
-                pixels[std::size_t(r) * std::size_t(columns) + std::size_t(c)] = kWave;
-    }
-    return pixels;
-}
-
-} // namespace
-
-float timelineHeight(int lanes, float height, float& lane) {
-    const float count = float(lanes);
-    const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
-    const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
-    lane = kLaneHeight;
-    const float most = std::max(height * kMaxShare, fixed + 3.0f * count);
-    if (count > 0 && fixed + lane * count > most)
-        lane = std::max(3.0f, std::floor((most - fixed) / count));
-    return std::min(height, fixed + lane * count);
-}
-
-void openTimeline(const preview_view& view, const scene_timeline& model, float top, float width,
-                  float panelHeight) {
+// Opens the panel's window along the bottom of the window, writes its header and says where
+// the parts go below it; sets the axis's columns. End it with ImGui::End().
+timeline_layout openTimeline(const preview_view& view, const scene_timeline& model, float width,
+                             float height, int lanes, time_axis& axis) {
+    float lane = 0.0f;
+    const float panelHeight = timelineHeight(lanes, height, lane), top = height - panelHeight;
     ImGui::SetNextWindowPos(ImVec2(0.0f, top));
     ImGui::SetNextWindowSize(ImVec2(width, panelHeight));
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(4.0f, 3.0f));
@@ -105,7 +67,7 @@ void openTimeline(const preview_view& view, const scene_timeline& model, float t
     char camera[96] = "no camera";
     if (view.camera >= 0 && std::size_t(view.camera) < model.camera_windows.size())
         std::snprintf(camera, sizeof camera, "camera %d (%s)", view.camera + 1,
-                      shortForm(model.camera_windows[std::size_t(view.camera)].mode));
+                      look(model.camera_windows[std::size_t(view.camera)].mode).name);
     const long long frame = (long long)std::floor(view.time * kFps + 1e-6);
     ImGui::Text("%.2f s   frame %lld at 60 fps   %s%s", view.time, frame, camera,
                 view.paused ? "   paused" : "");
@@ -114,76 +76,23 @@ void openTimeline(const preview_view& view, const scene_timeline& model, float t
                   view.frame_ms, view.reload_ms);
     ImGui::SameLine(std::max(0.0f, width - ImGui::CalcTextSize(status).x - 8.0f));
     ImGui::TextUnformatted(status);
-}
 
-timeline_layout placeTimeline(float top, float width, float height, float lane, int lanes,
-                              time_axis& axis) {
     const ImVec2 origin = ImGui::GetCursorScreenPos();
-    timeline_layout at;
-    at.top = top;
-    at.left = origin.x;
-    at.bottom = height - 3.0f;
     axis.left = origin.x + kLabelWidth;
     axis.width = std::max(1.0f, width - axis.left - 6.0f);
-    at.right = axis.left + axis.width;
-    at.rulerTop = origin.y;
-    at.rulerHeight = kRulerHeight;
-    at.musicTop = at.rulerTop + kRulerHeight + 2.0f;
-    at.musicHeight = kMusicHeight;
-    at.lanesTop = at.musicTop + kMusicHeight + 2.0f;
-    at.lane = lane;
-    at.lanesBottom = at.laneTop(lanes);
-    return at;
-}
-
-timeline_pointer pointerOverLanes(const timeline_layout& at, float width) {
-    ImGui::InvisibleButton("##lanes", ImVec2(width - at.left - 4.0f, at.bottom - at.rulerTop));
-    const ImGuiIO& io = ImGui::GetIO();
-    timeline_pointer p;
-    p.pressed = ImGui::IsItemActivated();
-    p.held = ImGui::IsItemActive();
-    p.over = ImGui::IsItemHovered();
-    p.shift = io.KeyShift;
-    p.x = io.MousePos.x;
-    p.y = io.MousePos.y;
-    p.dx = io.MouseDelta.x;
-    p.wheel = io.MouseWheel;
-    return p;
-}
-
-void followPointer(const timeline_pointer& p, const timeline_layout& at, double wholeDemo,
-                   time_axis& axis, timeline_mouse& m, preview_requests& asked) {
-    if (p.pressed) {
-        if (p.y < at.rulerTop + at.rulerHeight)
-            m.gesture = p.shift ? timeline_mouse::looping : timeline_mouse::seeking;
-        else
-            m.gesture = timeline_mouse::panning;
-        m.loopFrom = m.loopTo = std::max(0.0, axis.timeAt(p.x));
-        m.lastPointer = -1.0f;
-    }
-    if (p.held) {
-        if (m.gesture == timeline_mouse::seeking) {
-            asked.hold = true;
-            asked.seek = std::max(0.0, axis.timeAt(p.x));
-            asked.snippet = p.x != m.lastPointer;
-            m.lastPointer = p.x;
-        } else if (m.gesture == timeline_mouse::looping) {
-            m.loopTo = std::max(0.0, axis.timeAt(p.x));
-        } else if (m.gesture == timeline_mouse::panning && p.dx != 0.0f) {
-            axis.pan(p.dx);
-            m.axisMoved = true;
-        }
-    } else if (m.gesture != timeline_mouse::none) {
-        if (m.gesture == timeline_mouse::seeking) asked.release = true;
-        if (m.gesture == timeline_mouse::looping && m.loopFrom != m.loopTo)
-            asked.loop = m.dragged();
-        m.gesture = timeline_mouse::none;
-    }
-    if (p.over && p.wheel != 0.0f) {
-        axis.zoom(std::clamp(p.x, axis.left, at.right), std::pow(0.8, double(p.wheel)), 0.05,
-                  wholeDemo * 10.0);
-        m.axisMoved = true;
-    }
+    const float musicTop = origin.y + kRulerHeight + 2.0f,
+                lanesTop = musicTop + kMusicHeight + 2.0f;
+    return {.top = top,
+            .left = origin.x,
+            .rulerTop = origin.y,
+            .rulerHeight = kRulerHeight,
+            .musicTop = musicTop,
+            .musicHeight = kMusicHeight,
+            .lanesTop = lanesTop,
+            .lane = lane,
+            .lanesBottom = lanesTop + lane * float(lanes),
+            .right = axis.left + axis.width,
+            .bottom = height - 3.0f};
 }
 
 void drawLaneNames(ImDrawList* draw, const timeline_layout& at, const scene_timeline& model,
@@ -225,7 +134,7 @@ void drawRuler(ImDrawList* draw, const time_axis& axis, const timeline_layout& a
 // The waveform is one picture, made again only when the axis moves: a rectangle a column,
 // every frame, cost llvmpipe more than the rest of the panels together.
 void drawMusic(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
-               const music_peaks* peaks, waveform_picture& wave) {
+               const music_peaks* peaks, timeline_panel& panel) {
     if (!peaks || peaks->status() != music_peaks::ready) {
         const std::string note = !peaks                                     ? ""
                                  : peaks->status() == music_peaks::decoding ? "decoding the music"
@@ -236,25 +145,29 @@ void drawMusic(ImDrawList* draw, const time_axis& axis, const timeline_layout& a
     const int columns = std::max(1, int(std::ceil(at.right - axis.left)));
     const int rows = int(kMusicHeight);
     const std::array<double, 3> key = {axis.start, axis.span, double(columns)};
-    if (wave.texture == 0 || key != wave.key) {
-        wave.key = key;
+    if (panel.waveTexture == 0 || key != panel.waveKey) {
+        panel.waveKey = key;
+        // Each column's loudest sample, about the lane's middle.
+        std::vector<ImU32> pixels(std::size_t(columns) * std::size_t(rows), 0);
+        for (int c = 0; c < columns; ++c) {
+            const float x = axis.left + float(c);
+            const float h =
+                peaks->peak(axis.timeAt(x), axis.timeAt(x + 1.0f)) * (kMusicHeight / 2.0f - 1.0f);
+            for (int r = 0; h >= 0.5f && r < rows; ++r)
+                if (std::abs(float(r) + 0.5f - kMusicHeight / 2.0f) <= h)
+                    pixels[std::size_t(r) * std::size_t(columns) + std::size_t(c)] = kWave;
+        }
         // IM_COL32 keeps red in the lowest byte: in memory, RGBA.
-        wave.texture =
-            putPicture(wave.texture, columns, rows, wavePixels(axis, *peaks, columns).data());
+        panel.waveTexture = putPicture(panel.waveTexture, columns, rows, pixels.data());
     }
-    draw->AddImage(ImTextureID(std::intptr_t(wave.texture)), ImVec2(axis.left, at.musicTop),
+    draw->AddImage(ImTextureID(std::intptr_t(panel.waveTexture)), ImVec2(axis.left, at.musicTop),
                    ImVec2(axis.left + float(columns), at.musicTop + float(rows)));
-}
-
-void releaseWaveform(waveform_picture& wave) {
-    deletePicture(wave.texture);
 }
 
 void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
               const scene_timeline& model, const std::vector<std::string>& groupPaths,
               const std::string& path, std::vector<timeline_bar>& bars) {
     bars.clear();
-    ImFont* font = ImGui::GetFont();
     const float size = labelSize(at.lane);
     auto addBar = [&](int lane, double start, double end, ImU32 colour, std::string kind,
                       std::string id, const std::string& label, std::string details) {
@@ -267,8 +180,8 @@ void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at
         if (size > 0.0f && x1 - x0 > 12.0f) {
             // Clipped on the CPU: a clip rectangle of its own would cost a draw call a bar.
             const ImVec4 clip(x0, y0, x1, y1);
-            draw->AddText(font, size, ImVec2(x0 + 3.0f, y0 - 1.0f), kText, label.c_str(), nullptr,
-                          0.0f, &clip);
+            draw->AddText(ImGui::GetFont(), size, ImVec2(x0 + 3.0f, y0 - 1.0f), kText,
+                          label.c_str(), nullptr, 0.0f, &clip);
         }
         bars.push_back(
             {x0, x1, y0, y1, std::move(kind), std::move(id), std::move(details), start, end});
@@ -278,8 +191,8 @@ void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at
         char details[256];
         std::snprintf(details, sizeof details, "camera %d: %s, %g to %g s\n%s:%d", c.number,
                       cameraForm(c.mode), c.start, c.end, path.c_str(), c.line);
-        addBar(int(i), c.start, c.end, cameraColour(c.mode), "camera", std::to_string(c.number),
-               std::to_string(c.number) + " " + shortForm(c.mode), details);
+        addBar(int(i), c.start, c.end, look(c.mode).colour, "camera", std::to_string(c.number),
+               std::to_string(c.number) + " " + look(c.mode).name, details);
     }
     for (const model_window& m : model.model_windows) {
         const auto lane = std::find(groupPaths.begin(), groupPaths.end(), m.group_path);
@@ -318,14 +231,104 @@ void drawMarks(ImDrawList* draw, const time_axis& axis, const timeline_layout& a
                             ImVec2(x, at.rulerTop + 7.0f), kPlayhead);
 }
 
-void drawTooltip(const std::vector<timeline_bar>& bars, const timeline_pointer& p) {
-    for (const timeline_bar& b : bars)
-        if (p.x >= b.x0 && p.x <= std::max(b.x1, b.x0 + 1.0f) && p.y >= b.y0 && p.y < b.y1) {
-            ImGui::BeginTooltip();
-            ImGui::TextUnformatted(b.details.c_str());
-            ImGui::EndTooltip();
-            return;
+} // namespace
+
+float timelineHeight(int lanes, float height, float& lane) {
+    const float count = float(lanes);
+    const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
+    const float fixed = header + kRulerHeight + kMusicHeight + 10.0f;
+    lane = kLaneHeight;
+    const float most = std::max(height * kMaxShare, fixed + 3.0f * count);
+    if (count > 0 && fixed + lane * count > most)
+        lane = std::max(3.0f, std::floor((most - fixed) / count));
+    return std::min(height, fixed + lane * count);
+}
+
+void followPointer(const timeline_pointer& p, const timeline_layout& at, double wholeDemo,
+                   time_axis& axis, timeline_mouse& m, preview_requests& asked) {
+    if (p.pressed) {
+        m.gesture = p.y >= at.rulerTop + at.rulerHeight ? timeline_mouse::panning
+                    : p.shift                           ? timeline_mouse::looping
+                                                        : timeline_mouse::seeking;
+        m.loopFrom = m.loopTo = std::max(0.0, axis.timeAt(p.x));
+        m.lastPointer = -1.0f;
+    }
+    if (p.held) {
+        if (m.gesture == timeline_mouse::seeking) {
+            asked.hold = true;
+            asked.seek = std::max(0.0, axis.timeAt(p.x));
+            asked.snippet = p.x != m.lastPointer;
+            m.lastPointer = p.x;
+        } else if (m.gesture == timeline_mouse::looping) {
+            m.loopTo = std::max(0.0, axis.timeAt(p.x));
+        } else if (m.gesture == timeline_mouse::panning && p.dx != 0.0f) {
+            axis.pan(p.dx);
+            m.axisMoved = true;
         }
+    } else if (m.gesture != timeline_mouse::none) {
+        if (m.gesture == timeline_mouse::seeking) asked.release = true;
+        if (m.gesture == timeline_mouse::looping && m.loopFrom != m.loopTo)
+            asked.loop = m.dragged();
+        m.gesture = timeline_mouse::none;
+    }
+    if (p.over && p.wheel != 0.0f) {
+        axis.zoom(std::clamp(p.x, axis.left, at.right), std::pow(0.8, double(p.wheel)), 0.05,
+                  wholeDemo * 10.0);
+        m.axisMoved = true;
+    }
+}
+
+// The parts placed, the pointer followed (which may move the axis), then drawn from the model,
+// the axis and the pointer's gesture.
+void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_timeline& model,
+                  const std::vector<std::string>& groupPaths, const std::string& path,
+                  const music_peaks* peaks, float width, float height, preview_requests& asked) {
+    time_axis& axis = panel.axis;
+    timeline_mouse& mouse = panel.mouse;
+    const timeline_layout& at = panel.placed = openTimeline(
+        view, model, width, height, int(model.camera_windows.size() + groupPaths.size()), axis);
+    const double wholeDemo = std::max(model.axis_end, 1.0);
+    if (!mouse.axisMoved) {
+        axis.start = 0.0;
+        axis.span = wholeDemo;
+    }
+    // The lanes (and the ruler and the music lane) take the pointer's clicks.
+    ImGui::InvisibleButton("##lanes", ImVec2(width - at.left - 4.0f, at.bottom - at.rulerTop));
+    const ImGuiIO& io = ImGui::GetIO();
+    const timeline_pointer pointer{ImGui::IsItemActivated(),
+                                   ImGui::IsItemActive(),
+                                   ImGui::IsItemHovered(),
+                                   io.KeyShift,
+                                   io.MousePos.x,
+                                   io.MousePos.y,
+                                   io.MouseDelta.x,
+                                   io.MouseWheel};
+    followPointer(pointer, at, wholeDemo, axis, mouse, asked);
+
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    drawLaneNames(draw, at, model, groupPaths);
+    draw->PushClipRect(ImVec2(axis.left, at.rulerTop), ImVec2(at.right, at.bottom), true);
+    drawRuler(draw, axis, at);
+    drawMusic(draw, axis, at, peaks, panel);
+    drawBars(draw, axis, at, model, groupPaths, path, panel.bars);
+    drawMarks(draw, axis, at, model,
+              mouse.gesture == timeline_mouse::looping ? mouse.dragged() : view.loop, view.time);
+    draw->PopClipRect();
+    // What the bar under the pointer is, when there is one.
+    if (pointer.over && mouse.gesture == timeline_mouse::none)
+        for (const timeline_bar& b : panel.bars)
+            if (pointer.x >= b.x0 && pointer.x <= std::max(b.x1, b.x0 + 1.0f) &&
+                pointer.y >= b.y0 && pointer.y < b.y1) {
+                ImGui::BeginTooltip();
+                ImGui::TextUnformatted(b.details.c_str());
+                ImGui::EndTooltip();
+                break;
+            }
+    ImGui::End();
+}
+
+void releaseWaveform(timeline_panel& panel) {
+    deletePicture(panel.waveTexture);
 }
 
 // A scissored clear: on llvmpipe a clear costs a fraction of blending the same pixels, and the

@@ -1,7 +1,6 @@
 #pragma once
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,11 +8,10 @@
 #include "authoring/timeline.h"
 #include "studio/time_axis.h"
 
-// The timeline panel along the bottom of the preview, in parts, each drawn from what it is
-// given: where the parts go, the ruler, the music lane, the lanes' bars, the marks over them
-// (the end of filming, the cuts, the loop and the playhead), what the pointer does and the
-// tooltip. Needs a Dear ImGui frame, but for followPointer.
-struct ImDrawList;
+// The timeline panel along the bottom of the preview: the ruler, the music lane, the lanes'
+// bars, the marks over them (the end of filming, the cuts, the loop and the playhead), what the
+// pointer does and the tooltip, each drawn from what it is given. Needs a Dear ImGui frame, but
+// for followPointer.
 class music_peaks;
 
 // Where the timeline's parts are this frame, in window pixels.
@@ -50,57 +48,43 @@ struct timeline_mouse {
 struct timeline_pointer {
     bool pressed = false; // the button went down over the lanes this frame
     bool held = false;    // the button is down since a press over the lanes
-    bool over = false;
-    bool shift = false;
+    bool over = false, shift = false;
     float x = 0.0f, y = 0.0f;
     float dx = 0.0f;    // moved since the last frame
     float wheel = 0.0f; // wheel steps, away from the user positive
 };
 
-// The waveform as last drawn, and the axis's start and span and the columns it was drawn for.
-struct waveform_picture {
-    unsigned texture = 0;
-    std::array<double, 3> key{};
+// What the timeline keeps from frame to frame.
+struct timeline_panel {
+    time_axis axis;
+    timeline_mouse mouse;
+    timeline_layout placed;         // as last drawn
+    std::vector<timeline_bar> bars; // and its bars
+    // The waveform as last drawn, and the axis's start and span and the columns it was drawn for.
+    unsigned waveTexture = 0;
+    std::array<double, 3> waveKey{};
 };
 
 // The timeline's height in a window of that height with that many lanes, and the lanes' (lane).
 float timelineHeight(int lanes, float height, float& lane);
 
-// Opens the panel's window, panelHeight tall from top, and writes its header: the playhead's
-// time, frame and camera, and the drawing's figures at the right. End it with ImGui::End().
-void openTimeline(const preview_view& view, const scene_timeline& model, float top, float width,
-                  float panelHeight);
-// Where the parts go below the header, with lanes of height lane; sets the axis's columns.
-timeline_layout placeTimeline(float top, float width, float height, float lane, int lanes,
-                              time_axis& axis);
-// The pointer over the lanes (and the ruler and the music lane), which take its clicks.
-timeline_pointer pointerOverLanes(const timeline_layout& at, float width);
 // On the ruler a click or drag seeks (with Shift: sets a loop); on a lane a drag pans; the
 // wheel zooms round the pointer, within a twentieth of a second and ten times wholeDemo.
 // What the preview is to do goes into asked.
 void followPointer(const timeline_pointer& pointer, const timeline_layout& at, double wholeDemo,
                    time_axis& axis, timeline_mouse& mouse, preview_requests& asked);
 
-// The lanes' names, left of the axis: "seconds", "music", then a lane per camera and group.
-void drawLaneNames(ImDrawList* draw, const timeline_layout& at, const scene_timeline& model,
-                   const std::vector<std::string>& groupPaths);
-void drawRuler(ImDrawList* draw, const time_axis& axis, const timeline_layout& at);
-// The music's waveform once it is decoded, else why there is none.
-void drawMusic(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
-               const music_peaks* peaks, waveform_picture& wave);
+// The panel's window along the bottom of a window width x height: its header (the playhead's
+// time, frame and camera, and the drawing's figures), the lanes' names ("seconds", "music",
+// then a lane per camera and per group of groupPaths, the model lanes' paths in order), then
+// the parts, after the pointer is followed (which may move the axis). path names the scene file
+// in the tooltips; peaks is the music's waveform, once decoded. What the preview is to do goes
+// into asked.
+void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_timeline& model,
+                  const std::vector<std::string>& groupPaths, const std::string& path,
+                  const music_peaks* peaks, float width, float height, preview_requests& asked);
 // Before the context goes.
-void releaseWaveform(waveform_picture& wave);
-// A bar per camera window, in the camera's lane, then a bar per model window, in its group's
-// lane (groupPaths: the model lanes' paths, in order); path names the scene file in the
-// tooltips. bars gets them as drawn.
-void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
-              const scene_timeline& model, const std::vector<std::string>& groupPaths,
-              const std::string& path, std::vector<timeline_bar>& bars);
-// Red where no camera films, the cuts, the loop and the playhead.
-void drawMarks(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
-               const scene_timeline& model, const std::optional<section>& loop, double playhead);
-// What the bar under the pointer is, when there is one.
-void drawTooltip(const std::vector<timeline_bar>& bars, const timeline_pointer& pointer);
+void releaseWaveform(timeline_panel& panel);
 
 // The panel's opaque background, lanes included, over the bottom rows of a window width wide.
 void clearTimelineBack(int width, int rows);

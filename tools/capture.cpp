@@ -45,12 +45,10 @@ const char* const kAbout =
 // "A:B" or "A:" (to the end).
 bool frameRange(const std::string& text, long& first, long& last) {
     const std::size_t colon = text.find(':');
-    if (colon == std::string::npos) return false;
     const long most = 1000L * 1000 * 1000;
-    if (!parseNumber(text.substr(0, colon), 0L, most, first)) return false;
-    const std::string b = text.substr(colon + 1);
     last = -1;
-    return b.empty() || parseNumber(b, first, most, last);
+    return colon != std::string::npos && parseNumber(text.substr(0, colon), 0L, most, first) &&
+           (colon + 1 == text.size() || parseNumber(text.substr(colon + 1), first, most, last));
 }
 
 // The last frame with an active camera, or -1 when there is none; the capture checks each frame
