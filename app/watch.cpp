@@ -52,9 +52,7 @@ file_watch::stamp file_watch::take(const std::string& path) {
     return s;
 }
 
-folder_events::folder_events() {
-    fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-}
+folder_events::folder_events() : fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
 folder_events::~folder_events() {
     if (fd >= 0) close(fd);
