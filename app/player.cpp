@@ -75,8 +75,7 @@ int runPlayer(int argc, char** argv) {
     watchStopSignals();
 
     // The music starts before the clock does, so both run from practically the same instant.
-    std::optional<audio_engine> engine;
-    engine.emplace();
+    std::optional<audio_engine> engine(std::in_place);
     engine->play2D(kMusicFile);
 
     window_failure failure;
@@ -111,12 +110,11 @@ int runPlayer(int argc, char** argv) {
     const glm::mat4 model(1.0f);
     bool running = !stopRequested();
     while (running) {
-        const double currentTime = glfwGetTime();
-        rate.tick(currentTime);
+        frameStart = glfwGetTime();
+        rate.tick(frameStart);
         running = renderScene(s, model, s->projection);
-        frameStart = currentTime;
         if (log && ++frames == 1)
-            std::fprintf(stderr, "kestrine: first frame presented at %.6f s\n", currentTime);
+            std::fprintf(stderr, "kestrine: first frame presented at %.6f s\n", frameStart);
         running = running && glfwGetKey(window, GLFW_KEY_ESCAPE) != GLFW_PRESS &&
                   !glfwWindowShouldClose(window) && !stopRequested();
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -65,9 +66,7 @@ void playhead::loopOver(section s, double wall) {
 }
 
 bool playhead::takeJump() {
-    const bool was = jumped;
-    jumped = false;
-    return was;
+    return std::exchange(jumped, false);
 }
 
 double playhead::current(double wall) const {

@@ -19,13 +19,12 @@ void file_watch::add(const std::string& path) {
 
 void file_watch::update(const file_watch& newer) {
     for (std::size_t i = 0; i < newer.paths.size(); ++i) {
-        const auto at = std::find(paths.begin(), paths.end(), newer.paths[i]);
-        if (at == paths.end()) {
+        const auto at = std::find(paths.begin(), paths.end(), newer.paths[i]) - paths.begin();
+        if (std::size_t(at) == paths.size()) {
             paths.push_back(newer.paths[i]);
-            stamps.push_back(newer.stamps[i]);
-        } else {
-            stamps[std::size_t(at - paths.begin())] = newer.stamps[i];
+            stamps.emplace_back();
         }
+        stamps[std::size_t(at)] = newer.stamps[i];
     }
 }
 
@@ -53,9 +52,7 @@ file_watch::stamp file_watch::take(const std::string& path) {
     return s;
 }
 
-folder_events::folder_events() {
-    fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-}
+folder_events::folder_events() : fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
 folder_events::~folder_events() {
     if (fd >= 0) close(fd);

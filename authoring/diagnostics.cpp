@@ -3,11 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -53,7 +49,7 @@ std::string seconds(double t) {
 
 // A named asset as declared in the scene file.
 struct asset_decl {
-    std::string name;
+    std::string label; // as messages name it: texture "x"
     int line = 0;
     bool used = false;
 };
@@ -73,31 +69,21 @@ private:
     diagnostic& add(diagnostic::kind severity, int line, const std::string& element,
                     const std::string& what, const std::string& effect = "",
                     const std::string& hint = "");
-    void checkMusic(double seconds);
     // Enters a declared name; a name already taken is reported.
     void declare(std::map<std::string, asset_decl>& table, const std::string& label,
                  const std::string& name, int line);
     void checkAsset(const asset_record& a);
-    void checkTexture(int line, const std::string& label, const std::string& file);
     void checkDds(int line, const std::string& label, const std::string& file,
                   const dds_image& img);
     void checkProgram(const asset_record& a);
-    void checkMesh(int line, const std::string& label, const std::string& file);
     void checkFaces(int line, const std::string& label, const std::string& file,
                     const obj_status& status);
-    // The player's message for a file it cannot read as XML, in words an author can act on,
-    // at a line an editor can jump to.
-    void wordLoadFailure();
     void checkPassedOver(const reading_note& p);
-    // What a model the player skips at this line lacks: "name", "start" or "end".
-    std::string skippedModelLacks(int line) const;
     void checkCameras(const timeline& tl);
     void walkGroup(const group& g);
-    void checkTransform(const transform& t);
     void checkModels(const timeline& tl);
     void use(std::map<std::string, asset_decl>& table, const char* kind, const std::string& name,
              int line);
-    void checkUnused(const std::map<std::string, asset_decl>& table, const char* kind);
     std::vector<std::string> summary(const timeline& tl) const;
 
     std::string path;
@@ -111,6 +97,7 @@ private:
     std::map<std::string, asset_decl> textures, shaders, meshes;
     int unnamed_shaders = 0;
     std::vector<const modelo_descript*> models; // of the whole group tree
+    std::size_t groups_walked = 0;
     std::set<int> dropped_lines; // models whose misspelt attribute said they are never drawn
 };
 
@@ -135,20 +122,24 @@ diagnostic& checker::add(diagnostic::kind severity, int line, const std::string&
     return d;
 }
 
-void checker::checkMusic(double seconds) {
-    if (seconds < 0.0) result.diagnostics.push_back(musicUnreadable(path));
-}
-
 check_result checker::run() {
     owned = std::make_unique<scene>(path.c_str(), load_options::silent());
     s = owned.get();
     result.diagnostics = s->diagnostics();
-    if (!s->loaded()) wordLoadFailure();
-    checkMusic(musicLength(kMusicFile));
+    // A file the player cannot read as XML: its message in words an author can act on, at a
+    // line an editor can jump to. Otherwise a group's error, which the player's message tells
+    // already.
+    const bool syntax = s->loadResult != tinyxml2::XML_SUCCESS;
+    if (!s->loaded() && (syntax || !s->sceneElement)) {
+        // The load has put it in the author's words already; the checker adds what it means.
+        const diagnostic said = s->diagnostics().back();
+        result.diagnostics.clear();
+        add(diagnostic::error, std::max(said.at.line, 1), "",
+            syntax ? said.what : "the file has no <scene> element around the rest",
+            "the player stops before the first frame");
+    }
+    if (musicLength(kMusicFile) < 0.0) result.diagnostics.push_back(musicUnreadable(path));
     reviewScene();
-    std::stable_sort(
-        result.diagnostics.begin(), result.diagnostics.end(),
-        [](const diagnostic& a, const diagnostic& b) { return a.at.line < b.at.line; });
     for (const diagnostic& d : result.diagnostics)
         ++(d.severity == diagnostic::error ? result.errors : result.warnings);
     result.summary = summary(s->loaded() ? cameraTimeline(s->cameras) : timeline());
@@ -159,11 +150,9 @@ std::vector<diagnostic> checker::review(const scene& loaded, double musicSeconds
     s = &loaded;
     read_files = false;
     browser_severity = diagnostic::warning;
-    if (!std::isnan(musicSeconds)) checkMusic(musicSeconds);
+    // An unknown length (NaN) is no finding.
+    if (musicSeconds < 0.0) result.diagnostics.push_back(musicUnreadable(path));
     reviewScene();
-    std::stable_sort(
-        result.diagnostics.begin(), result.diagnostics.end(),
-        [](const diagnostic& a, const diagnostic& b) { return a.at.line < b.at.line; });
     return std::move(result.diagnostics);
 }
 
@@ -173,20 +162,21 @@ void checker::reviewScene() {
         checkAsset(a);
     for (const reading_note& p : s->reading_notes)
         checkPassedOver(p);
-    if (!s->loaded()) return;
-    const timeline tl = cameraTimeline(s->cameras);
-    checkCameras(tl);
-    for (const group& g : s->groups)
-        walkGroup(g);
-    checkModels(tl);
-    checkUnused(textures, "texture");
-    checkUnused(shaders, "shader");
-    checkUnused(meshes, "mesh");
+    if (s->loaded()) {
+        const timeline tl = cameraTimeline(s->cameras);
+        checkCameras(tl);
+        for (const group& g : s->groups)
+            walkGroup(g);
+        checkModels(tl);
+    }
+    std::stable_sort(
+        result.diagnostics.begin(), result.diagnostics.end(),
+        [](const diagnostic& a, const diagnostic& b) { return a.at.line < b.at.line; });
 }
 
 void checker::declare(std::map<std::string, asset_decl>& table, const std::string& label,
                       const std::string& name, int line) {
-    const auto [at, inserted] = table.emplace(name, asset_decl{name, line, false});
+    const auto [at, inserted] = table.emplace(name, asset_decl{label, line, false});
     if (!inserted)
         add(diagnostic::warning, line, label,
             "the name is taken at line " + std::to_string(at->second.line),
@@ -222,10 +212,37 @@ void checker::checkAsset(const asset_record& a) {
         checkDds(a.line, label, a.file, a.texture_read->image);
     if (!texture && a.mesh_read && !a.failed) checkFaces(a.line, label, a.file, *a.mesh_read);
     if (!read_files) return;
-    if (texture)
-        checkTexture(a.line, label, a.file);
+    std::string text, why;
+    std::FILE* in = texture ? openRegular(a.file, why) : nullptr;
+    if (texture ? !in : !readWholeFile(a.file, text, why)) {
+        add(diagnostic::error, a.line, label, "cannot read " + quoted(a.file) + " (" + why + ")");
+        return;
+    }
+    if (texture) {
+        const std::vector<unsigned char> bytes = readDdsFile(in);
+        std::fclose(in);
+        const dds_image img = parseDds(bytes.data(), bytes.size());
+        if (!ddsUsable(img.status))
+            add(diagnostic::error, a.line, label,
+                quoted(a.file) + " cannot be read as a texture (" + ddsStatusText(img.status) + ")",
+                "so its models are drawn without one");
+        else
+            checkDds(a.line, label, a.file, img);
+        return;
+    }
+    std::vector<glm::vec3> positions, normals;
+    std::vector<glm::vec2> uvs;
+    obj_status status;
+    if (parseOBJ(text.data(), text.size(), positions, uvs, normals, &status))
+        checkFaces(a.line, label, a.file, status);
     else
-        checkMesh(a.line, label, a.file);
+        add(diagnostic::error, a.line, label,
+            quoted(a.file) + " line " + std::to_string(status.line) + ": " +
+                (status.failure == obj_failure::face_index
+                     ? "a face index is 0, negative or past its list"
+                     : "a face is not in the form v/vt/vn v/vt/vn v/vt/vn"),
+            "the mesh is left empty")
+            .origin = {a.file, int(status.line), 0};
 }
 
 void checker::checkProgram(const asset_record& a) {
@@ -269,7 +286,13 @@ void checker::checkPassedOver(const reading_note& p) {
     std::string effect = "the player ignores it";
     if (p.model_dropped) {
         dropped_lines.insert(p.line);
-        effect += ", and " + skippedModel(skippedModelLacks(p.line)) + ", " + kNeverDrawn;
+        // What the model skipped at this line lacks: "name", "start" or "end".
+        const auto& notes = s->reading_notes;
+        const auto skip = std::find_if(notes.begin(), notes.end(), [&](const reading_note& q) {
+            return q.kind == reading_note::skipped_model && q.line == p.line;
+        });
+        effect +=
+            ", and " + skippedModel(skip == notes.end() ? "name" : skip->name) + ", " + kNeverDrawn;
     } else if (p.within == "model" && (best == "start" || best == "end"))
         effect += ", so the model is shown at every time";
     std::string hint = best.empty() ? "" : "did you mean " + quoted(best) + "?";
@@ -277,47 +300,6 @@ void checker::checkPassedOver(const reading_note& p) {
         hint += (hint.empty() ? "" : ") (") +
                 std::string("it reads terrain and procedural_m in nested groups only");
     add(diagnostic::warning, p.line, p.within.empty() ? "scene" : p.within, what, effect, hint);
-}
-
-void checker::wordLoadFailure() {
-    const auto only = [&](int line, const std::string& what) {
-        result.diagnostics.clear();
-        add(diagnostic::error, line, "", what, "the player stops before the first frame");
-    };
-    const int parsed = s->loadResult;
-    if (parsed == tinyxml2::XML_SUCCESS) {
-        // Otherwise a group's error, which the player's message tells already.
-        if (!s->sceneElement) only(1, "the file has no <scene> element around the rest");
-        return;
-    }
-    // The load has put it in the author's words already; the checker adds what it means.
-    const diagnostic said = s->diagnostics().back();
-    only(std::max(said.at.line, 1), said.what);
-}
-
-std::string checker::skippedModelLacks(int line) const {
-    for (const reading_note& p : s->reading_notes)
-        if (p.kind == reading_note::skipped_model && p.line == line) return p.name;
-    return "name";
-}
-
-void checker::checkTexture(int line, const std::string& label, const std::string& file) {
-    std::string why;
-    std::FILE* in = openRegular(file, why);
-    if (!in) {
-        add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
-        return;
-    }
-    const std::vector<unsigned char> bytes = readDdsFile(in);
-    std::fclose(in);
-    const dds_image img = parseDds(bytes.data(), bytes.size());
-    if (!ddsUsable(img.status)) {
-        add(diagnostic::error, line, label,
-            quoted(file) + " cannot be read as a texture (" + ddsStatusText(img.status) + ")",
-            "so its models are drawn without one");
-        return;
-    }
-    checkDds(line, label, file, img);
 }
 
 void checker::checkDds(int line, const std::string& label, const std::string& file,
@@ -361,28 +343,6 @@ void checker::checkDds(int line, const std::string& label, const std::string& fi
     }
 }
 
-void checker::checkMesh(int line, const std::string& label, const std::string& file) {
-    std::string text, why;
-    if (!readWholeFile(file, text, why)) {
-        add(diagnostic::error, line, label, "cannot read " + quoted(file) + " (" + why + ")");
-        return;
-    }
-    std::vector<glm::vec3> positions, normals;
-    std::vector<glm::vec2> uvs;
-    obj_status status;
-    if (!parseOBJ(text.data(), text.size(), positions, uvs, normals, &status)) {
-        const std::string where = quoted(file) + " line " + std::to_string(status.line) + ": ";
-        add(diagnostic::error, line, label,
-            where + (status.failure == obj_failure::face_index
-                         ? "a face index is 0, negative or past its list"
-                         : "a face is not in the form v/vt/vn v/vt/vn v/vt/vn"),
-            "the mesh is left empty")
-            .origin = {file, int(status.line), 0};
-        return;
-    }
-    checkFaces(line, label, file, status);
-}
-
 void checker::checkFaces(int line, const std::string& label, const std::string& file,
                          const obj_status& status) {
     if (status.faces_truncated > 0)
@@ -393,25 +353,25 @@ void checker::checkFaces(int line, const std::string& label, const std::string& 
 }
 
 void checker::checkCameras(const timeline& tl) {
-
     for (std::size_t i = 0; i < s->cameras.size(); ++i) {
         const camera& c = s->cameras[i];
+        const int line = s->camera_places[i].line;
         const bool moving = c.mode == moving_look_at || c.mode == moving_tangent;
         if (moving && c.path.pointCount() < 2)
-            add(diagnostic::warning, s->camera_places[i].line, "camera",
+            add(diagnostic::warning, line, "camera",
                 "a moving camera with " + std::to_string(c.path.pointCount()) +
                     " path point(s) stands still; it needs at least two");
         if (moving && c.start == c.end)
-            add(diagnostic::warning, s->camera_places[i].line, "camera",
+            add(diagnostic::warning, line, "camera",
                 "a moving camera whose \"start\" equals its \"end\" films at every time and "
                 "stays at the first point of its path");
         if (c.start > c.end)
-            add(diagnostic::warning, s->camera_places[i].line, "camera",
-                "\"end\" is before \"start\"", "the camera never films");
+            add(diagnostic::warning, line, "camera", "\"end\" is before \"start\"",
+                "the camera never films");
     }
 
-    bool first = true;
     for (const camera_gap& g : tl.gaps) {
+        const bool first = &g == &tl.gaps.front();
         int line = 0;
         for (std::size_t i = 0; i < s->cameras.size() && line == 0; ++i)
             if (s->cameras[i].start == g.to) line = s->camera_places[i].line;
@@ -425,29 +385,27 @@ void checker::checkCameras(const timeline& tl) {
                 "the demo ends there, just after " + seconds(g.from));
         else
             add(diagnostic::warning, line, "camera", between, "", "the demo has ended before");
-        first = false;
     }
 }
 
 void checker::walkGroup(const group& g) {
-    for (const transform& t : g.transforms)
-        checkTransform(t);
+    ++groups_walked;
+    for (const transform& t : g.transforms) {
+        const bool rotate = t.kind == rotation || t.kind == timed_rotation;
+        const char* element = rotate ? "rotate" : "translate";
+        // Read as the loader reads them: "2.9" is a 2 s period of a curve translation.
+        if ((t.kind == timed_rotation || t.kind == curve_translation) && t.time_length == 0.0)
+            add(diagnostic::warning, t.line, element, "a period (\"time\") of 0",
+                rotate ? "the rotation never turns"
+                       : "the translation never moves along its curve");
+        if (rotate && t.operand == glm::vec3(0.0f))
+            add(diagnostic::warning, t.line, "rotate", "the axis is (0, 0, 0)",
+                "the rotation is left out");
+    }
     for (const modelo_descript& d : g.descriptors)
         models.push_back(&d);
     for (const group& child : g.children)
         walkGroup(child);
-}
-
-void checker::checkTransform(const transform& t) {
-    const bool rotate = t.kind == rotation || t.kind == timed_rotation;
-    const char* element = rotate ? "rotate" : "translate";
-    // Read as the loader reads them: "2.9" is a 2 s period of a curve translation.
-    if ((t.kind == timed_rotation || t.kind == curve_translation) && t.time_length == 0.0)
-        add(diagnostic::warning, t.line, element, "a period (\"time\") of 0",
-            rotate ? "the rotation never turns" : "the translation never moves along its curve");
-    if (rotate && t.operand == glm::vec3(0.0f))
-        add(diagnostic::warning, t.line, "rotate", "the axis is (0, 0, 0)",
-            "the rotation is left out");
 }
 
 void checker::use(std::map<std::string, asset_decl>& table, const char* kind,
@@ -486,22 +444,10 @@ void checker::checkModels(const timeline& tl) {
             add(diagnostic::warning, m.line, "model", window + ", before the demo starts");
         }
     }
-}
-
-void checker::checkUnused(const std::map<std::string, asset_decl>& table, const char* kind) {
-    for (const auto& [name, decl] : table)
-        if (!decl.used)
-            add(diagnostic::warning, decl.line, std::string(kind) + " " + quoted(name),
-                "never used by a model");
-}
-
-std::size_t countGroups(const std::vector<group>& groups, std::size_t& descriptors) {
-    std::size_t n = groups.size();
-    for (const group& g : groups) {
-        descriptors += g.descriptors.size();
-        n += countGroups(g.children, descriptors);
-    }
-    return n;
+    for (const auto* table : {&textures, &shaders, &meshes})
+        for (const auto& [name, decl] : *table)
+            if (!decl.used)
+                add(diagnostic::warning, decl.line, decl.label, "never used by a model");
 }
 
 std::vector<std::string> checker::summary(const timeline& tl) const {
@@ -518,13 +464,11 @@ std::vector<std::string> checker::summary(const timeline& tl) const {
                                  : seconds(tl.end) + " (from 0 s to " + seconds(tl.end) + ")";
     lines.push_back("timeline: " + when + ", " + std::to_string(s->cameras.size()) +
                     " camera(s), " + std::to_string(tl.cuts.size()) + " camera cut(s)");
-    std::size_t descriptors = 0;
-    const std::size_t groups = countGroups(s->groups, descriptors);
     lines.push_back("assets: " + std::to_string(textures.size()) + " texture(s), " +
                     std::to_string(shaders.size() + std::size_t(unnamed_shaders)) + " shader(s), " +
-                    std::to_string(meshes.size()) + " mesh(es); " + std::to_string(groups) +
+                    std::to_string(meshes.size()) + " mesh(es); " + std::to_string(groups_walked) +
                     " group(s) (" + std::to_string(s->groups.size()) + " root), " +
-                    std::to_string(descriptors) + " model(s)");
+                    std::to_string(models.size()) + " model(s)");
     if (!options.compile_shaders)
         lines.push_back("shaders: not compiled (no OpenGL context from an X display or "
                         "EGL)");
@@ -603,14 +547,12 @@ void addBrowserFindings(const program_report& desktop, const program_report& r,
         if (st.fine) continue;
         bool said = false;
         for (const driver_log_line& l : parseDriverLog(st.log)) {
-            if (l.line >= 0 && l.error) {
+            if (!l.error) continue;
+            if (l.line >= 0)
                 add(quoted(st.file) + " line " + std::to_string(l.line) + ": " + l.words).origin = {
                     st.file, l.line, l.column};
-            } else if (l.line < 0 && l.error) {
+            else
                 add(quoted(st.file) + ": " + l.text);
-            } else {
-                continue;
-            }
             said = true;
         }
         if (!said) add(quoted(st.file) + " does not compile").log = driverNotes(st.log, st.file);
@@ -619,20 +561,15 @@ void addBrowserFindings(const program_report& desktop, const program_report& r,
         add("the program does not link").log = driverNotes(r.link_log, "");
 }
 
-diagnostic shaderBase(const std::string& path, const asset_record& a) {
-    diagnostic base;
-    base.at = {path, a.line, 0};
-    base.element = a.named ? "shader " + quoted(a.name) : "shader";
-    return base;
-}
-
 } // namespace
 
 std::vector<diagnostic> programDiagnostics(const std::string& path, const asset_record& a,
                                            const program_build& built,
                                            const std::optional<program_report>& browser) {
     std::vector<diagnostic> out;
-    const diagnostic base = shaderBase(path, a);
+    diagnostic base;
+    base.at = {path, a.line, 0};
+    base.element = a.named ? "shader " + quoted(a.name) : "shader";
     if (!built.vertex_read || !built.fragment_read) {
         diagnostic& d = out.emplace_back(base);
         d.severity = diagnostic::error;

@@ -12,18 +12,6 @@
 
 namespace {
 
-// Entry points through GLEW for an EGL context. Debian's GLEW is built for GLX: glewInit loads
-// the GL functions first (through libglvnd's dispatch, which serves whatever made the context),
-// then looks for a GLX display, which an EGL context does not have, and says so. That last
-// answer is no failure here.
-bool loadEntryPoints(std::string& why) {
-    glewExperimental = GL_TRUE;
-    const GLenum loaded = glewInit();
-    if (loaded == GLEW_OK || loaded == GLEW_ERROR_NO_GLX_DISPLAY) return true;
-    why = "cannot load the OpenGL entry points";
-    return false;
-}
-
 bool openEglContext(std::string& why) {
     // No window system at all: Mesa's surfaceless platform, on llvmpipe when there is no GPU.
     const EGLDisplay display =
@@ -57,7 +45,15 @@ bool openEglContext(std::string& why) {
         why = "no OpenGL 3.3 core context through EGL";
         return false;
     }
-    return loadEntryPoints(why);
+    // Entry points through GLEW. Debian's GLEW is built for GLX: glewInit loads the GL
+    // functions first (through libglvnd's dispatch, which serves whatever made the context),
+    // then looks for a GLX display, which an EGL context does not have, and says so. That last
+    // answer is no failure here.
+    glewExperimental = GL_TRUE;
+    const GLenum loaded = glewInit();
+    if (loaded == GLEW_OK || loaded == GLEW_ERROR_NO_GLX_DISPLAY) return true;
+    why = "cannot load the OpenGL entry points";
+    return false;
 }
 
 } // namespace
@@ -80,6 +76,5 @@ bool openToolContext(gl_source source, const char* title, std::string& why) {
     const char* display = std::getenv("DISPLAY");
     if (source == gl_source::automatic)
         source = display && *display ? gl_source::x11 : gl_source::egl;
-    if (source == gl_source::x11) return openHiddenContext(title, why);
-    return openEglContext(why);
+    return source == gl_source::x11 ? openHiddenContext(title, why) : openEglContext(why);
 }

@@ -1,6 +1,7 @@
 // Scene loading: see scene.h.
 #include "scene/scene.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -114,8 +115,7 @@ void scene::parse(const load_options& options) {
         source_text.assign(options.text, options.text_size);
     } else if (!readWholeFile(file, source_text, why)) {
         loadResult = tinyxml2::XML_ERROR_FILE_COULD_NOT_BE_OPENED;
-        trace(file + " : Ficheiro nao Existe\n");
-        trace("a carregar :" + file + "\n ERROR\n nullptr\n");
+        trace(file + " : Ficheiro nao Existe\na carregar :" + file + "\n ERROR\n nullptr\n");
         stop(finding(diagnostic::error, 0, "", "cannot read the scene file (" + why + ")"));
     }
     loadResult = doc.Parse(source_text.data(), source_text.size());
@@ -335,12 +335,8 @@ bool scene::readCamera(XMLElement* e, camera& out, std::vector<int>& points) {
     const bool timed = has(e, "start") && has(e, "end");
     const int eyeUp = present(e, kEyeUp, 6), look = present(e, kLook, 3);
     enum { none, tangent, fixed_point, still } form = none;
-    if (timed && eyeUp == 0 && look == 0)
-        form = tangent;
-    else if (timed && eyeUp == 6 && look == 3)
-        form = still;
-    else if (timed && look == 3 && eyeUp == 0)
-        form = fixed_point;
+    if (timed && eyeUp == 0) form = look == 0 ? tangent : look == 3 ? fixed_point : none;
+    if (timed && eyeUp == 6 && look == 3) form = still;
     if (form == none) return skip("fits none of the camera forms: " + closestCameraForm(e));
 
     unsigned times[2] = {0, 0};
@@ -547,8 +543,7 @@ void scene::readModels(XMLElement* e, group& g, bool root) {
 }
 
 void scene::readModel(XMLElement* m, group& g) {
-    const bool start = has(m, "start");
-    const bool end = has(m, "end");
+    const bool start = has(m, "start"), end = has(m, "end");
     const std::size_t noted =
         noteAttributes(m, {"name", "start", "end", "shader", "texture", "R", "G", "B"});
     for (std::size_t i = reading_notes.size() - noted; i < reading_notes.size(); ++i)
@@ -610,10 +605,7 @@ std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<con
         const std::string name = a->Name();
         // Editors put these on elements to find the schema.
         if (name == "xmlns:xsi" || name == "xsi:noNamespaceSchemaLocation") continue;
-        bool known = false;
-        for (const char* v : valid)
-            known = known || name == v;
-        if (known) continue;
+        if (std::find(valid.begin(), valid.end(), name) != valid.end()) continue;
         reading_notes.emplace_back(reading_note::attribute, e->GetLineNum(), e->Value(), name)
             .valid.assign(valid.begin(), valid.end());
         ++noted;
@@ -622,8 +614,7 @@ std::size_t scene::noteAttributes(const XMLElement* e, std::initializer_list<con
 }
 
 void scene::noteElement(const XMLElement* e, std::initializer_list<const char*> valid) {
-    for (const char* v : valid)
-        if (std::strcmp(e->Value(), v) == 0) return;
+    if (std::find(valid.begin(), valid.end(), std::string_view(e->Value())) != valid.end()) return;
     const char* within = e->Parent() && e->Parent()->ToElement() ? e->Parent()->Value() : "";
     reading_notes.emplace_back(reading_note::element, e->GetLineNum(), within, e->Value())
         .valid.assign(valid.begin(), valid.end());

@@ -190,26 +190,23 @@ long captureFrames(scene& s, const capture_options& o, const offscreen& target,
     long delivered = 0;
     // Each frame is read back while the next one draws: the frame handed on is one behind.
     long pending = -1;
+    // A frame lost sets the count to -1: the caller has the reason in why, or from the sink.
     auto handOn = [&] {
-        if (!target.finishRead(int(pending % 2), frame.pixels, why)) return false;
-        if (!sink(pending, frame)) return false;
-        ++delivered;
-        return true;
+        const bool ok =
+            target.finishRead(int(pending % 2), frame.pixels, why) && sink(pending, frame);
+        delivered = ok ? delivered + 1 : -1;
+        return ok;
     };
     // A stop signal ends the capture between frames: every frame delivered is whole.
-    for (long k = o.first; (o.last < 0 || k <= o.last) && !stopRequested(); ++k) {
+    for (long k = o.first; (o.last < 0 || k <= o.last) && delivered >= 0 && !stopRequested(); ++k) {
         at = frameTime(k, o.fps);
         // The player ends at the first frame without a camera, so that frame is not captured.
         if (!drawFrame(&s, model, s.projection)) break;
         target.startRead(int(k % 2));
-        if (pending >= 0 && !handOn()) {
-            pending = -1;
-            delivered = -1;
-            break;
-        }
+        if (pending >= 0) handOn();
         pending = k;
     }
-    if (pending >= 0 && !handOn()) delivered = -1;
+    if (pending >= 0 && delivered >= 0) handOn();
     s.timer = nullptr; // the clock goes with this call
     return delivered;
 }
@@ -250,24 +247,15 @@ bool capture_output::take(long k, const rgb_image& frame) {
 }
 
 bool capture_output::finish(std::string& reason) {
-    std::string failed, fed;
-    bool ok = why.empty();
-    if (pngs && !pngs->finish(failed)) {
-        ok = false;
-        keepFramesBefore(unwritten.load(), failed);
-    }
-    if (frames && !frames->finish(fed)) {
-        ok = false;
-        if (failed.empty()) failed = fed;
-    }
+    // Every failure comes with its reason, so no reason is success.
+    std::string failed, fed, ended;
+    if (pngs && !pngs->finish(failed)) keepFramesBefore(unwritten.load(), failed);
+    if (frames && !frames->finish(fed) && failed.empty()) failed = fed;
     // Always waited for: how ffmpeg ended says why it stopped taking frames.
-    std::string ended;
-    if (video.running() && !video.finish(ended)) {
+    if (video.running() && !video.finish(ended))
         failed += failed.empty() ? "ffmpeg failed: " + ended : "; ffmpeg " + ended;
-        ok = false;
-    }
     reason = !why.empty() ? why : failed;
-    return ok;
+    return reason.empty();
 }
 
 void capture_output::keepFramesBefore(long gap, std::string& reason) {
@@ -321,14 +309,12 @@ int runCapture(int argc, char** argv) {
     if (!target.problem().empty()) return fail(target.problem());
 
     std::string music;
-    if (!o.video_path.empty()) {
-        if (std::FILE* f = std::fopen(kMusicFile, "rb")) {
-            std::fclose(f);
-            music = kMusicFile;
-        } else {
-            std::fprintf(stderr, "kestrine-capture: cannot read %s (%s); the video has no sound\n",
-                         kMusicFile, std::strerror(errno));
-        }
+    if (std::FILE* f = o.video_path.empty() ? nullptr : std::fopen(kMusicFile, "rb")) {
+        std::fclose(f);
+        music = kMusicFile;
+    } else if (!o.video_path.empty()) {
+        std::fprintf(stderr, "kestrine-capture: cannot read %s (%s); the video has no sound\n",
+                     kMusicFile, std::strerror(errno));
     }
 
     capture_output output(o, music);
@@ -354,14 +340,13 @@ int runCapture(int argc, char** argv) {
         endByStopSignal();
     }
 
-    if (frames == 0) {
+    if (frames == 0)
         std::fprintf(stderr,
                      "kestrine-capture: no camera films frame %ld (%g s); nothing captured\n",
                      o.first, frameTime(o.first, o.fps));
-        return 0;
-    }
-    std::fprintf(stderr, "kestrine-capture: frames %ld to %ld (%g s to %g s) captured\n", o.first,
-                 o.first + frames - 1, frameTime(o.first, o.fps),
-                 frameTime(o.first + frames - 1, o.fps));
+    else
+        std::fprintf(stderr, "kestrine-capture: frames %ld to %ld (%g s to %g s) captured\n",
+                     o.first, o.first + frames - 1, frameTime(o.first, o.fps),
+                     frameTime(o.first + frames - 1, o.fps));
     return 0;
 }

@@ -9,40 +9,6 @@
 #include <png.h>
 #include <unistd.h>
 
-namespace {
-
-// Writes all of data to a new file at path; false with the system's reason (a full disk, a
-// file-size limit, a read-only or vanished folder), the file then removed.
-bool writeFile(const std::string& path, const unsigned char* data, std::size_t size,
-               std::string& why) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            why = n < 0 ? std::strerror(errno) : "nothing was written";
-            close(fd);
-            unlink(path.c_str());
-            return false;
-        }
-        data += n;
-        size -= std::size_t(n);
-    }
-    // Some file systems report a failed write only here.
-    if (close(fd) != 0) {
-        why = std::strerror(errno);
-        unlink(path.c_str());
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 bool writePng(const std::string& path, const rgb_image& image, std::string& why, bool fast) {
     png_image header{};
     header.version = PNG_IMAGE_VERSION;
@@ -61,9 +27,28 @@ bool writePng(const std::string& path, const rgb_image& image, std::string& why,
         png_image_free(&header);
         return false;
     }
+    // Written to a new file next to it; false with the system's reason (a full disk, a
+    // file-size limit, a read-only or vanished folder), the file then removed.
     const std::string temporary = path + ".part";
-    if (!writeFile(temporary, encoded.data(), size, why)) return false;
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    for (const unsigned char* data = encoded.data(); size > 0;) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            why = n < 0 ? std::strerror(errno) : "nothing was written";
+            close(fd);
+            std::remove(temporary.c_str());
+            return false;
+        }
+        data += n;
+        size -= std::size_t(n);
+    }
+    // Some file systems report a failed write only when the file is closed.
+    if (close(fd) != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {
         why = std::strerror(errno);
         std::remove(temporary.c_str());
         return false;

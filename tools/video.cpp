@@ -77,9 +77,8 @@ bool video_pipe::finish(std::string& why) {
     input = -1;
     int status = 0;
     pid_t waited;
-    do {
-        waited = waitpid(pid, &status, 0);
-    } while (waited < 0 && errno == EINTR);
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
     pid = -1;
     if (waited < 0) {
         why = std::strerror(errno);
