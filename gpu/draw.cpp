@@ -4,12 +4,8 @@
 void submitDraw(const shader& program, const GLuint* tex, const modelo& mesh,
                 const glm::mat4& model, const glm::mat4& view, const glm::mat4& projection,
                 glm::vec3 colour, glm::vec3 light, glm::vec3 viewer) {
-    if (tex) {
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, *tex);
-    } else {
-        glBindTexture(GL_TEXTURE_2D, 0);
-    }
+    if (tex) glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, tex ? *tex : 0);
     const GLuint id = program.program_id;
     glUseProgram(id);
     glUniformMatrix4fv(program.model_location, 1, GL_FALSE, &model[0][0]);

@@ -17,13 +17,8 @@ void fetchLog(GLuint object, Query query, Fetch fetch, std::string& log, std::st
     GLint length = 0;
     query(object, GL_INFO_LOG_LENGTH, &length);
     if (any) *any = length > 0;
-    log.clear();
-    if (length <= 0) {
-        if (raw) raw->clear();
-        return;
-    }
-    std::string text(std::size_t(length), '\0');
-    fetch(object, length, nullptr, text.data());
+    std::string text(std::size_t(std::max(length, 0)), '\0');
+    if (length > 0) fetch(object, length, nullptr, text.data());
     text.resize(std::min(text.find('\0'), text.size()));
     if (raw) *raw = text;
     // Drivers often end the text with a line break.
@@ -36,22 +31,10 @@ void fetchLog(GLuint object, Query query, Fetch fetch, std::string& log, std::st
 const char* const kSetUniforms[] = {"MVP",         "model",      "view",     "projection",
                                     "objectColor", "lightColor", "lightPos", "viewPos"};
 
-bool sampler(GLenum type) {
-    switch (type) {
-    case GL_SAMPLER_1D:
-    case GL_SAMPLER_2D:
-    case GL_SAMPLER_3D:
-    case GL_SAMPLER_CUBE:
-    case GL_SAMPLER_2D_SHADOW:
-    case GL_SAMPLER_2D_ARRAY:
-    case GL_SAMPLER_2D_RECT:
-    case GL_INT_SAMPLER_2D:
-    case GL_UNSIGNED_INT_SAMPLER_2D:
-        return true;
-    default:
-        return false;
-    }
-}
+// Samplers are set by texture units, not by the drawing.
+const GLenum kSamplers[] = {GL_SAMPLER_1D,      GL_SAMPLER_2D,        GL_SAMPLER_3D,
+                            GL_SAMPLER_CUBE,    GL_SAMPLER_2D_SHADOW, GL_SAMPLER_2D_ARRAY,
+                            GL_SAMPLER_2D_RECT, GL_INT_SAMPLER_2D,    GL_UNSIGNED_INT_SAMPLER_2D};
 
 // Each active uniform or vertex input (by count_name) with its index, name and type.
 template <typename Each>
@@ -64,12 +47,8 @@ void eachActive(GLuint program, GLenum count_name, GLenum length_name, Each each
         GLsizei length = 0;
         GLint size = 0;
         GLenum type = 0;
-        if (count_name == GL_ACTIVE_UNIFORMS)
-            glGetActiveUniform(program, GLuint(i), GLsizei(name.size()), &length, &size, &type,
-                               name.data());
-        else
-            glGetActiveAttrib(program, GLuint(i), GLsizei(name.size()), &length, &size, &type,
-                              name.data());
+        (count_name == GL_ACTIVE_UNIFORMS ? glGetActiveUniform : glGetActiveAttrib)(
+            program, GLuint(i), GLsizei(name.size()), &length, &size, &type, name.data());
         each(GLuint(i), std::string(name.data(), std::size_t(length)), type);
     }
 }
@@ -109,7 +88,9 @@ void inspectProgram(unsigned program, program_report& r) {
                    // Members of uniform blocks come from buffers, not from the drawing.
                    GLint block = -1;
                    glGetActiveUniformsiv(program, 1, &index, GL_UNIFORM_BLOCK_INDEX, &block);
-                   if (sampler(type) || block != -1 || name.rfind("gl_", 0) == 0) return;
+                   const bool sampler = std::find(std::begin(kSamplers), std::end(kSamplers),
+                                                  type) != std::end(kSamplers);
+                   if (sampler || block != -1 || name.rfind("gl_", 0) == 0) return;
                    if (std::find(std::begin(kSetUniforms), std::end(kSetUniforms), name) ==
                        std::end(kSetUniforms))
                        r.unset_uniforms.push_back(name);

@@ -9,18 +9,14 @@
 
 namespace {
 
-// Prints an info log the moment it is fetched; a length of 1 (the terminator alone) prints an
-// empty line.
-void printLog(bool any, const std::string& raw) {
-    if (any) traceOut("%s\n", raw.c_str());
-}
-
+// Each info log is printed the moment it is fetched; a length of 1 (the terminator alone) prints
+// an empty line.
 bool compile(GLuint object, const char* path, const std::string& source, std::string& log) {
     traceOut("Compiling shader : %s\n", path);
     std::string raw;
     bool any = false;
     const bool ok = compileStage(object, shaderSourceFor(source), log, &raw, &any);
-    printLog(any, raw);
+    if (any) traceOut("%s\n", raw.c_str());
     return ok;
 }
 
@@ -30,21 +26,17 @@ GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path,
                    program_build* build) {
     program_build local;
     program_build& b = build ? *build : local;
-    const GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
-    const GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
-
     b.vertex_read = readWholeFile(vertex_file_path, b.vertex_source, b.why);
     if (!b.vertex_read) {
         traceOut("Impossible to open %s. Are you in the right directory ? Don't forget to read "
                  "the FAQ !\n",
                  vertex_file_path);
-        // Nothing will ever use them, and the context outlives every scene load.
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
         return 0;
     }
     // The fragment source stays empty when the file is missing, without a message.
     b.fragment_read = readWholeFile(fragment_file_path, b.fragment_source, b.why);
+    const GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
+    const GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
     program_report& r = b.report;
     r.vertex_compiled = compile(vertex, vertex_file_path, b.vertex_source, r.vertex_log);
     r.fragment_compiled = compile(fragment, fragment_file_path, b.fragment_source, r.fragment_log);
@@ -56,7 +48,7 @@ GLuint LoadShaders(const char* vertex_file_path, const char* fragment_file_path,
     std::string raw;
     bool any = false;
     r.linked = linkProgram(program, r.link_log, &raw, &any);
-    printLog(any, raw);
+    if (any) traceOut("%s\n", raw.c_str());
     if (build && r.linked) inspectProgram(program, r);
 
     glDetachShader(program, vertex);

@@ -28,12 +28,13 @@ float music_peaks::peak(double a, double b) const {
 }
 
 void music_peaks::decode() {
-    OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0) {
-        why = path + " cannot be read as Ogg Vorbis: no waveform";
+    const auto fail = [this](const char* what) {
+        why = path + what;
         state.store(unreadable, std::memory_order_release);
-        return;
-    }
+    };
+    OggVorbis_File file;
+    if (ov_fopen(path.c_str(), &file) != 0)
+        return fail(" cannot be read as Ogg Vorbis: no waveform");
     const vorbis_info* info = ov_info(&file, -1);
     const long rate = info ? info->rate : 0;
     const int channels = info ? info->channels : 0;
@@ -45,15 +46,11 @@ void music_peaks::decode() {
     while (!broken && !stopping) {
         const long got =
             ov_read(&file, reinterpret_cast<char*>(samples), sizeof samples, 0, 2, 1, &section);
-        if (got == 0) break;
-        if (got < 0) {
-            // A hole in the stream is skipped; the rest still draws.
-            if (got == OV_HOLE) continue;
-            broken = true;
-            break;
-        }
-        const long count = got / 2;
-        for (long i = 0; i < count; ++i) {
+        // A hole in the stream is skipped; the rest still draws.
+        if (got == OV_HOLE) continue;
+        if (got < 0) broken = true;
+        if (got <= 0) break;
+        for (long i = 0; i < got / 2; ++i) {
             const std::size_t bin = std::size_t(frames * kBinsPerSecond / rate);
             if (bin >= found.size()) found.resize(bin + 1, 0.0f);
             found[bin] = std::max(found[bin], std::abs(float(samples[i])) / 32768.0f);
@@ -62,11 +59,7 @@ void music_peaks::decode() {
     }
     ov_clear(&file);
     if (stopping) return;
-    if (broken || frames == 0) {
-        why = path + " cannot be decoded: no waveform";
-        state.store(unreadable, std::memory_order_release);
-        return;
-    }
+    if (broken || frames == 0) return fail(" cannot be decoded: no waveform");
     bins = std::move(found);
     length = double(frames) / double(rate);
     state.store(ready, std::memory_order_release);

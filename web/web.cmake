@@ -34,11 +34,9 @@ target_compile_options(kestrine PRIVATE -Wall -Wextra -Wpedantic)
 target_link_libraries(kestrine PRIVATE tinyxml2)
 set_target_properties(kestrine PROPERTIES SUFFIX .js)
 target_link_options(kestrine PRIVATE
-    -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2
+    -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
     # The scene folder arrives as a packed file system of its own, after the build.
     -sFORCE_FILESYSTEM=1
-    -sALLOW_MEMORY_GROWTH=1
-    -sENVIRONMENT=web
     # The page writes a given scene into the file system, reads the music out of it, and starts
     # the player once the scene is there.
     -sEXPORTED_RUNTIME_METHODS=FS,callMain)
