@@ -11,10 +11,9 @@ void problem_list::loaded(const std::vector<diagnostic>& refusal,
     list.clear();
     worded.clear();
     sum = 0;
-    for (const diagnostic& d : refusal)
-        add(d);
-    for (const diagnostic& d : found)
-        add(d);
+    for (const std::vector<diagnostic>* ds : {&refusal, &found})
+        for (const diagnostic& d : *ds)
+            add(d);
 }
 
 void problem_list::add(const diagnostic& d) {

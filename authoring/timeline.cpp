@@ -31,13 +31,11 @@ timeline cameraTimeline(const std::vector<camera>& cameras) {
     // The filming camera can only change where a window starts or just after one ends, so it
     // is looked at on those times and between them; never second by second, since a window
     // may end after billions of seconds.
-    double last = tl.end;
+    // An endless demo is looked at up to the latest end of a window, which `covered` is.
+    const double last = tl.endless ? covered : tl.end;
     std::vector<double> events{0.0};
-    for (const camera_gap& w : windows) {
-        events.push_back(w.from);
-        events.push_back(w.to);
-        if (tl.endless) last = std::max(last, w.to);
-    }
+    for (const camera_gap& w : windows)
+        events.insert(events.end(), {w.from, w.to});
     std::sort(events.begin(), events.end());
     events.erase(std::unique(events.begin(), events.end()), events.end());
     if (tl.filmed) {

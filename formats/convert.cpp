@@ -65,15 +65,8 @@ reading howRead(const char* text, bool integer) {
 }
 
 const char* describe(conversion c) {
-    switch (c) {
-    case conversion::missing:
-        return "is missing";
-    case conversion::not_a_number:
-        return "is not a number";
-    case conversion::out_of_range:
-        return "is out of range";
-    case conversion::ok:
-        break;
-    }
-    return "";
+    return c == conversion::missing        ? "is missing"
+           : c == conversion::not_a_number ? "is not a number"
+           : c == conversion::out_of_range ? "is out of range"
+                                           : "";
 }

@@ -52,23 +52,16 @@ std::vector<dds_level> ddsLevelsWebGLRefuses(const dds_image& img) {
 }
 
 const char* ddsStatusText(dds_status status) {
-    switch (status) {
-    case dds_status::ok:
-        return "a complete DDS file";
-    case dds_status::not_dds:
-        return "not a DDS file";
-    case dds_status::header_cut:
-        return "DDS header cut short";
-    case dds_status::unknown_format:
-        return "compression is none of DXT1, DXT3, DXT5";
-    case dds_status::data_cut:
-        return "image data ends inside a mip-map level";
-    case dds_status::level_too_large:
-        return "a mip-map level is too large for OpenGL";
-    case dds_status::count_past_smallest:
-        return "mip-map count goes past the 1x1 level";
-    }
-    return "unknown DDS status";
+    // In the order of dds_status.
+    static const char* const texts[] = {"a complete DDS file",
+                                        "not a DDS file",
+                                        "DDS header cut short",
+                                        "compression is none of DXT1, DXT3, DXT5",
+                                        "image data ends inside a mip-map level",
+                                        "a mip-map level is too large for OpenGL",
+                                        "mip-map count goes past the 1x1 level"};
+    const auto i = std::size_t(status);
+    return i < std::size(texts) ? texts[i] : "unknown DDS status";
 }
 
 dds_image parseDds(const unsigned char* bytes, std::size_t size) {
@@ -83,19 +76,20 @@ dds_image parseDds(const unsigned char* bytes, std::size_t size) {
     img.linear_size = le32(bytes + 20);
     img.mip_count = le32(bytes + 28);
     img.fourcc = le32(bytes + 84);
-    if (std::memcmp(bytes + 84, "DXT1", 4) == 0) {
-        img.gl_format = 0x83F1; // the RGBA variant: DXT1 blocks may carry one-bit alpha
-        img.block_size = 8;
-    } else if (std::memcmp(bytes + 84, "DXT3", 4) == 0) {
-        img.gl_format = 0x83F2;
-        img.block_size = 16;
-    } else if (std::memcmp(bytes + 84, "DXT5", 4) == 0) {
-        img.gl_format = 0x83F3;
-        img.block_size = 16;
-    } else {
+    // DXT1 as its RGBA variant: DXT1 blocks may carry one-bit alpha.
+    static const struct {
+        const char* fourcc;
+        std::uint32_t gl_format, block_size;
+    } formats[] = {{"DXT1", 0x83F1, 8}, {"DXT3", 0x83F2, 16}, {"DXT5", 0x83F3, 16}};
+    const auto known = std::find_if(std::begin(formats), std::end(formats), [&](const auto& f) {
+        return std::memcmp(bytes + 84, f.fourcc, 4) == 0;
+    });
+    if (known == std::end(formats)) {
         img.status = dds_status::unknown_format;
         return img;
     }
+    img.gl_format = known->gl_format;
+    img.block_size = known->block_size;
 
     img.status = dds_status::ok;
     img.bytes_wanted = kHeaderEnd;

@@ -7,22 +7,6 @@
 
 namespace {
 
-std::string lowered(std::string text) {
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// Past "error", "error C1008" or "warning" and the colon after it.
-std::string pastSeverity(const std::string& text) {
-    const std::size_t colon = text.find(':');
-    std::string words =
-        colon == std::string::npos ? text.substr(text.find(' ') + 1) : text.substr(colon + 1);
-    while (!words.empty() && words.front() == ' ')
-        words.erase(0, 1);
-    return words;
-}
-
 driver_log_line read(const std::string& line) {
     // Mesa: "0:11(2): error: ..."; NVIDIA: "0(11) : error C1008: ...".
     static const std::regex mesa(R"(^\s*\d+:(\d+)(?:\((\d+)\))?:\s*(.*)$)");
@@ -44,7 +28,10 @@ driver_log_line read(const std::string& line) {
         r.text = m[2].str();
     } else if (std::regex_match(line, m, severityFirst)) {
         r.line = number(m[2]);
-        r.text = lowered(m[1].str()) + ": " + m[3].str();
+        std::string severity = m[1].str();
+        for (char& c : severity)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        r.text = severity + ": " + m[3].str();
     } else {
         r.text = line;
         r.error = line.find("error") != std::string::npos;
@@ -53,7 +40,13 @@ driver_log_line read(const std::string& line) {
     }
     r.error = r.text.rfind("error", 0) == 0;
     r.warning = r.text.rfind("warning", 0) == 0;
-    r.words = r.error || r.warning ? pastSeverity(r.text) : r.text;
+    r.words = r.text;
+    // Past "error", "error C1008" or "warning" and the colon after it.
+    if (r.error || r.warning) {
+        const std::size_t colon = r.text.find(':');
+        r.words = r.text.substr(colon == std::string::npos ? r.text.find(' ') + 1 : colon + 1);
+        r.words.erase(0, r.words.find_first_not_of(' '));
+    }
     return r;
 }
 

@@ -8,12 +8,9 @@
 
 std::FILE* openRegular(const std::string& path, std::string& why) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        why = std::strerror(errno);
-        return nullptr;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        why = "not a regular file";
+    const bool found = stat(path.c_str(), &st) == 0;
+    if (!found || !S_ISREG(st.st_mode)) {
+        why = found ? "not a regular file" : std::strerror(errno);
         return nullptr;
     }
     std::FILE* in = std::fopen(path.c_str(), "rb");

@@ -1,6 +1,7 @@
 // Desktop GLSL to GLSL ES 3.00: see glsl_es.h.
 #include "formats/glsl_es.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -12,22 +13,15 @@ const char* const kPrecisions =
 
 // The directive a line starts with ("version", "extension", ...), or "" when it is none.
 std::string directive(const std::string& s, std::size_t begin, std::size_t end) {
-    std::size_t i = begin;
-    while (i < end && (s[i] == ' ' || s[i] == '\t'))
-        ++i;
-    if (i == end || s[i] != '#') return "";
-    ++i;
-    while (i < end && (s[i] == ' ' || s[i] == '\t'))
-        ++i;
-    std::size_t j = i;
-    while (j < end && s[j] >= 'a' && s[j] <= 'z')
-        ++j;
+    std::size_t i = s.find_first_not_of(" \t", begin);
+    if (i >= end || s[i] != '#') return "";
+    i = std::min(s.find_first_not_of(" \t", i + 1), end);
+    const std::size_t j = std::min(s.find_first_not_of("abcdefghijklmnopqrstuvwxyz", i), end);
     return s.substr(i, j - i);
 }
 
 std::size_t lineEnd(const std::string& s, std::size_t begin) {
-    const std::size_t nl = s.find('\n', begin);
-    return nl == std::string::npos ? s.size() : nl;
+    return std::min(s.find('\n', begin), s.size());
 }
 
 } // namespace

@@ -1,21 +1,15 @@
 // Edits that keep the rest of the text: see xml_edit.h.
 #include "formats/xml_edit.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
 
 std::string splice(std::string_view text, byte_range cut, std::string_view with) {
-    std::string out;
-    out.reserve(text.size() - cut.size() + with.size());
-    out.append(text.substr(0, cut.begin));
-    out.append(with);
-    out.append(text.substr(cut.end));
+    std::string out(text.substr(0, cut.begin));
+    out.append(with).append(text.substr(cut.end));
     return out;
-}
-
-bool blank(char c) {
-    return c == ' ' || c == '\t';
 }
 
 // The start of the line that holds `at`.
@@ -45,9 +39,7 @@ std::string setAttribute(std::string_view text, const element_place& e, std::str
 std::string insertElementAfter(std::string_view text, const element_place& after,
                                std::string_view element) {
     const std::size_t start = lineStart(text, after.whole.begin);
-    std::size_t indent = start;
-    while (indent < after.whole.begin && blank(text[indent]))
-        ++indent;
+    const std::size_t indent = std::min(text.find_first_not_of(" \t", start), after.whole.begin);
     // The line end of after's own line, or of the one before it when after ends the text.
     std::size_t nl = text.find('\n', after.whole.end);
     if (nl == std::string_view::npos && start > 0) nl = start - 1;
@@ -61,12 +53,8 @@ std::string insertElementAfter(std::string_view text, const element_place& after
 std::string removeElement(std::string_view text, const element_place& e) {
     byte_range cut = e.whole;
     const std::size_t start = lineStart(text, cut.begin);
-    std::size_t before = start;
-    while (before < cut.begin && blank(text[before]))
-        ++before;
-    std::size_t after = cut.end;
-    while (after < text.size() && (blank(text[after]) || text[after] == '\r'))
-        ++after;
+    const std::size_t before = std::min(text.find_first_not_of(" \t", start), cut.begin);
+    const std::size_t after = std::min(text.find_first_not_of(" \t\r", cut.end), text.size());
     if (before == cut.begin && (after == text.size() || text[after] == '\n'))
         cut = {start, after == text.size() ? after : after + 1};
     return splice(text, cut, "");

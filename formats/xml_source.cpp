@@ -2,6 +2,7 @@
 #include "formats/xml_source.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <set>
 
@@ -25,8 +26,7 @@ private:
     // At the last line of the text, for what is still open when it ends.
     xml_syntax_problem atEnd(std::string what) {
         advance(text.size());
-        const bool newline = !text.empty() && text.back() == '\n';
-        return {newline ? line - 1 : line, std::move(what)};
+        return {line - int(text.ends_with('\n')), std::move(what)};
     }
     // Moves to `to`, counting lines.
     void advance(std::size_t to) {
@@ -69,14 +69,10 @@ xml_source tag_scan::run() {
         const std::size_t next = text.find('<', pos);
         if (next == std::string_view::npos) break;
         advance(next);
-        problem p;
-        if (text.substr(pos, 2) == "<!" || text.substr(pos, 2) == "<?")
-            p = special();
-        else if (text.substr(pos, 2) == "</")
-            p = closingTag();
-        else
-            p = openingTag();
-        if (p) {
+        const std::string_view two = text.substr(pos, 2);
+        if (problem p = two == "<!" || two == "<?" ? special()
+                        : two == "</"              ? closingTag()
+                                                   : openingTag()) {
             found.problem = std::move(p);
             return std::move(found);
         }
@@ -185,39 +181,26 @@ tag_scan::problem tag_scan::attribute(element_place& e, std::set<std::string>& s
 void appendUtf8(std::string& out, std::uint32_t c) {
     if (c < 0x80) {
         out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        return;
     }
+    // The lead byte marks how many continuation bytes follow, six bits each.
+    const int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out += char(((0xFF00 >> (more + 1)) & 0xFF) | (c >> (6 * more)));
+    for (int k = more - 1; k >= 0; --k)
+        out += char(0x80 | ((c >> (6 * k)) & 0x3F));
 }
 
 // The character reference at the start of `s` ("&#65;", "&#x41;"): its length, 0 if none.
 std::size_t characterReference(std::string_view s, std::string& out) {
-    const bool hex = s.substr(0, 3) == "&#x";
-    std::size_t i = hex ? 3 : 2;
+    const std::size_t digits = s.substr(0, 3) == "&#x" ? 3 : 2;
+    const std::size_t semi = s.find(';', digits);
+    if (semi == std::string_view::npos || semi == digits) return 0;
     std::uint32_t c = 0;
-    const std::size_t digits = i;
-    for (; i < s.size() && s[i] != ';'; ++i) {
-        const char d = s[i];
-        const int v = d >= '0' && d <= '9'          ? d - '0'
-                      : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
-                      : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
-                                                    : -1;
-        if (v < 0 || c > 0x10FFFF) return 0;
-        c = c * (hex ? 16 : 10) + std::uint32_t(v);
-    }
-    if (i == digits || i >= s.size() || c > 0x10FFFF) return 0;
+    const auto [end, error] =
+        std::from_chars(s.data() + digits, s.data() + semi, c, digits == 3 ? 16 : 10);
+    if (error != std::errc() || end != s.data() + semi || c > 0x10FFFF) return 0;
     appendUtf8(out, c);
-    return i + 1;
+    return semi + 1;
 }
 
 } // namespace
@@ -229,8 +212,7 @@ const attribute_place* element_place::attribute(std::string_view wanted) const {
 }
 
 std::size_t element_place::insertion() const {
-    if (!attributes.empty()) return attributes.back().value.end + 1;
-    return tag.begin + 1 + name.size();
+    return attributes.empty() ? tag.begin + 1 + name.size() : attributes.back().value.end + 1;
 }
 
 xml_source scanXml(std::string_view text) {

@@ -37,15 +37,10 @@ GLFWwindow* openWindow(const window_request& request, window_failure& failure) {
 }
 
 const char* describe(window_failure failure) {
-    switch (failure) {
-    case window_failure::none:
-        return "no failure";
-    case window_failure::library:
-        return "no display for an OpenGL context (run under xvfb-run -a)";
-    case window_failure::window:
-        return "no OpenGL 3.3 core context";
-    case window_failure::entry_points:
-        return "cannot load the OpenGL entry points";
-    }
-    return "";
+    return failure == window_failure::none      ? "no failure"
+           : failure == window_failure::library ? "no display for an OpenGL context (run under "
+                                                  "xvfb-run -a)"
+           : failure == window_failure::window  ? "no OpenGL 3.3 core context"
+           : failure == window_failure::entry_points ? "cannot load the OpenGL entry points"
+                                                     : "";
 }

@@ -9,25 +9,22 @@ namespace {
 
 // What tinyxml2's error number means, for what the scan does not find.
 std::string parserWords(int error) {
-    switch (error) {
-    case tinyxml2::XML_ERROR_EMPTY_DOCUMENT:
-        return "the file holds no element; it needs a <scene> element";
-    case tinyxml2::XML_ERROR_PARSING_ATTRIBUTE:
-        return "an attribute is not written as name=\"value\"";
-    case tinyxml2::XML_ERROR_PARSING_COMMENT:
-        return "a comment is not closed with -->";
-    case tinyxml2::XML_ERROR_PARSING_CDATA:
-        return "a CDATA section is not closed with ]]>";
-    case tinyxml2::XML_ERROR_PARSING_DECLARATION:
-    case tinyxml2::XML_ERROR_PARSING_UNKNOWN:
-        return "a <?...?> or <!...> declaration is not closed";
-    case tinyxml2::XML_ERROR_MISMATCHED_ELEMENT:
-        return "a closing tag does not match the element it closes";
-    case tinyxml2::XML_ELEMENT_DEPTH_EXCEEDED:
-        return "elements are nested too deep to read";
-    default:
-        return "the text is not well-formed XML here";
-    }
+    using namespace tinyxml2;
+    static const struct {
+        int error;
+        const char* words;
+    } known[] = {
+        {XML_ERROR_EMPTY_DOCUMENT, "the file holds no element; it needs a <scene> element"},
+        {XML_ERROR_PARSING_ATTRIBUTE, "an attribute is not written as name=\"value\""},
+        {XML_ERROR_PARSING_COMMENT, "a comment is not closed with -->"},
+        {XML_ERROR_PARSING_CDATA, "a CDATA section is not closed with ]]>"},
+        {XML_ERROR_PARSING_DECLARATION, "a <?...?> or <!...> declaration is not closed"},
+        {XML_ERROR_PARSING_UNKNOWN, "a <?...?> or <!...> declaration is not closed"},
+        {XML_ERROR_MISMATCHED_ELEMENT, "a closing tag does not match the element it closes"},
+        {XML_ELEMENT_DEPTH_EXCEEDED, "elements are nested too deep to read"}};
+    for (const auto& k : known)
+        if (k.error == error) return k.words;
+    return "the text is not well-formed XML here";
 }
 
 } // namespace
