@@ -2,11 +2,12 @@
 #include "authoring/diagnostics.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <set>
+
+#include <strings.h>
 
 #include "authoring/problems.h"
 #include "authoring/timeline.h"
@@ -23,16 +24,11 @@ namespace {
 
 // The valid name closest to a misspelt one, or "" when none is close.
 std::string closest(const std::string& name, const std::vector<std::string>& valid) {
-    const auto lower = [](std::string t) {
-        for (char& c : t)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        return t;
-    };
     std::string best;
     std::size_t best_distance = std::max<std::size_t>(2, name.size() / 3) + 1;
     for (const std::string& v : valid) {
         // A difference of case alone is the closest there is.
-        const std::size_t d = lower(v) == lower(name) ? 0 : editDistance(name, v);
+        const std::size_t d = strcasecmp(v.c_str(), name.c_str()) == 0 ? 0 : editDistance(name, v);
         if (d < best_distance) {
             best = v;
             best_distance = d;
@@ -112,14 +108,9 @@ const char* const kNeverDrawn = "so the player never draws it";
 diagnostic& checker::add(diagnostic::kind severity, int line, const std::string& element,
                          const std::string& what, const std::string& effect,
                          const std::string& hint) {
-    diagnostic& d = result.diagnostics.emplace_back();
-    d.severity = severity;
-    d.at = {path, line, 0};
-    d.element = element;
-    d.what = what;
-    d.effect = effect;
-    d.hint = hint;
-    return d;
+    return result.diagnostics.emplace_back(diagnostic{.severity = severity, .at = {path, line, 0},
+                                                      .element = element, .what = what,
+                                                      .effect = effect, .hint = hint});
 }
 
 check_result checker::run() {

@@ -25,10 +25,8 @@ void problem_list::add(const diagnostic& d) {
 }
 
 diagnostic musicUnreadable(const std::string& path) {
-    diagnostic d;
-    d.at = {path, 1, 0}; // the file as a whole, at a line an editor can go to
-    d.element = "music";
-    d.what = "\"" + std::string(kMusicFile) + "\" is missing or cannot be read as Ogg Vorbis";
-    d.effect = "the player plays without music";
-    return d;
+    // The file as a whole, at a line an editor can go to.
+    return {.at = {path, 1, 0}, .element = "music",
+            .what = "\"" + std::string(kMusicFile) + "\" is missing or cannot be read as Ogg Vorbis",
+            .effect = "the player plays without music"};
 }

@@ -7,24 +7,38 @@
 #include <atomic>
 #include <iterator>
 
+#include "formats/trace.h"
+
 namespace {
 
 std::atomic<unsigned long> compiled{0};
 
+// The object's log without its terminator and the line breaks drivers often end it with. With
+// `print`, it goes to the asset trace the moment it is fetched, as the driver wrote it: a length
+// of 1 (the terminator alone) prints an empty line.
 template <typename Query, typename Fetch>
-void fetchLog(GLuint object, Query query, Fetch fetch, std::string& log, std::string* raw,
-              bool* any) {
+std::string fetchLog(GLuint object, Query query, Fetch fetch, bool print) {
     GLint length = 0;
     query(object, GL_INFO_LOG_LENGTH, &length);
-    if (any) *any = length > 0;
     std::string text(std::size_t(std::max(length, 0)), '\0');
     if (length > 0) fetch(object, length, nullptr, text.data());
     text.resize(std::min(text.find('\0'), text.size()));
-    if (raw) *raw = text;
-    // Drivers often end the text with a line break.
+    if (print && length > 0) traceOut("%s\n", text.c_str());
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
-    log = std::move(text);
+    return text;
+}
+
+bool compileStage(GLuint object, const char* path, const std::string& source, std::string& log) {
+    ++compiled;
+    if (path) traceOut("Compiling shader : %s\n", path);
+    const char* text = source.c_str();
+    glShaderSource(object, 1, &text, nullptr);
+    glCompileShader(object);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(object, GL_COMPILE_STATUS, &ok);
+    log = fetchLog(object, glGetShaderiv, glGetShaderInfoLog, path != nullptr);
+    return ok == GL_TRUE;
 }
 
 // What the drawing sets on every program it draws with.
@@ -59,27 +73,9 @@ unsigned long stagesCompiled() {
     return compiled.load();
 }
 
-bool compileStage(unsigned object, const std::string& source, std::string& log, std::string* raw,
-                  bool* any) {
-    ++compiled;
-    const char* text = source.c_str();
-    glShaderSource(object, 1, &text, nullptr);
-    glCompileShader(object);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(object, GL_COMPILE_STATUS, &ok);
-    fetchLog(object, glGetShaderiv, glGetShaderInfoLog, log, raw, any);
-    return ok == GL_TRUE;
-}
+namespace {
 
-bool linkProgram(unsigned program, std::string& log, std::string* raw, bool* any) {
-    glLinkProgram(program);
-    GLint ok = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    fetchLog(program, glGetProgramiv, glGetProgramInfoLog, log, raw, any);
-    return ok == GL_TRUE;
-}
-
-void inspectProgram(unsigned program, program_report& r) {
+void inspectProgram(GLuint program, program_report& r) {
     for (const char* name : {"model", "view", "projection"})
         if (glGetUniformLocation(program, name) < 0) r.missing_uniforms.push_back(name);
     eachActive(program, GL_ACTIVE_UNIFORMS, GL_ACTIVE_UNIFORM_MAX_LENGTH,
@@ -106,23 +102,35 @@ void inspectProgram(unsigned program, program_report& r) {
                });
 }
 
-program_report checkProgram(const std::string& vertex_source, const std::string& fragment_source) {
-    program_report r;
+} // namespace
+
+unsigned buildProgram(const std::string& vertex_source, const std::string& fragment_source,
+                      program_report& r, const char* const* traced) {
     const GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
     const GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
-    r.vertex_compiled = compileStage(vertex, vertex_source, r.vertex_log);
-    r.fragment_compiled = compileStage(fragment, fragment_source, r.fragment_log);
-
+    r.vertex_compiled = compileStage(vertex, traced ? traced[0] : nullptr, vertex_source,
+                                     r.vertex_log);
+    r.fragment_compiled = compileStage(fragment, traced ? traced[1] : nullptr, fragment_source,
+                                       r.fragment_log);
+    if (traced) traceOut("Linking program\n");
     const GLuint program = glCreateProgram();
     glAttachShader(program, vertex);
     glAttachShader(program, fragment);
-    r.linked = linkProgram(program, r.link_log);
+    glLinkProgram(program);
+    GLint ok = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    r.linked = ok == GL_TRUE;
+    r.link_log = fetchLog(program, glGetProgramiv, glGetProgramInfoLog, traced != nullptr);
     if (r.linked) inspectProgram(program, r);
-
     glDetachShader(program, vertex);
     glDetachShader(program, fragment);
     glDeleteShader(vertex);
     glDeleteShader(fragment);
-    glDeleteProgram(program);
+    return program;
+}
+
+program_report checkProgram(const std::string& vertex_source, const std::string& fragment_source) {
+    program_report r;
+    glDeleteProgram(buildProgram(vertex_source, fragment_source, r));
     return r;
 }

@@ -19,17 +19,15 @@ struct program_report {
     std::vector<std::string> unset_uniforms;
 };
 
-// Compiles one stage from `source`; its log goes to `log`, trimmed of the terminator and of
-// line breaks at the end. `raw` gets the log as the driver wrote it and whether it wrote one.
-bool compileStage(unsigned object, const std::string& source, std::string& log,
-                  std::string* raw = nullptr, bool* any = nullptr);
-// Shader stages this process has compiled through compileStage, for the tools' resource log.
+// Shader stages this process has compiled, for the tools' resource log.
 unsigned long stagesCompiled();
-// Links the program; the same for its log.
-bool linkProgram(unsigned program, std::string& log, std::string* raw = nullptr,
-                 bool* any = nullptr);
-// Fills the convention checks of r from a linked program.
-void inspectProgram(unsigned program, program_report& r);
+
+// Compiles the two sources (the texts, not paths) and links them on the current context, with
+// what the driver made of it in r; returns the program, its stages deleted. With `traced`
+// (the vertex and fragment paths), prints "Compiling shader : <path>" for each stage, "Linking
+// program", and every log as the driver writes it, to the asset trace.
+unsigned buildProgram(const std::string& vertex_source, const std::string& fragment_source,
+                      program_report& r, const char* const* traced = nullptr);
 
 // Compiles and links the two sources (the texts, not paths) on the current context and deletes
 // everything it created. Prints nothing and never blocks. Needs a current 3.3 context.

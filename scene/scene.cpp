@@ -345,19 +345,9 @@ bool scene::readCamera(XMLElement* e, camera& out, std::vector<int>& points) {
         const char* text = e->Attribute(timeNames[i]);
         const conversion c = toUnsigned32(text, times[i]);
         if (c != conversion::ok) return skip(attributeProblem(timeNames[i], c, text));
-        const std::size_t before = reading_notes.size();
-        noteNumber(e, timeNames[i], true, times[i]);
-        if (times[i] != 0 && std::strtod(text, nullptr) < 0.0) {
-            // "-1" is read as 4294967295: a window that never comes.
-            if (reading_notes.size() == before) {
-                reading_note& p =
-                    reading_notes.emplace_back(reading_note::number, line, "camera", timeNames[i]);
-                p.text = text;
-                p.integer = true;
-                p.used = times[i];
-            }
-            reading_notes.back().how = reading::wrapped;
-        }
+        // "-1" is read as 4294967295: a window that never comes.
+        noteNumber(e, timeNames[i], true, times[i],
+                   times[i] != 0 && std::strtod(text, nullptr) < 0.0);
     }
 
     if (form == still) {
@@ -620,9 +610,10 @@ void scene::noteElement(const XMLElement* e, std::initializer_list<const char*> 
         .valid.assign(valid.begin(), valid.end());
 }
 
-void scene::noteNumber(const XMLElement* e, const char* name, bool integer, double used) {
+void scene::noteNumber(const XMLElement* e, const char* name, bool integer, double used,
+                       bool wrapped) {
     const char* text = e->Attribute(name);
-    const reading how = howRead(text, integer);
+    const reading how = wrapped ? reading::wrapped : howRead(text, integer);
     if (how == reading::whole) return;
     reading_note& p =
         reading_notes.emplace_back(reading_note::number, e->GetLineNum(), e->Value(), name);
@@ -646,13 +637,8 @@ void scene::trace(const std::string& text) {
 
 diagnostic scene::finding(diagnostic::kind severity, int line, std::string element,
                           std::string what, std::string effect) const {
-    diagnostic d;
-    d.severity = severity;
-    d.at = {file, line, 0};
-    d.element = std::move(element);
-    d.what = std::move(what);
-    d.effect = std::move(effect);
-    return d;
+    return {.severity = severity, .at = {file, line, 0}, .element = std::move(element),
+            .what = std::move(what), .effect = std::move(effect)};
 }
 
 void scene::report(diagnostic d) {

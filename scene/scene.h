@@ -206,8 +206,10 @@ private:
     std::size_t noteAttributes(const tinyxml2::XMLElement* e,
                                std::initializer_list<const char*> valid);
     void noteElement(const tinyxml2::XMLElement* e, std::initializer_list<const char*> valid);
-    // Records a number that converted but is read otherwise than written.
-    void noteNumber(const tinyxml2::XMLElement* e, const char* name, bool integer, double used);
+    // Records a number that converted but is read otherwise than written; `wrapped`: a
+    // negative number read as a large unsigned one.
+    void noteNumber(const tinyxml2::XMLElement* e, const char* name, bool integer, double used,
+                    bool wrapped = false);
 
     // One line on standard error for an asset the player plays on without.
     void warnAsset(asset_record& r, const std::string& what, const std::string& effect);
