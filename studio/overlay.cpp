@@ -13,6 +13,7 @@
 #include <imgui.h>
 
 #include "authoring/diagnostics.h"
+#include "gpu/offscreen.h"
 #include "platform/music.h"
 #include "scene/scene.h"
 
@@ -179,6 +180,9 @@ void studio_overlay::writeLayout(float width, float height) {
         const timeline_layout& at = timeline.placed;
         const time_axis& axis = timeline.axis;
         addLine(text, "panel 0 %.1f %.0f %.1f\n", at.top, width, height - at.top);
+        const picture_box box =
+            fittedFrame(int(width), int(height), int(width), int(height) - covers(int(height)));
+        addLine(text, "picture %d %d %d %d\n", box.x, box.y, box.width, box.height);
         addLine(text, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left, at.rulerTop, axis.width,
                 at.rulerHeight, axis.start, axis.span);
         const char* state = !peaks                                     ? "none"
