@@ -21,6 +21,7 @@
 #include "app/args.h"
 #include "app/command_line.h"
 #include "app/offline.h"
+#include "app/playhead_steps.h"
 #include "app/render.h"
 #include "app/resource_log.h"
 #include "app/stop.h"
@@ -58,6 +59,8 @@ const char* const kAbout =
     "  Space         pause / resume, picture and music together\n"
     "  Left, Right   seek 1 s back / forward (with Shift: 10 s)\n"
     "  Home          back to 0 s (to the start of the loop while looping)\n"
+    "  , .           one frame back / forward (60 a second), pausing\n"
+    "  Page Up/Down  to the previous / next cut\n"
     "  L             loop over --loop A:B on and off; without it, over the filming camera's\n"
     "                window\n"
     "  Tab           show / hide the panels\n"
@@ -90,7 +93,39 @@ struct user_controls {
     bool holding = false;       // the overlay holds the playhead under the pointer
     bool played_before = false; // and it was playing when the hold began
     double quiet_at = -1.0;     // wall time at which a scrubbing snippet of music ends
+    double ended_at = -1.0;     // the frame the playhead stopped on where the demo ends
 };
+
+void pause(user_controls& controls, double wall) {
+    if (controls.head.paused()) return;
+    controls.head.togglePause(wall);
+    controls.music->pause();
+}
+
+void stepFrame(user_controls& controls, int frames, double wall) {
+    pause(controls, wall);
+    controls.head.seek(frameStepped(controls.head.at(wall), frames), wall);
+}
+
+void jumpToCut(user_controls& controls, bool forward, double wall) {
+    const timeline filmed = cameraTimeline(controls.slot->current->cameras);
+    if (const auto cut = cutFrom(filmed.cuts, controls.head.at(wall), forward))
+        controls.head.seek(*cut, wall);
+}
+
+// Where the player would end (no camera films any more), the playhead stops on the last frame
+// filmed, unless it loops. from: the time of the frame before, with no jump since. True when
+// it stopped.
+bool stopWhereTheDemoEnds(user_controls& controls, double from, double to, double wall) {
+    if (controls.head.paused() || controls.head.loop() || controls.holding || from >= to)
+        return false;
+    const auto stop = filmingStops(controls.slot->current->cameras, from, to);
+    if (!stop) return false;
+    pause(controls, wall);
+    controls.ended_at = frameAtOrBefore(*stop);
+    controls.head.seek(controls.ended_at, wall);
+    return true;
+}
 
 void toggleLoop(user_controls& controls, double wall) {
     const std::vector<camera>& cameras = controls.slot->current->cameras;
@@ -133,6 +168,14 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
         break;
     case GLFW_KEY_L:
         if (press) toggleLoop(controls, wall);
+        break;
+    case GLFW_KEY_COMMA:
+    case GLFW_KEY_PERIOD:
+        stepFrame(controls, key == GLFW_KEY_PERIOD ? 1 : -1, wall);
+        break;
+    case GLFW_KEY_PAGE_UP:
+    case GLFW_KEY_PAGE_DOWN:
+        jumpToCut(controls, key == GLFW_KEY_PAGE_DOWN, wall);
         break;
     case GLFW_KEY_TAB:
         if (press && controls.overlay) controls.overlay->toggle();
@@ -390,8 +433,12 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
             controls.quiet_at = -1.0;
             if (controls.head.paused()) music.pause();
         }
-        const double t = controls.head.at(wall);
-        const bool jumped = controls.head.takeJump();
+        double t = controls.head.at(wall);
+        bool jumped = controls.head.takeJump();
+        if (!jumped && !reloaded && stopWhereTheDemoEnds(controls, slot.time, t, wall)) {
+            t = controls.head.at(wall);
+            jumped = controls.head.takeJump();
+        }
         if (jumped && controls.quiet_at < 0.0) music.seek(t);
         // Paused frames are all drawn as the first frame after a seek, so they are identical.
         scene& sc = *slot.current;
@@ -420,8 +467,10 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         }
         glfwSwapBuffers(slot.window);
         // Set once the frame is presented, so that whoever waits for a title sees that frame.
+        const bool ended = controls.head.paused() && t == controls.ended_at;
         const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),
                                                controls.head.paused(), controls.head.loop()) +
+                                  (ended ? " | ended" : "") +
                                   (slot.failed ? " | reload failed" : "");
         if (title != shownTitle) {
             glfwSetWindowTitle(slot.window, title.c_str());

@@ -355,6 +355,39 @@ TEST(Preview, PauseStopsTimeAndPictureAndSeeksAreExact) {
     EXPECT_EQ(p.status(), 0) << p.err();
 }
 
+TEST(Preview, StopsWhereTheDemoEndsStepsFramesAndJumpsToCuts) {
+    const std::string dir = workDir("steps");
+    // Three cameras, cut at 2 and 4 s; the demo ends at 6 s.
+    std::string cameras;
+    for (const char* window :
+         {R"(start="0" end="2")", R"(start="2" end="4")", R"(start="4" end="6")"})
+        cameras +=
+            std::string("<camera ") + window +
+            R"( eye_x="0" eye_y="0" eye_z="1" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>)";
+    write(dir + "/steps.xml", quadScene(kRed, cameras));
+    preview p(dir, "steps.xml --at 5 --size 160x120 --no-overlay", kQuiet);
+    ASSERT_TRUE(p.find("steps.xml"));
+    EXPECT_TRUE(p.waitTitle("| 6.00 s | camera 3 | paused | ended")) << p.title();
+    const struct {
+        const char* keys;
+        const char* title;
+    } steps[] = {{"comma", "5.98 s | camera 3 | paused"},
+                 {"Prior", "4.00 s | camera 3 | paused"},
+                 {"Prior", "2.00 s | camera 2 | paused"},
+                 {"period period", "2.03 s | camera 2 | paused"},
+                 {"comma", "2.02 s"},
+                 {"Next Next", "4.00 s"},
+                 {"Left Left Left Left", "0.00 s | camera 1 | paused"}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.keys);
+        p.keys(s.keys);
+        EXPECT_TRUE(p.waitTitle("| " + std::string(s.title))) << p.title();
+    }
+    EXPECT_EQ(p.title().find("ended"), std::string::npos) << p.title();
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
 TEST(Preview, LoopWrapsFromBToA) {
     const std::string dir = workDir("loop");
     write(dir + "/loop.xml", quadScene(kRed, kTwoCameras));
