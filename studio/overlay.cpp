@@ -191,6 +191,8 @@ void studio_overlay::writeLayout(float width, float height) {
                                                                        : "unreadable";
         addLine(text, "music %.1f %.1f %.1f %.1f %s\n", axis.left, at.musicTop, axis.width,
                 at.musicHeight, state);
+        for (std::size_t i = 0; i < timeline.lanes.size(); ++i)
+            addLine(text, "lane %zu %s\n", i, timeline.lanes[i].c_str());
         for (const timeline_bar& b : timeline.bars)
             addLine(text, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n", b.kind.c_str(), b.id.c_str(),
                     b.x0, b.x1, b.y0, b.y1, b.start, b.end);

@@ -95,20 +95,38 @@ timeline_layout openTimeline(const preview_view& view, const scene_timeline& mod
             .bottom = height - 3.0f};
 }
 
-void drawLaneNames(ImDrawList* draw, const timeline_layout& at, const scene_timeline& model,
-                   const std::vector<std::string>& groupPaths) {
+// " \"label\"", or nothing without a label.
+std::string quotedLabel(const std::string& label) {
+    return label.empty() ? "" : " \"" + label + "\"";
+}
+
+// The lanes' names: a camera's number, or a group's path, or their labels where they have one.
+std::vector<std::string> laneNames(const scene_timeline& model,
+                                   const std::vector<std::string>& groupPaths) {
+    std::vector<std::string> names;
+    for (const camera_window& c : model.camera_windows)
+        names.push_back(c.label.empty() ? "camera " + std::to_string(c.number)
+                                        : std::to_string(c.number) + " " + c.label);
+    for (const std::string& path : groupPaths) {
+        const auto m = std::find_if(model.model_windows.begin(), model.model_windows.end(),
+                                    [&](const model_window& w) { return w.group_path == path; });
+        const bool labelled = m != model.model_windows.end() && !m->group_label.empty();
+        names.push_back(labelled ? m->group_label : "group " + path);
+    }
+    return names;
+}
+
+void drawLaneNames(ImDrawList* draw, const timeline_layout& at,
+                   const std::vector<std::string>& names) {
     draw->AddText(ImVec2(at.left + 2.0f, at.rulerTop + 2.0f), kText, "seconds");
     draw->AddText(ImVec2(at.left + 2.0f, at.musicTop + 12.0f), kText, "music");
     const float size = labelSize(at.lane);
     if (size == 0.0f) return;
-    ImFont* font = ImGui::GetFont();
-    const std::size_t cameras = model.camera_windows.size();
-    for (std::size_t i = 0; i < cameras; ++i)
-        draw->AddText(font, size, ImVec2(at.left + 2.0f, at.laneTop(int(i))), kText,
-                      ("camera " + std::to_string(model.camera_windows[i].number)).c_str());
-    for (std::size_t i = 0; i < groupPaths.size(); ++i)
-        draw->AddText(font, size, ImVec2(at.left + 2.0f, at.laneTop(int(cameras + i))), kText,
-                      ("group " + groupPaths[i]).c_str());
+    // A long label is cut at the axis.
+    const ImVec4 clip(at.left, at.lanesTop, at.left + kLabelWidth - 4.0f, at.lanesBottom);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        draw->AddText(ImGui::GetFont(), size, ImVec2(at.left + 2.0f, at.laneTop(int(i))), kText,
+                      names[i].c_str(), nullptr, 0.0f, &clip);
 }
 
 void drawRuler(ImDrawList* draw, const time_axis& axis, const timeline_layout& at) {
@@ -189,14 +207,16 @@ void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at
     for (std::size_t i = 0; i < model.camera_windows.size(); ++i) {
         const camera_window& c = model.camera_windows[i];
         char details[256];
-        std::snprintf(details, sizeof details, "camera %d: %s, %g to %g s\n%s:%d", c.number,
-                      cameraForm(c.mode), c.start, c.end, path.c_str(), c.line);
+        std::snprintf(details, sizeof details, "camera %d%s: %s, %g to %g s\n%s:%d", c.number,
+                      quotedLabel(c.label).c_str(), cameraForm(c.mode), c.start, c.end,
+                      path.c_str(), c.line);
         addBar(int(i), c.start, c.end, look(c.mode).colour, "camera", std::to_string(c.number),
                std::to_string(c.number) + " " + look(c.mode).name, details);
     }
     for (const model_window& m : model.model_windows) {
         const auto lane = std::find(groupPaths.begin(), groupPaths.end(), m.group_path);
-        const std::string details = "group " + m.group_path + ": mesh " + m.mesh + ", texture " +
+        const std::string details = "group " + m.group_path + quotedLabel(m.group_label) +
+                                    ": mesh " + m.mesh + ", texture " +
                                     (m.texture.empty() ? "none" : m.texture) + ", shader " +
                                     m.shader + "\n" + path + ":" + std::to_string(m.line);
         addBar(int(model.camera_windows.size()) + int(lane - groupPaths.begin()), m.start, m.end,
@@ -306,7 +326,8 @@ void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_t
     followPointer(pointer, at, wholeDemo, axis, mouse, asked);
 
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    drawLaneNames(draw, at, model, groupPaths);
+    panel.lanes = laneNames(model, groupPaths);
+    drawLaneNames(draw, at, panel.lanes);
     draw->PushClipRect(ImVec2(axis.left, at.rulerTop), ImVec2(at.right, at.bottom), true);
     drawRuler(draw, axis, at);
     drawMusic(draw, axis, at, peaks, panel);

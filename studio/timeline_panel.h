@@ -60,6 +60,7 @@ struct timeline_panel {
     timeline_mouse mouse;
     timeline_layout placed;         // as last drawn
     std::vector<timeline_bar> bars; // and its bars
+    std::vector<std::string> lanes; // and its lanes' names, from the top
     // The waveform as last drawn, and the axis's start and span and the columns it was drawn for.
     unsigned waveTexture = 0;
     std::array<double, 3> waveKey{};

@@ -212,6 +212,7 @@ struct layout {
         double x0 = 0, x1 = 0, y0 = 0, y1 = 0, start = 0, end = 0;
     };
     std::vector<bar> bars;
+    std::vector<std::string> lanes; // their names, from the top
     std::string problems = "closed";
     double problemsLeft = 0, problemsTop = 0, problemsWidth = 0, problemsHeight = 0;
     std::vector<std::string> problemLines;
@@ -256,6 +257,10 @@ layout readLayout(const std::string& file) {
         } else if (what == "problems") {
             words >> l.problems >> l.problemsLeft >> l.problemsTop >> l.problemsWidth >>
                 l.problemsHeight;
+        } else if (what == "lane") {
+            std::size_t i = 0;
+            words >> i;
+            std::getline(words >> std::ws, l.lanes.emplace_back());
         } else if (what == "picture") {
             words >> l.picture.x >> l.picture.y >> l.picture.width >> l.picture.height;
         } else if (what == "gesture") {
@@ -759,7 +764,11 @@ TEST(Preview, MusicPausesWithThePicture) {
 
 TEST(Studio, TheRealMouseSeeksDragsAndSetsALoopOnTheRuler) {
     const std::string dir = workDir("studio_mouse");
-    write(dir + "/mouse.xml", quadScene(kRed, kTwoCameras));
+    std::string scene = quadScene(kRed, kTwoCameras);
+    // A label names the group's lane, and a camera's after its number.
+    scene.replace(scene.find("<group>"), 7, "<group label=\"the quad\">");
+    scene.replace(scene.find("<camera "), 8, "<camera label=\"close up\" ");
+    write(dir + "/mouse.xml", scene);
     const std::string file = dir + "/layout.txt";
     preview p(dir, "mouse.xml --at 5 --size 640x480",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
@@ -768,6 +777,7 @@ TEST(Studio, TheRealMouseSeeksDragsAndSetsALoopOnTheRuler) {
     ASSERT_TRUE(p.waitTitle("| paused"));
     layout l;
     ASSERT_TRUE(waitLayout(file, l, [](const layout& l) { return l.shown && l.width > 0; }));
+    EXPECT_EQ(l.lanes, (std::vector<std::string>{"1 close up", "camera 2", "the quad"}));
     const double y = l.top + l.height / 2;
     const std::string id = output("xdotool search --name '^mouse.xml [|]' 2>/dev/null");
     const std::string window = id.substr(0, id.find('\n'));
