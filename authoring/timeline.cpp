@@ -85,8 +85,8 @@ scene_timeline sceneTimeline(const scene& s, double musicSeconds) {
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const camera& c = cameras[i];
         const camera_place& at = s.camera_places[i];
-        out.camera_windows.push_back({int(i) + 1, c.mode, c.start, c.end, at.line, at.place,
-                                      elementLabel(s, at.place)});
+        out.camera_windows.push_back(
+            {int(i) + 1, c.mode, c.start, c.end, at.line, at.place, elementLabel(s, at.place)});
     }
     addModelWindows(out, s, s.groups, "");
 
@@ -112,8 +112,8 @@ std::string elementLabel(const scene& s, int place) {
     if (place < 0 || std::size_t(place) >= s.source.elements.size()) return "";
     const attribute_place* label = s.source.elements[std::size_t(place)].attribute("label");
     if (!label || label->value.end > s.source_text.size()) return "";
-    return decodeXml(std::string_view(s.source_text)
-                         .substr(label->value.begin, label->value.size()));
+    return decodeXml(
+        std::string_view(s.source_text).substr(label->value.begin, label->value.size()));
 }
 
 const char* cameraForm(int mode) {

@@ -40,8 +40,8 @@ struct camera_window {
     int mode = static_camera;
     double start = 0.0;
     double end = 0.0;
-    int line = 0;   // of its element; 0 for the default camera
-    int place = -1; // its element in scene::source; -1 for the default camera
+    int line = 0;      // of its element; 0 for the default camera
+    int place = -1;    // its element in scene::source; -1 for the default camera
     std::string label; // its "label", which only the tools read; empty without one
 };
 

@@ -282,7 +282,8 @@ TEST(Check, LoadErrorsAreThePlayersOwn) {
     const check_result r = checkBody("<group>\n<translate X=\"1\" Z=\"2\"/>\n</group>", path);
     ASSERT_EQ(r.errors, 1);
     EXPECT_EQ(r.diagnostics[0].at.line, 3);
-    EXPECT_EQ(wordDiagnostic(r.diagnostics[0]), path + ":3: error: translate: attribute \"Y\" is missing");
+    EXPECT_EQ(wordDiagnostic(r.diagnostics[0]),
+              path + ":3: error: translate: attribute \"Y\" is missing");
     EXPECT_EQ(r.summary.back(), "the player would not play this scene");
 
     // Assets come before the groups, so a group error still leaves them checked.
@@ -340,8 +341,9 @@ TEST(Check, CameraGapsEndTheDemoAndHideLaterModels) {
             kModel,
         path);
     ASSERT_EQ(late.warnings, 1);
-    EXPECT_EQ(wordDiagnostic(late.diagnostics[0]), path + ":4: warning: camera: no camera films from 0 s to "
-                                               "2 s; the demo ends at its first frame");
+    EXPECT_EQ(wordDiagnostic(late.diagnostics[0]),
+              path + ":4: warning: camera: no camera films from 0 s to "
+                     "2 s; the demo ends at its first frame");
 }
 
 TEST(Check, SummarySaysWhatTheSceneHolds) {
