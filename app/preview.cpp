@@ -81,6 +81,7 @@ struct scene_slot {
     // Meshes draw through whatever vertex array is bound, which is the last one a load made;
     // releasing a scene may delete it, so this one is bound first and stays bound.
     GLuint vertex_array = 0;
+    GLuint checker = 0; // drawn where a texture could not be used
 };
 
 // Everything the key handler and the window's callbacks change.
@@ -96,14 +97,14 @@ struct user_controls {
     double ended_at = -1.0;     // the frame the playhead stopped on where the demo ends
 };
 
-void pause(user_controls& controls, double wall) {
+void pausePlayback(user_controls& controls, double wall) {
     if (controls.head.paused()) return;
     controls.head.togglePause(wall);
     controls.music->pause();
 }
 
 void stepFrame(user_controls& controls, int frames, double wall) {
-    pause(controls, wall);
+    pausePlayback(controls, wall);
     controls.head.seek(frameStepped(controls.head.at(wall), frames), wall);
 }
 
@@ -121,7 +122,7 @@ bool stopWhereTheDemoEnds(user_controls& controls, double from, double to, doubl
         return false;
     const auto stop = filmingStops(controls.slot->current->cameras, from, to);
     if (!stop) return false;
-    pause(controls, wall);
+    pausePlayback(controls, wall);
     controls.ended_at = frameAtOrBefore(*stop);
     controls.head.seek(controls.ended_at, wall);
     return true;
@@ -207,7 +208,7 @@ void release(scene_slot& slot, std::unique_ptr<scene> old) {
 // Reads the scene file and its assets, each file's state taken just before it is read, so that
 // a save landing during the load is seen by the next look, and says what the checker finds in
 // what the load recorded. found: the load's findings and the checker's.
-std::unique_ptr<scene> load(const std::string& path, file_watch& read, bool trace,
+std::unique_ptr<scene> load(const std::string& path, file_watch& read, const scene_slot& slot,
                             std::vector<diagnostic>& found) {
     // Milliseconds to pause before each file, from KESTRINE_PREVIEW_LOAD_PAUSE: lets a test
     // save a file while a reload is under way.
@@ -215,7 +216,7 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read, bool trac
     static const int pause = pauseText ? std::atoi(pauseText) : 0;
     read.add(path);
     load_options options;
-    options.trace = trace ? stdout : nullptr;
+    options.trace = slot.trace ? stdout : nullptr;
     // Built once more as a web browser would, for the problems it would refuse.
     options.browser_programs = true;
     options.opening = [&read](const char* file) {
@@ -234,6 +235,15 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read, bool trac
             std::fprintf(stderr, "%s\n", wordDiagnostic(d).c_str());
             found.push_back(std::move(d));
         }
+    // Black, as the player draws it, looks like lighting: here it is a pattern, and says so.
+    loaded->unusable_texture = slot.checker;
+    for (const asset_record& r : loaded->asset_records)
+        if (r.kind == asset_record::texture_kind && r.failed)
+            found.push_back({.at = {path, r.line},
+                             .element = "texture " + quoted(r.name),
+                             .what = "shown as a checker pattern in the studio",
+                             .effect = "the player, the capture and the web page draw its "
+                                       "models with no texture"});
     return loaded;
 }
 
@@ -388,7 +398,7 @@ bool reloadOnSave(scene_slot& slot, preview_overlay* overlay, const std::string&
     std::vector<diagnostic> found, refusal;
     const double began = glfwGetTime();
     file_watch read;
-    auto next = load(path, read, slot.trace, found);
+    auto next = load(path, read, slot, found);
     for (const diagnostic& d : found)
         if (d.severity == diagnostic::error) refusal.push_back(d);
     slot.failed = !next->loaded() || !refusal.empty();
@@ -524,13 +534,14 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
         return 1;
     }
     glGenVertexArrays(1, &slot.vertex_array);
+    slot.checker = makeCheckerTexture();
     preview_view view;
     slot.trace = options.trace;
     std::vector<diagnostic> found;
     {
         file_watch read;
         const double began = glfwGetTime();
-        auto first = load(options.scene, read, slot.trace, found);
+        auto first = load(options.scene, read, slot, found);
         if (!first->loaded()) {
             first.reset(); // its GL objects go while the context is there
             glfwTerminate();
@@ -560,6 +571,7 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
 
     if (overlay) overlay->detach();
     slot.current.reset();
+    glDeleteTextures(1, &slot.checker);
     engine.reset();
     glfwTerminate();
     endByStopSignal();

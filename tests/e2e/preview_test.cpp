@@ -971,6 +971,49 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
     EXPECT_EQ(p.status(), 0) << p.err();
 }
 
+TEST(Studio, ATextureThatCannotBeUsedIsACheckerHereAndBlackInTheCapture) {
+    const std::string dir = workDir("studio_checker");
+    write(dir + "/broken.dds", "not a texture");
+    std::string scene =
+        quadScene(R"(R="1" G="1" B="1")", kTwoCameras, dataDir() + "/textured.frag");
+    scene.replace(scene.find("texture=\"\""), 10, "texture=\"t\"");
+    write(dir + "/checker.xml",
+          "<scene>\n<texture name=\"t\" filename=\"broken.dds\"/>" + scene.substr(7));
+    const std::string file = dir + "/layout.txt";
+    preview p(dir, "checker.xml --at 2 --size 640x480",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
+    ASSERT_TRUE(p.find("checker.xml"));
+    p.keys("space");
+    layout l;
+    ASSERT_TRUE(waitLayout(file, l, [](const layout& l) {
+        return l.lists("texture \"t\": shown as a checker pattern in the studio");
+    })) << slurp(file);
+    // The quad fills the picture: squares of magenta and of grey, where the problems are not.
+    int magenta = 0, grey = 0;
+    ASSERT_TRUE(e2e::waitFor([&] {
+        const image im = p.shot();
+        magenta = grey = 0;
+        for (int y = int(l.problemsTop + l.problemsHeight) + 1; y < l.picture.height; y += 2)
+            for (int x = l.picture.x; x < l.picture.x + l.picture.width && im.width > 0; x += 2) {
+                magenta += near(im.at(x, y), 255, 0, 255);
+                grey += near(im.at(x, y), 60, 60, 60);
+            }
+        return magenta > 100 && grey > 100;
+    })) << magenta
+        << " magenta, " << grey << " grey";
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+    // The capture draws it as the player does: with texture 0, black.
+    const std::string cmd = "cd '" + dir +
+                            "' && '" KESTRINE_CAPTURE_BIN "' checker.xml --out shot " +
+                            "--size 320x240 --frames 120:120 </dev/null >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const image captured =
+        readPpm(output("convert '" + dir + "/shot/frame_000120.png' -depth 8 ppm:- 2>/dev/null"));
+    ASSERT_EQ(captured.width, 320);
+    EXPECT_TRUE(near(captured.centre(), 0, 0, 0));
+}
+
 TEST(Studio, ProblemsOpenOnAShaderErrorAndAMisspeltAttributeAndCloseWhenFixed) {
     const std::string dir = workDir("studio_problems");
     const std::string file = dir + "/problems.xml", frag = dir + "/problems.frag";
