@@ -180,6 +180,8 @@ void studio_overlay::writeLayout(float width, float height) {
         const timeline_layout& at = timeline.placed;
         const time_axis& axis = timeline.axis;
         addLine(text, "panel 0 %.1f %.0f %.1f\n", at.top, width, height - at.top);
+        addLine(text, "header %.1f %.1f %.1f %.1f\n", at.header.left[0], at.header.left[1],
+                at.header.right[0], at.header.right[1]);
         const picture_box box =
             fittedFrame(int(width), int(height), int(width), int(height) - covers(int(height)));
         addLine(text, "picture %d %d %d %d\n", box.x, box.y, box.width, box.height);

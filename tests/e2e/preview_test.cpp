@@ -205,6 +205,7 @@ struct layout {
     bool shown = false;
     double left = 0, top = 0, width = 0, height = 0, start = 0, span = 0; // the ruler
     double panelTop = 0;
+    double header[4] = {}; // the header's left text and right text: left and right edges
     double musicTop = 0, musicHeight = 0;
     std::string music;
     struct bar {
@@ -257,6 +258,8 @@ layout readLayout(const std::string& file) {
         } else if (what == "problems") {
             words >> l.problems >> l.problemsLeft >> l.problemsTop >> l.problemsWidth >>
                 l.problemsHeight;
+        } else if (what == "header") {
+            words >> l.header[0] >> l.header[1] >> l.header[2] >> l.header[3];
         } else if (what == "lane") {
             std::size_t i = 0;
             words >> i;
@@ -1012,6 +1015,48 @@ TEST(Studio, ATextureThatCannotBeUsedIsACheckerHereAndBlackInTheCapture) {
         readPpm(output("convert '" + dir + "/shot/frame_000120.png' -depth 8 ppm:- 2>/dev/null"));
     ASSERT_EQ(captured.width, 320);
     EXPECT_TRUE(near(captured.centre(), 0, 0, 0));
+}
+
+TEST(Studio, TheDemoFitsA640x360WindowAndAZoomedViewFollowsThePlayhead) {
+    const std::string dir = workDir("studio_small");
+    const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
+                             "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
+    ASSERT_EQ(std::system(link.c_str()), 0);
+    const std::string file = dir + "/layout.txt";
+    preview p(dir, "demo.xml --at 25 --size 640x360",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
+    ASSERT_TRUE(p.find("demo.xml"));
+    p.keys("space");
+    ASSERT_TRUE(p.waitTitle("| paused"));
+    layout l;
+    ASSERT_TRUE(waitLayout(
+        file, l, [](const layout& l) { return l.shown && l.music == "ready" && l.header[1] > 0; }));
+    // The header's texts apart and inside, every lane inside, the picture above.
+    EXPECT_LT(l.header[1] + 8, l.header[2]);
+    EXPECT_GT(l.header[3], l.header[2]) << "the figures are left out";
+    EXPECT_LE(l.header[3], 640);
+    for (const layout::bar& b : l.bars)
+        EXPECT_LE(b.y1, 360) << b.kind << " " << b.id;
+    EXPECT_GT(l.picture.height, 150);
+
+    // Zoomed in round the playhead, then sent out of view: the view follows.
+    const std::string window = output("xdotool search --name '^demo.xml [|]' 2>/dev/null");
+    const std::string id = window.substr(0, window.find('\n'));
+    const double x = l.left + (p.time() - l.start) / l.span * l.width;
+    mouse(id, at(id, x, l.top + l.height / 2) + "click --repeat 8 --delay 80 4");
+    ASSERT_TRUE(waitLayout(file, l, [](const layout& l) { return l.span < 20; })) << l.span;
+    for (const char* keys : {"shift+Right shift+Right", "Home", "Next"}) {
+        SCOPED_TRACE(keys);
+        const double before = p.time();
+        p.keys(keys);
+        ASSERT_TRUE(e2e::waitFor([&] { return p.time() >= 0 && p.time() != before; }));
+        const double t = p.time();
+        EXPECT_TRUE(waitLayout(
+            file, l, [&](const layout& l) { return l.start <= t && t <= l.start + l.span; }))
+            << t << " outside " << l.start << " + " << l.span;
+    }
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
 }
 
 TEST(Studio, ProblemsOpenOnAShaderErrorAndAMisspeltAttributeAndCloseWhenFixed) {
