@@ -66,6 +66,12 @@ void studio_overlay::attach(GLFWwindow* w, bool show) {
     // After the preview's key callback is set, so that keys reach both.
     ImGui_ImplGlfw_InitForOpenGL(w, true);
     ImGui_ImplOpenGL3_Init("#version 330 core");
+    // A frame of nothing, so that the font has its size before the first frame is shown: the
+    // picture above the panels is scaled to their height from the first frame on, hidden or not.
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplGlfw_NewFrame();
+    ImGui::NewFrame();
+    ImGui::EndFrame();
     peaks = std::make_unique<music_peaks>(kMusicFile);
 }
 
@@ -132,8 +138,6 @@ void studio_overlay::readModel(double musicSeconds) {
 }
 
 int studio_overlay::covers(int height) {
-    // Before the first frame the font has no size yet: the height found is too small, which
-    // only copies rows the timeline then paints over.
     float lane = 0.0f;
     const int lanes = int(model.camera_windows.size() + groupPaths.size());
     return shown && window && height > 0
