@@ -71,6 +71,12 @@ image readPpm(const std::string& bytes) {
     return im;
 }
 
+// Keys pressed in turn, each followed by the text the title must come to hold after "| ".
+struct key_step {
+    const char* keys;
+    const char* title;
+};
+
 // One kestrine-preview process in dir, stdin from /dev/null, output in out.txt and err.txt; the
 // whole process group goes with the object.
 class preview {
@@ -108,6 +114,13 @@ public:
     }
     void keys(const std::string& names) const {
         output("xdotool windowfocus --sync " + id + " key --delay 60 " + names + " 2>/dev/null");
+    }
+    void steps(const std::vector<key_step>& steps) const {
+        for (const key_step& s : steps) {
+            SCOPED_TRACE(s.keys);
+            keys(s.keys);
+            EXPECT_TRUE(waitTitle("| " + std::string(s.title))) << title();
+        }
     }
     image shot() const {
         return readPpm(output("import -window " + id + " -depth 8 ppm:- 2>/dev/null"));
@@ -191,6 +204,13 @@ image scaled(const image& from, int width, int height) {
             p[2] = mix(&rgb::b);
         }
     return out;
+}
+
+// The demo's files linked into a folder of the test's, where the preview's output goes.
+bool linkDemo(const std::string& dir) {
+    const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
+                             "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
+    return std::system(link.c_str()) == 0;
 }
 
 const char* const kQuiet = "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null";
@@ -337,23 +357,15 @@ TEST(Preview, PauseStopsTimeAndPictureAndSeeksAreExact) {
     EXPECT_EQ(differing(before, after, 0), 0);
 
     // Each step from a paused time is exact; the timeline starts at 0.
-    const struct {
-        const char* keys;
-        const char* title;
-    } steps[] = {{"Home", "0.00 s | camera 1 | paused"},
-                 {"Right", "1.00 s"},
-                 {"shift+Right", "11.00 s"},
-                 {"Right Right", "13.00 s"},
-                 {"Left", "12.00 s"},
-                 {"shift+Right shift+Right", "32.00 s"},
-                 {"shift+Left", "22.00 s | camera 2"},
-                 {"shift+Left shift+Left", "2.00 s"},
-                 {"Left Left Left", "0.00 s | camera 1"}};
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.keys);
-        p.keys(s.keys);
-        EXPECT_TRUE(p.waitTitle("| " + std::string(s.title))) << p.title();
-    }
+    p.steps({{"Home", "0.00 s | camera 1 | paused"},
+             {"Right", "1.00 s"},
+             {"shift+Right", "11.00 s"},
+             {"Right Right", "13.00 s"},
+             {"Left", "12.00 s"},
+             {"shift+Right shift+Right", "32.00 s"},
+             {"shift+Left", "22.00 s | camera 2"},
+             {"shift+Left shift+Left", "2.00 s"},
+             {"Left Left Left", "0.00 s | camera 1"}});
 
     p.keys("space");
     ASSERT_TRUE(p.waitTitle("| camera 1"));
@@ -376,21 +388,13 @@ TEST(Preview, StopsWhereTheDemoEndsStepsFramesAndJumpsToCuts) {
     preview p(dir, "steps.xml --at 5 --size 160x120 --no-overlay", kQuiet);
     ASSERT_TRUE(p.find("steps.xml"));
     EXPECT_TRUE(p.waitTitle("| 6.00 s | camera 3 | paused | ended")) << p.title();
-    const struct {
-        const char* keys;
-        const char* title;
-    } steps[] = {{"comma", "5.98 s | camera 3 | paused"},
-                 {"Prior", "4.00 s | camera 3 | paused"},
-                 {"Prior", "2.00 s | camera 2 | paused"},
-                 {"period period", "2.03 s | camera 2 | paused"},
-                 {"comma", "2.02 s"},
-                 {"Next Next", "4.00 s"},
-                 {"Left Left Left Left", "0.00 s | camera 1 | paused"}};
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.keys);
-        p.keys(s.keys);
-        EXPECT_TRUE(p.waitTitle("| " + std::string(s.title))) << p.title();
-    }
+    p.steps({{"comma", "5.98 s | camera 3 | paused"},
+             {"Prior", "4.00 s | camera 3 | paused"},
+             {"Prior", "2.00 s | camera 2 | paused"},
+             {"period period", "2.03 s | camera 2 | paused"},
+             {"comma", "2.02 s"},
+             {"Next Next", "4.00 s"},
+             {"Left Left Left Left", "0.00 s | camera 1 | paused"}});
     EXPECT_EQ(p.title().find("ended"), std::string::npos) << p.title();
     p.keys("Escape");
     EXPECT_EQ(p.status(), 0) << p.err();
@@ -901,10 +905,7 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
     }
     ASSERT_GT(expected.size(), 10u);
 
-    // The demo's files linked into a folder of the test's, where the preview's output goes.
-    const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
-                             "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
-    ASSERT_EQ(std::system(link.c_str()), 0);
+    ASSERT_TRUE(linkDemo(dir));
     const std::string file = dir + "/layout.txt";
     preview p(dir, "demo.xml --at 61 --size 1280x720",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
@@ -1019,9 +1020,7 @@ TEST(Studio, ATextureThatCannotBeUsedIsACheckerHereAndBlackInTheCapture) {
 
 TEST(Studio, TheDemoFitsA640x360WindowAndAZoomedViewFollowsThePlayhead) {
     const std::string dir = workDir("studio_small");
-    const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
-                             "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
-    ASSERT_EQ(std::system(link.c_str()), 0);
+    ASSERT_TRUE(linkDemo(dir));
     const std::string file = dir + "/layout.txt";
     preview p(dir, "demo.xml --at 25 --size 640x360",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
