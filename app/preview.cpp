@@ -21,6 +21,7 @@
 #include "app/args.h"
 #include "app/command_line.h"
 #include "app/offline.h"
+#include "app/playhead_steps.h"
 #include "app/render.h"
 #include "app/resource_log.h"
 #include "app/stop.h"
@@ -58,6 +59,8 @@ const char* const kAbout =
     "  Space         pause / resume, picture and music together\n"
     "  Left, Right   seek 1 s back / forward (with Shift: 10 s)\n"
     "  Home          back to 0 s (to the start of the loop while looping)\n"
+    "  , .           one frame back / forward (60 a second), pausing\n"
+    "  Page Up/Down  to the previous / next cut\n"
     "  L             loop over --loop A:B on and off; without it, over the filming camera's\n"
     "                window\n"
     "  Tab           show / hide the panels\n"
@@ -78,6 +81,7 @@ struct scene_slot {
     // Meshes draw through whatever vertex array is bound, which is the last one a load made;
     // releasing a scene may delete it, so this one is bound first and stays bound.
     GLuint vertex_array = 0;
+    GLuint checker = 0; // drawn where a texture could not be used
 };
 
 // Everything the key handler and the window's callbacks change.
@@ -90,7 +94,39 @@ struct user_controls {
     bool holding = false;       // the overlay holds the playhead under the pointer
     bool played_before = false; // and it was playing when the hold began
     double quiet_at = -1.0;     // wall time at which a scrubbing snippet of music ends
+    double ended_at = -1.0;     // the frame the playhead stopped on where the demo ends
 };
+
+void pausePlayback(user_controls& controls, double wall) {
+    if (controls.head.paused()) return;
+    controls.head.togglePause(wall);
+    controls.music->pause();
+}
+
+void stepFrame(user_controls& controls, int frames, double wall) {
+    pausePlayback(controls, wall);
+    controls.head.seek(frameStepped(controls.head.at(wall), frames), wall);
+}
+
+void jumpToCut(user_controls& controls, bool forward, double wall) {
+    const timeline filmed = cameraTimeline(controls.slot->current->cameras);
+    if (const auto cut = cutFrom(filmed.cuts, controls.head.at(wall), forward))
+        controls.head.seek(*cut, wall);
+}
+
+// Where the player would end (no camera films any more), the playhead stops on the last frame
+// filmed, unless it loops. from: the time of the frame before, with no jump since. True when
+// it stopped.
+bool stopWhereTheDemoEnds(user_controls& controls, double from, double to, double wall) {
+    if (controls.head.paused() || controls.head.loop() || controls.holding || from >= to)
+        return false;
+    const auto stop = filmingStops(controls.slot->current->cameras, from, to);
+    if (!stop) return false;
+    pausePlayback(controls, wall);
+    controls.ended_at = frameAtOrBefore(*stop);
+    controls.head.seek(controls.ended_at, wall);
+    return true;
+}
 
 void toggleLoop(user_controls& controls, double wall) {
     const std::vector<camera>& cameras = controls.slot->current->cameras;
@@ -134,6 +170,14 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
     case GLFW_KEY_L:
         if (press) toggleLoop(controls, wall);
         break;
+    case GLFW_KEY_COMMA:
+    case GLFW_KEY_PERIOD:
+        stepFrame(controls, key == GLFW_KEY_PERIOD ? 1 : -1, wall);
+        break;
+    case GLFW_KEY_PAGE_UP:
+    case GLFW_KEY_PAGE_DOWN:
+        jumpToCut(controls, key == GLFW_KEY_PAGE_DOWN, wall);
+        break;
     case GLFW_KEY_TAB:
         if (press && controls.overlay) controls.overlay->toggle();
         break;
@@ -164,7 +208,7 @@ void release(scene_slot& slot, std::unique_ptr<scene> old) {
 // Reads the scene file and its assets, each file's state taken just before it is read, so that
 // a save landing during the load is seen by the next look, and says what the checker finds in
 // what the load recorded. found: the load's findings and the checker's.
-std::unique_ptr<scene> load(const std::string& path, file_watch& read, bool trace,
+std::unique_ptr<scene> load(const std::string& path, file_watch& read, const scene_slot& slot,
                             std::vector<diagnostic>& found) {
     // Milliseconds to pause before each file, from KESTRINE_PREVIEW_LOAD_PAUSE: lets a test
     // save a file while a reload is under way.
@@ -172,7 +216,7 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read, bool trac
     static const int pause = pauseText ? std::atoi(pauseText) : 0;
     read.add(path);
     load_options options;
-    options.trace = trace ? stdout : nullptr;
+    options.trace = slot.trace ? stdout : nullptr;
     // Built once more as a web browser would, for the problems it would refuse.
     options.browser_programs = true;
     options.opening = [&read](const char* file) {
@@ -191,6 +235,15 @@ std::unique_ptr<scene> load(const std::string& path, file_watch& read, bool trac
             std::fprintf(stderr, "%s\n", wordDiagnostic(d).c_str());
             found.push_back(std::move(d));
         }
+    // Black, as the player draws it, looks like lighting: here it is a pattern, and says so.
+    loaded->unusable_texture = slot.checker;
+    for (const asset_record& r : loaded->asset_records)
+        if (r.kind == asset_record::texture_kind && r.failed)
+            found.push_back({.at = {path, r.line},
+                             .element = "texture " + quoted(r.name),
+                             .what = "shown as a checker pattern in the studio",
+                             .effect = "the player, the capture and the web page draw its "
+                                       "models with no texture"});
     return loaded;
 }
 
@@ -345,7 +398,7 @@ bool reloadOnSave(scene_slot& slot, preview_overlay* overlay, const std::string&
     std::vector<diagnostic> found, refusal;
     const double began = glfwGetTime();
     file_watch read;
-    auto next = load(path, read, slot.trace, found);
+    auto next = load(path, read, slot, found);
     for (const diagnostic& d : found)
         if (d.severity == diagnostic::error) refusal.push_back(d);
     slot.failed = !next->loaded() || !refusal.empty();
@@ -390,8 +443,12 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
             controls.quiet_at = -1.0;
             if (controls.head.paused()) music.pause();
         }
-        const double t = controls.head.at(wall);
-        const bool jumped = controls.head.takeJump();
+        double t = controls.head.at(wall);
+        bool jumped = controls.head.takeJump();
+        if (!jumped && !reloaded && stopWhereTheDemoEnds(controls, slot.time, t, wall)) {
+            t = controls.head.at(wall);
+            jumped = controls.head.takeJump();
+        }
         if (jumped && controls.quiet_at < 0.0) music.seek(t);
         // Paused frames are all drawn as the first frame after a seek, so they are identical.
         scene& sc = *slot.current;
@@ -420,8 +477,10 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         }
         glfwSwapBuffers(slot.window);
         // Set once the frame is presented, so that whoever waits for a title sees that frame.
+        const bool ended = controls.head.paused() && t == controls.ended_at;
         const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),
                                                controls.head.paused(), controls.head.loop()) +
+                                  (ended ? " | ended" : "") +
                                   (slot.failed ? " | reload failed" : "");
         if (title != shownTitle) {
             glfwSetWindowTitle(slot.window, title.c_str());
@@ -475,13 +534,14 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
         return 1;
     }
     glGenVertexArrays(1, &slot.vertex_array);
+    slot.checker = makeCheckerTexture();
     preview_view view;
     slot.trace = options.trace;
     std::vector<diagnostic> found;
     {
         file_watch read;
         const double began = glfwGetTime();
-        auto first = load(options.scene, read, slot.trace, found);
+        auto first = load(options.scene, read, slot, found);
         if (!first->loaded()) {
             first.reset(); // its GL objects go while the context is there
             glfwTerminate();
@@ -511,6 +571,7 @@ int runPreview(int argc, char** argv, preview_overlay* overlay) {
 
     if (overlay) overlay->detach();
     slot.current.reset();
+    glDeleteTextures(1, &slot.checker);
     engine.reset();
     glfwTerminate();
     endByStopSignal();

@@ -60,7 +60,7 @@ public:
                         const std::vector<diagnostic>& found,
                         const std::vector<diagnostic>& refusal) = 0;
     // Rows at the bottom of a window of that height that the next draw() paints over whole (0
-    // when hidden): the frame is not copied under them.
+    // when hidden): the frame is shown whole, scaled to fit the rows above them.
     virtual int covers(int /*height*/) { return 0; }
     virtual preview_requests draw(const preview_view& view) = 0;
     // Before the window goes, with its context current.

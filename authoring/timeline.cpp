@@ -63,14 +63,15 @@ int filmingCamera(const std::vector<camera>& cameras, double t) {
 
 namespace {
 
-void addModelWindows(scene_timeline& out, const std::vector<group>& groups,
+void addModelWindows(scene_timeline& out, const scene& s, const std::vector<group>& groups,
                      const std::string& parent) {
     for (std::size_t i = 0; i < groups.size(); ++i) {
         const std::string path = parent + (parent.empty() ? "" : ".") + std::to_string(i + 1);
+        const std::string label = elementLabel(s, groups[i].place);
         for (const modelo_descript& m : groups[i].descriptors)
             out.model_windows.push_back({path, m.mesh_name, m.texture_name, m.shader_name, m.start,
-                                         m.end, m.line, m.place});
-        addModelWindows(out, groups[i].children, path);
+                                         m.end, m.line, m.place, label});
+        addModelWindows(out, s, groups[i].children, path);
     }
 }
 
@@ -84,9 +85,10 @@ scene_timeline sceneTimeline(const scene& s, double musicSeconds) {
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const camera& c = cameras[i];
         const camera_place& at = s.camera_places[i];
-        out.camera_windows.push_back({int(i) + 1, c.mode, c.start, c.end, at.line, at.place});
+        out.camera_windows.push_back(
+            {int(i) + 1, c.mode, c.start, c.end, at.line, at.place, elementLabel(s, at.place)});
     }
-    addModelWindows(out, s.groups, "");
+    addModelWindows(out, s, s.groups, "");
 
     // Everything in the file can be seen: the axis runs to the latest window or the music's
     // end, but no further than ten times the later of the demo's end and the music's (a window
@@ -104,6 +106,14 @@ scene_timeline sceneTimeline(const scene& s, double musicSeconds) {
     const double base = std::max({demoEnd, musicSeconds, 1.0});
     out.axis_end = std::min(std::max(latest, base), 10.0 * base);
     return out;
+}
+
+std::string elementLabel(const scene& s, int place) {
+    if (place < 0 || std::size_t(place) >= s.source.elements.size()) return "";
+    const attribute_place* label = s.source.elements[std::size_t(place)].attribute("label");
+    if (!label || label->value.end > s.source_text.size()) return "";
+    return decodeXml(
+        std::string_view(s.source_text).substr(label->value.begin, label->value.size()));
 }
 
 const char* cameraForm(int mode) {

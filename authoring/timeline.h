@@ -40,8 +40,9 @@ struct camera_window {
     int mode = static_camera;
     double start = 0.0;
     double end = 0.0;
-    int line = 0;   // of its element; 0 for the default camera
-    int place = -1; // its element in scene::source; -1 for the default camera
+    int line = 0;      // of its element; 0 for the default camera
+    int place = -1;    // its element in scene::source; -1 for the default camera
+    std::string label; // its "label", which only the tools read; empty without one
 };
 
 // A model descriptor's window, under the path of its group (its position and its ancestors',
@@ -52,7 +53,8 @@ struct model_window {
     double start = 0.0;
     double end = 0.0;
     int line = 0;
-    int place = -1; // its element in scene::source
+    int place = -1;          // its element in scene::source
+    std::string group_label; // the group's "label"; empty without one
 };
 
 struct scene_timeline {
@@ -68,6 +70,10 @@ struct scene_timeline {
 // The model of a loaded scene's cameras and group tree, with where each window stands in the
 // file.
 scene_timeline sceneTimeline(const scene& s, double musicSeconds);
+
+// The "label" attribute of element `place` of the scene file as the XML library reads it; empty
+// when it has none.
+std::string elementLabel(const scene& s, int place);
 
 // "static", "moving, looking at a point" or "moving, along its tangent".
 const char* cameraForm(int mode);

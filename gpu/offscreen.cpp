@@ -2,6 +2,7 @@
 #include "gpu/offscreen.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +22,15 @@ GLuint attach(GLenum attachment, int samples, GLenum format, int width, int heig
 }
 
 } // namespace
+
+picture_box fittedFrame(int frameWidth, int frameHeight, int boxWidth, int boxHeight) {
+    if (frameWidth <= 0 || frameHeight <= 0 || boxWidth <= 0 || boxHeight <= 0) return {};
+    // Whole pixels, rounded, so that a box of the frame's own aspect is filled exactly.
+    const double scale = std::min(double(boxWidth) / frameWidth, double(boxHeight) / frameHeight);
+    const int w = std::clamp(int(std::lround(frameWidth * scale)), 1, boxWidth);
+    const int h = std::clamp(int(std::lround(frameHeight * scale)), 1, boxHeight);
+    return {(boxWidth - w) / 2, (boxHeight - h) / 2, w, h};
+}
 
 offscreen::offscreen(int width, int height, int samples) : width(width), height(height) {
     GLint largest = 0, most_samples = 0;
@@ -61,22 +71,39 @@ void offscreen::bind() const {
     glViewport(0, 0, width, height);
 }
 
-void offscreen::resolve(int from_row) const {
+void offscreen::resolve() const {
     if (draw_fbo == read_fbo) return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, draw_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, read_fbo);
-    glBlitFramebuffer(0, from_row, width, height, 0, from_row, width, height, GL_COLOR_BUFFER_BIT,
-                      GL_NEAREST);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
 void offscreen::present(int covered) const {
-    // Rows count from the bottom; on llvmpipe every row not copied is time saved.
-    const int from = std::clamp(covered, 0, height);
-    resolve(from);
+    const int rows = std::clamp(height - covered, 0, height);
+    if (rows == height) {
+        resolve();
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, read_fbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        return;
+    }
+    // The frame is drawn at the window's size, as the capture draws it, and only shown smaller.
+    const picture_box box = fittedFrame(width, height, width, rows);
+    resolve();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, read_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glBlitFramebuffer(0, from, width, height, 0, from, width, height, GL_COLOR_BUFFER_BIT,
-                      GL_NEAREST);
+    GLfloat before[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, before);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(before[0], before[1], before[2], before[3]);
+    // GL counts rows from the bottom; the box's y from the top.
+    const int bottom = height - box.y - box.height;
+    if (box.width > 0 && box.height > 0)
+        glBlitFramebuffer(0, 0, width, height, box.x, bottom, box.x + box.width,
+                          bottom + box.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 

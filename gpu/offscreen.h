@@ -8,6 +8,14 @@
 // so that both give the same picture.
 constexpr int kFrameSamples = 4;
 
+// Where a frame of frameWidth x frameHeight stands when scaled to fit a box of boxWidth x
+// boxHeight at the box's top left, its aspect kept and centred: pixels from the left and from the
+// top, and its size. Empty when either has no pixels.
+struct picture_box {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+picture_box fittedFrame(int frameWidth, int frameHeight, int boxWidth, int boxHeight);
+
 // An offscreen framebuffer of a chosen size, colour and depth, multisampled where the driver
 // allows, read back as 8-bit RGB rows.
 class offscreen {
@@ -22,8 +30,10 @@ public:
     const std::string& problem() const { return why; }
     // Makes it the draw target, with a viewport of its whole size.
     void bind() const;
-    // Copies the last frame drawn to the window's single-sampled framebuffer, at the same size,
-    // but for the bottom `covered` rows, which something drawn over the frame hides.
+    // Shows the last frame drawn in the window's single-sampled framebuffer, a window of the
+    // frame's size: whole and pixel for pixel, or with the bottom `covered` rows taken by
+    // something drawn there, scaled to fit the rows above with its aspect kept and black
+    // beside it (fittedFrame gives where).
     void present(int covered = 0) const;
     // The last frame drawn, 3 bytes per pixel, top row first. False with the reason when the
     // driver cannot hand it over.
@@ -39,7 +49,7 @@ public:
     int frameHeight() const { return height; }
 
 private:
-    void resolve(int from_row = 0) const;
+    void resolve() const;
 
     int width = 0;
     int height = 0;

@@ -43,3 +43,29 @@ GLuint loadDDS(const char* path, dds_read* read) {
 
 texture::texture(const char* path, dds_read* read)
     : texture_id(loadDDS(path, read)), file_path(path) {}
+
+GLuint makeCheckerTexture() {
+    constexpr int kSize = 64, kCell = kSize / 8;
+    std::vector<unsigned char> rgba(std::size_t(kSize) * kSize * 4);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            const bool light = (x / kCell + y / kCell) % 2 == 0;
+            unsigned char* p = rgba.data() + (std::size_t(y) * kSize + std::size_t(x)) * 4;
+            p[0] = light ? 255 : 60;
+            p[1] = light ? 0 : 60;
+            p[2] = light ? 255 : 60;
+            p[3] = 255;
+        }
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kSize, kSize, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 rgba.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+    return name;
+}

@@ -21,6 +21,11 @@ struct dds_read {
 };
 GLuint loadDDS(const char* path, dds_read* read = nullptr);
 
+// A texture of magenta and grey squares, 8 across, sampled nearest and repeated: what a tool
+// shows where a texture could not be used, so that it does not pass for shading. The caller
+// deletes it. The texture bound before is bound again.
+GLuint makeCheckerTexture();
+
 // A texture loaded from a DDS file; copies share the OpenGL texture, which the scene's gl_pool
 // deletes with the scene.
 class texture {

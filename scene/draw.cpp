@@ -51,10 +51,11 @@ void scene::drawGroup(group* g, glm::mat4 model, glm::mat4 projection, camera* c
                     reportMissing(d, noShader, noTexture, noMesh);
                 continue;
             }
+            const GLuint* bound = textured ? &tex->second.texture_id : nullptr;
+            if (bound && *bound == 0) bound = &unusable_texture;
             // The light reads the clock now, not the frame's time.
-            submitDraw(s->second, textured ? &tex->second.texture_id : nullptr, mesh->second, model,
-                       c->viewMatrix(), projection, d.colour, circlingLight(now()),
-                       c->GetPosition());
+            submitDraw(s->second, bound, mesh->second, model, c->viewMatrix(), projection, d.colour,
+                       circlingLight(now()), c->GetPosition());
         }
         for (group& child : g->children)
             drawGroup(&child, model, projection, c);

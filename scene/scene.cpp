@@ -330,8 +330,9 @@ bool scene::readCamera(XMLElement* e, camera& out, std::vector<int>& points) {
         return false;
     };
 
+    // "label" names it for the tools; the player does not read it.
     noteAttributes(e, {"start", "end", "eye_x", "eye_y", "eye_z", "up_x", "up_y", "up_z", "look_x",
-                       "look_y", "look_z"});
+                       "look_y", "look_z", "label"});
     const bool timed = has(e, "start") && has(e, "end");
     const int eyeUp = present(e, kEyeUp, 6), look = present(e, kLook, 3);
     enum { none, tangent, fixed_point, still } form = none;
@@ -415,6 +416,7 @@ void scene::groupProcessor(XMLNode* element, group* parent) {
 
 void scene::readGroup(XMLElement* e, group& g, bool root) {
     g.place = placeOf(e);
+    noteAttributes(e, {"label"}); // for the tools; the player reads no attribute of a group
     for (XMLElement* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) {
         cursor = c;
         const char* name = c->Value();

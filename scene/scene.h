@@ -167,6 +167,9 @@ public:
     double now() const { return timer ? timer() : 0.0; }
     // Descriptors whose missing asset the drawing walk has reported, so it says so once.
     std::unordered_set<const modelo_descript*> reported_missing;
+    // Bound in place of a texture that could not be used; the player's 0 draws with none. The
+    // scene does not own it.
+    GLuint unusable_texture = 0;
 
 private:
     void load(const load_options& options);

@@ -13,6 +13,7 @@
 #include <imgui.h>
 
 #include "authoring/diagnostics.h"
+#include "gpu/offscreen.h"
 #include "platform/music.h"
 #include "scene/scene.h"
 
@@ -65,6 +66,12 @@ void studio_overlay::attach(GLFWwindow* w, bool show) {
     // After the preview's key callback is set, so that keys reach both.
     ImGui_ImplGlfw_InitForOpenGL(w, true);
     ImGui_ImplOpenGL3_Init("#version 330 core");
+    // A frame of nothing, so that the font has its size before the first frame is shown: the
+    // picture above the panels is scaled to their height from the first frame on, hidden or not.
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplGlfw_NewFrame();
+    ImGui::NewFrame();
+    ImGui::EndFrame();
     peaks = std::make_unique<music_peaks>(kMusicFile);
 }
 
@@ -131,8 +138,6 @@ void studio_overlay::readModel(double musicSeconds) {
 }
 
 int studio_overlay::covers(int height) {
-    // Before the first frame the font has no size yet: the height found is too small, which
-    // only copies rows the timeline then paints over.
     float lane = 0.0f;
     const int lanes = int(model.camera_windows.size() + groupPaths.size());
     return shown && window && height > 0
@@ -179,6 +184,11 @@ void studio_overlay::writeLayout(float width, float height) {
         const timeline_layout& at = timeline.placed;
         const time_axis& axis = timeline.axis;
         addLine(text, "panel 0 %.1f %.0f %.1f\n", at.top, width, height - at.top);
+        addLine(text, "header %.1f %.1f %.1f %.1f\n", at.header.left[0], at.header.left[1],
+                at.header.right[0], at.header.right[1]);
+        const picture_box box =
+            fittedFrame(int(width), int(height), int(width), int(height) - covers(int(height)));
+        addLine(text, "picture %d %d %d %d\n", box.x, box.y, box.width, box.height);
         addLine(text, "ruler %.1f %.1f %.1f %.1f %.9g %.9g\n", axis.left, at.rulerTop, axis.width,
                 at.rulerHeight, axis.start, axis.span);
         const char* state = !peaks                                     ? "none"
@@ -187,6 +197,8 @@ void studio_overlay::writeLayout(float width, float height) {
                                                                        : "unreadable";
         addLine(text, "music %.1f %.1f %.1f %.1f %s\n", axis.left, at.musicTop, axis.width,
                 at.musicHeight, state);
+        for (std::size_t i = 0; i < timeline.lanes.size(); ++i)
+            addLine(text, "lane %zu %s\n", i, timeline.lanes[i].c_str());
         for (const timeline_bar& b : timeline.bars)
             addLine(text, "bar %s %s %.1f %.1f %.1f %.1f %.9g %.9g\n", b.kind.c_str(), b.id.c_str(),
                     b.x0, b.x1, b.y0, b.y1, b.start, b.end);

@@ -15,6 +15,14 @@ void time_axis::pan(float dx) {
     start = std::max(0.0, start - double(dx) / double(width) * span);
 }
 
+bool time_axis::follow(double before, double t) {
+    auto shown = [this](double at) { return at >= start && at <= start + span; };
+    constexpr double kJump = 0.5; // seconds: more than a frame ever moves
+    if (shown(t) || !(shown(before) || std::abs(t - before) > kJump)) return false;
+    start = std::max(0.0, t - span / 10.0);
+    return true;
+}
+
 double tickStep(double secondsPerPixel, double minPixels) {
     const double least = std::max(secondsPerPixel * minPixels, 1e-6);
     double power = std::pow(10.0, std::floor(std::log10(least)));

@@ -17,6 +17,10 @@ struct time_axis {
     void zoom(float x, double factor, double minSpan, double maxSpan);
     // Moves the shown times by dx pixels of drag (right: earlier times come into view).
     void pan(float dx);
+    // Brings time t into view, a tenth of the span from the left edge, when it has just left
+    // it: it was in view at `before` (the last frame's time), or it jumped (a seek, Home). A
+    // time the author panned away from stays away. True when the view moved.
+    bool follow(double before, double t);
 };
 
 // Seconds between labelled ticks for this many seconds per pixel: 1, 2 or 5 times a power of

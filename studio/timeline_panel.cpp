@@ -48,6 +48,46 @@ float labelSize(float lane) {
     return size >= 8.0f ? size : 0.0f;
 }
 
+// The header's line: the playhead's time, frame and camera at the left, the drawing's figures
+// at the right, each shortened (the figures left out last) until the two fit the width apart.
+void writeHeader(const preview_view& view, const scene_timeline& model, float width,
+                 header_spans& spans) {
+    char camera[96] = "no camera";
+    if (view.camera >= 0 && std::size_t(view.camera) < model.camera_windows.size())
+        std::snprintf(camera, sizeof camera, "camera %d (%s)", view.camera + 1,
+                      look(model.camera_windows[std::size_t(view.camera)].mode).name);
+    const long long frame = (long long)std::floor(view.time * kFps + 1e-6);
+    char left[2][192], right[3][128];
+    for (int i = 0; i < 2; ++i)
+        std::snprintf(left[i], sizeof left[i], "%.2f s   frame %lld%s   %s%s", view.time, frame,
+                      i == 0 ? " at 60 fps" : "", camera, view.paused ? "   paused" : "");
+    std::snprintf(right[0], sizeof right[0], "drawing %.1f ms/frame   last reload %.0f ms",
+                  view.frame_ms, view.reload_ms);
+    std::snprintf(right[1], sizeof right[1], "%.1f ms   reload %.0f ms", view.frame_ms,
+                  view.reload_ms);
+    right[2][0] = '\0';
+    const float x = ImGui::GetCursorPosX(), gap = 16.0f, margin = 8.0f;
+    // The figures short, then the frame short, then the figures left out.
+    const int tries[][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 2}};
+    int l = 0, r = 0;
+    for (const auto& t : tries) {
+        l = t[0];
+        r = t[1];
+        const float status = ImGui::CalcTextSize(right[r]).x;
+        if (x + ImGui::CalcTextSize(left[l]).x + (status > 0.0f ? gap + status : 0.0f) <=
+            width - margin)
+            break;
+    }
+    spans.left = {x, x + ImGui::CalcTextSize(left[l]).x};
+    ImGui::TextUnformatted(left[l]);
+    const float status = ImGui::CalcTextSize(right[r]).x;
+    spans.right = {width - status - margin, width - margin};
+    if (status > 0.0f) {
+        ImGui::SameLine(spans.right[0]);
+        ImGui::TextUnformatted(right[r]);
+    }
+}
+
 // Opens the panel's window along the bottom of the window, writes its header and says where
 // the parts go below it; sets the axis's columns. End it with ImGui::End().
 timeline_layout openTimeline(const preview_view& view, const scene_timeline& model, float width,
@@ -64,18 +104,8 @@ timeline_layout openTimeline(const preview_view& view, const scene_timeline& mod
                      ImGuiWindowFlags_NoBringToFrontOnFocus | ImGuiWindowFlags_NoScrollWithMouse |
                      ImGuiWindowFlags_NoBackground);
     ImGui::PopStyleVar(2);
-    char camera[96] = "no camera";
-    if (view.camera >= 0 && std::size_t(view.camera) < model.camera_windows.size())
-        std::snprintf(camera, sizeof camera, "camera %d (%s)", view.camera + 1,
-                      look(model.camera_windows[std::size_t(view.camera)].mode).name);
-    const long long frame = (long long)std::floor(view.time * kFps + 1e-6);
-    ImGui::Text("%.2f s   frame %lld at 60 fps   %s%s", view.time, frame, camera,
-                view.paused ? "   paused" : "");
-    char status[128];
-    std::snprintf(status, sizeof status, "drawing %.1f ms/frame   last reload %.0f ms",
-                  view.frame_ms, view.reload_ms);
-    ImGui::SameLine(std::max(0.0f, width - ImGui::CalcTextSize(status).x - 8.0f));
-    ImGui::TextUnformatted(status);
+    header_spans spans;
+    writeHeader(view, model, width, spans);
 
     const ImVec2 origin = ImGui::GetCursorScreenPos();
     axis.left = origin.x + kLabelWidth;
@@ -92,23 +122,42 @@ timeline_layout openTimeline(const preview_view& view, const scene_timeline& mod
             .lane = lane,
             .lanesBottom = lanesTop + lane * float(lanes),
             .right = axis.left + axis.width,
-            .bottom = height - 3.0f};
+            .bottom = height - 3.0f,
+            .header = spans};
 }
 
-void drawLaneNames(ImDrawList* draw, const timeline_layout& at, const scene_timeline& model,
-                   const std::vector<std::string>& groupPaths) {
+// " \"label\"", or nothing without a label.
+std::string quotedLabel(const std::string& label) {
+    return label.empty() ? "" : " \"" + label + "\"";
+}
+
+// The lanes' names: a camera's number, or a group's path, or their labels where they have one.
+std::vector<std::string> laneNames(const scene_timeline& model,
+                                   const std::vector<std::string>& groupPaths) {
+    std::vector<std::string> names;
+    for (const camera_window& c : model.camera_windows)
+        names.push_back(c.label.empty() ? "camera " + std::to_string(c.number)
+                                        : std::to_string(c.number) + " " + c.label);
+    for (const std::string& path : groupPaths) {
+        const auto m = std::find_if(model.model_windows.begin(), model.model_windows.end(),
+                                    [&](const model_window& w) { return w.group_path == path; });
+        const bool labelled = m != model.model_windows.end() && !m->group_label.empty();
+        names.push_back(labelled ? m->group_label : "group " + path);
+    }
+    return names;
+}
+
+void drawLaneNames(ImDrawList* draw, const timeline_layout& at,
+                   const std::vector<std::string>& names) {
     draw->AddText(ImVec2(at.left + 2.0f, at.rulerTop + 2.0f), kText, "seconds");
     draw->AddText(ImVec2(at.left + 2.0f, at.musicTop + 12.0f), kText, "music");
     const float size = labelSize(at.lane);
     if (size == 0.0f) return;
-    ImFont* font = ImGui::GetFont();
-    const std::size_t cameras = model.camera_windows.size();
-    for (std::size_t i = 0; i < cameras; ++i)
-        draw->AddText(font, size, ImVec2(at.left + 2.0f, at.laneTop(int(i))), kText,
-                      ("camera " + std::to_string(model.camera_windows[i].number)).c_str());
-    for (std::size_t i = 0; i < groupPaths.size(); ++i)
-        draw->AddText(font, size, ImVec2(at.left + 2.0f, at.laneTop(int(cameras + i))), kText,
-                      ("group " + groupPaths[i]).c_str());
+    // A long label is cut at the axis.
+    const ImVec4 clip(at.left, at.lanesTop, at.left + kLabelWidth - 4.0f, at.lanesBottom);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        draw->AddText(ImGui::GetFont(), size, ImVec2(at.left + 2.0f, at.laneTop(int(i))), kText,
+                      names[i].c_str(), nullptr, 0.0f, &clip);
 }
 
 void drawRuler(ImDrawList* draw, const time_axis& axis, const timeline_layout& at) {
@@ -189,14 +238,16 @@ void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at
     for (std::size_t i = 0; i < model.camera_windows.size(); ++i) {
         const camera_window& c = model.camera_windows[i];
         char details[256];
-        std::snprintf(details, sizeof details, "camera %d: %s, %g to %g s\n%s:%d", c.number,
-                      cameraForm(c.mode), c.start, c.end, path.c_str(), c.line);
+        std::snprintf(details, sizeof details, "camera %d%s: %s, %g to %g s\n%s:%d", c.number,
+                      quotedLabel(c.label).c_str(), cameraForm(c.mode), c.start, c.end,
+                      path.c_str(), c.line);
         addBar(int(i), c.start, c.end, look(c.mode).colour, "camera", std::to_string(c.number),
                std::to_string(c.number) + " " + look(c.mode).name, details);
     }
     for (const model_window& m : model.model_windows) {
         const auto lane = std::find(groupPaths.begin(), groupPaths.end(), m.group_path);
-        const std::string details = "group " + m.group_path + ": mesh " + m.mesh + ", texture " +
+        const std::string details = "group " + m.group_path + quotedLabel(m.group_label) +
+                                    ": mesh " + m.mesh + ", texture " +
                                     (m.texture.empty() ? "none" : m.texture) + ", shader " +
                                     m.shader + "\n" + path + ":" + std::to_string(m.line);
         addBar(int(model.camera_windows.size()) + int(lane - groupPaths.begin()), m.start, m.end,
@@ -304,9 +355,14 @@ void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_t
                                    io.MouseDelta.x,
                                    io.MouseWheel};
     followPointer(pointer, at, wholeDemo, axis, mouse, asked);
+    // A zoomed view follows the playhead out of it, but not while the mouse moves either.
+    if (mouse.axisMoved && mouse.gesture == timeline_mouse::none)
+        axis.follow(panel.playhead, view.time);
+    panel.playhead = view.time;
 
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    drawLaneNames(draw, at, model, groupPaths);
+    panel.lanes = laneNames(model, groupPaths);
+    drawLaneNames(draw, at, panel.lanes);
     draw->PushClipRect(ImVec2(axis.left, at.rulerTop), ImVec2(at.right, at.bottom), true);
     drawRuler(draw, axis, at);
     drawMusic(draw, axis, at, peaks, panel);

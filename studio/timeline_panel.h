@@ -14,6 +14,12 @@
 // for followPointer.
 class music_peaks;
 
+// Where the header's two texts run, left and right edges in window pixels; the right one is
+// empty (both edges equal) when left out.
+struct header_spans {
+    std::array<float, 2> left{}, right{};
+};
+
 // Where the timeline's parts are this frame, in window pixels.
 struct timeline_layout {
     float top = 0.0f;  // the panel's
@@ -23,6 +29,7 @@ struct timeline_layout {
     float lanesTop = 0.0f, lane = 0.0f; // the first lane's top, and each lane's height
     float lanesBottom = 0.0f;           // below the last lane
     float right = 0.0f, bottom = 0.0f;  // the axis's right end, and the parts' clip bottom
+    header_spans header;
     float laneTop(int i) const { return lanesTop + lane * float(i); }
 };
 
@@ -60,6 +67,8 @@ struct timeline_panel {
     timeline_mouse mouse;
     timeline_layout placed;         // as last drawn
     std::vector<timeline_bar> bars; // and its bars
+    std::vector<std::string> lanes; // and its lanes' names, from the top
+    double playhead = 0.0;          // and the time of its playhead
     // The waveform as last drawn, and the axis's start and span and the columns it was drawn for.
     unsigned waveTexture = 0;
     std::array<double, 3> waveKey{};

@@ -282,7 +282,8 @@ TEST(Check, LoadErrorsAreThePlayersOwn) {
     const check_result r = checkBody("<group>\n<translate X=\"1\" Z=\"2\"/>\n</group>", path);
     ASSERT_EQ(r.errors, 1);
     EXPECT_EQ(r.diagnostics[0].at.line, 3);
-    EXPECT_EQ(wordDiagnostic(r.diagnostics[0]), path + ":3: error: translate: attribute \"Y\" is missing");
+    EXPECT_EQ(wordDiagnostic(r.diagnostics[0]),
+              path + ":3: error: translate: attribute \"Y\" is missing");
     EXPECT_EQ(r.summary.back(), "the player would not play this scene");
 
     // Assets come before the groups, so a group error still leaves them checked.
@@ -340,8 +341,9 @@ TEST(Check, CameraGapsEndTheDemoAndHideLaterModels) {
             kModel,
         path);
     ASSERT_EQ(late.warnings, 1);
-    EXPECT_EQ(wordDiagnostic(late.diagnostics[0]), path + ":4: warning: camera: no camera films from 0 s to "
-                                               "2 s; the demo ends at its first frame");
+    EXPECT_EQ(wordDiagnostic(late.diagnostics[0]),
+              path + ":4: warning: camera: no camera films from 0 s to "
+                     "2 s; the demo ends at its first frame");
 }
 
 TEST(Check, SummarySaysWhatTheSceneHolds) {
@@ -461,6 +463,28 @@ TEST(Timeline, TheAxisHoldsEveryWindowAfterAGapAndLongOnesRunOff) {
     const std::string endless = svgOf(gap + "<camera start=\"8\" end=\"-1\"" + still);
     EXPECT_EQ(axisEnd(endless), 50.0);
     EXPECT_NE(endless.find("class=\"runs-off\""), std::string::npos);
+}
+
+// A label names a camera or a group for the tools, as the XML library reads it.
+TEST(Timeline, LabelsNameCamerasAndGroups) {
+    const char text[] = R"(<scene><camera label="wide &amp; low" start="0" end="4" eye_x="0"
+        eye_y="0" eye_z="3" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>
+        <group label="planet"><models><model name="m" shader="s" texture=""/></models>
+        <group><models><model name="n" shader="s" texture=""/></models></group></group></scene>)";
+    load_options options = load_options::silent();
+    options.text = text;
+    options.text_size = sizeof text - 1;
+    const scene s("labels.xml", options);
+    const scene_timeline model = sceneTimeline(s, -1.0);
+    ASSERT_EQ(model.model_windows.size(), 2u);
+    EXPECT_EQ(model.camera_windows.at(0).label, "wide & low");
+    EXPECT_EQ(model.model_windows[0].group_label, "planet");
+    EXPECT_EQ(model.model_windows[1].group_label, "");
+    const std::string svg = timelineSvg(s, "t", -1.0);
+    for (const char* shown : {">camera 1 &quot;wide &amp; low&quot; (static)<",
+                              ">m (group 1 &quot;planet&quot;)<", ">n (group 1.1)<"})
+        EXPECT_NE(svg.find(shown), std::string::npos) << shown;
+    EXPECT_TRUE(s.reading_notes.empty()); // nothing for the checker to warn about
 }
 
 TEST(Png, WritesAndReadsBackAndRejectsOtherFiles) {

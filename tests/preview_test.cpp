@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/playhead_steps.h"
 #include "app/watch.h"
 #include "authoring/timeline.h"
 #include "scene/scene.h"
@@ -108,6 +109,43 @@ TEST(FilmingCamera, TheLastActiveCameraFilms) {
         EXPECT_EQ(filmingCamera(cams, c.t), c.expected);
     }
     EXPECT_EQ(filmingCamera({}, 1.0), -1);
+}
+
+TEST(PlayheadSteps, FilmingStopsAfterTheLastWindowOrAtAGapOnly) {
+    // 0-10 and 5-8 overlap, a gap from 10 to 20, then 20-30.
+    const std::vector<camera> cams{still(0, 10), still(5, 8), still(20, 30)};
+    const struct {
+        double from, to, stop; // -1: goes on
+    } cases[] = {{7.9, 8.1, -1}, {9.99, 10.01, 10}, {9.5, 25, 10}, {10, 10.5, 10},
+                 {12, 21, -1},   {29.99, 30.2, 30}, {31, 40, -1},  {0, 9.9, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        const auto stop = filmingStops(cams, c.from, c.to);
+        EXPECT_EQ(stop.value_or(-1), c.stop);
+    }
+    // A camera that films at every time: the demo never ends.
+    EXPECT_FALSE(filmingStops({still(0, 10), still(3, 3)}, 9.9, 10.1));
+}
+
+TEST(PlayheadSteps, FramesAndCuts) {
+    const struct {
+        double t;
+        int frames;
+        double expected; // in frames of 60 a second
+    } steps[] = {{4.0, 1, 241},   {4.0, -1, 239}, {241.0 / 60, -1, 240}, {4.005, -1, 240},
+                 {4.005, 1, 241}, {0.0, -1, 0},   {2.0 / 60, -2, 0}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.t);
+        EXPECT_NEAR(frameStepped(s.t, s.frames) * 60, s.expected, 1e-9);
+    }
+    EXPECT_NEAR(frameAtOrBefore(10.01) * 60, 600, 1e-9);
+    const std::vector<double> cuts{2, 4, 9};
+    EXPECT_EQ(cutFrom(cuts, 4, true), 9);
+    EXPECT_EQ(cutFrom(cuts, 4, false), 2);
+    EXPECT_EQ(cutFrom(cuts, 3.5, false), 2);
+    EXPECT_EQ(cutFrom(cuts, 0, true), 2);
+    EXPECT_FALSE(cutFrom(cuts, 9, true));
+    EXPECT_FALSE(cutFrom(cuts, 2, false));
 }
 
 TEST(PreviewTitle, ShowsTimeCameraPauseAndLoop) {

@@ -74,6 +74,21 @@ TEST(TimeAxis, ZoomKeepsTheTimeUnderThePointerAndStaysInBounds) {
     EXPECT_DOUBLE_EQ(a.start, 0.0);
 }
 
+TEST(TimeAxis, FollowsThePlayheadThatLeavesTheViewOrJumps) {
+    const struct {
+        double before, t, start; // the view shows 10 s from 20 s
+        bool moved;
+    } cases[] = {{25, 26, 20, false},   {29.99, 30.01, 29.01, true}, {25, 0, 0, true},
+                 {25, 45, 44, true},    {5, 5.02, 20, false},        {5, 40, 39, true},
+                 {45, 45.02, 20, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.t);
+        time_axis axis{20.0, 10.0, 0.0f, 100.0f};
+        EXPECT_EQ(axis.follow(c.before, c.t), c.moved);
+        EXPECT_NEAR(axis.start, c.start, 1e-9);
+    }
+}
+
 TEST(TimelineGestures, TheRulerSeeksOrLoopsTheLanesPanAndTheWheelZooms) {
     // 10 pixels a second from column 0; the ruler is the top 18 rows.
     timeline_layout at;

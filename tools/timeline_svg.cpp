@@ -60,11 +60,17 @@ std::string timelineSvg(const scene& s, const std::string& title, double musicSe
     drawing d;
     d.end = model.axis_end;
 
+    auto named = [](const std::string& label) {
+        return label.empty() ? std::string() : " \"" + label + "\"";
+    };
     for (const camera_window& c : model.camera_windows)
-        d.lane("camera", "camera " + std::to_string(c.number) + " (" + cameraForm(c.mode) + ")",
+        d.lane("camera",
+               "camera " + std::to_string(c.number) + named(c.label) + " (" + cameraForm(c.mode) +
+                   ")",
                c.start, c.end, c.mode == static_camera ? "#d9a441" : "#c4663f");
     for (const model_window& m : model.model_windows)
-        d.lane("model", m.mesh + " (group " + m.group_path + ")", m.start, m.end, "#7a9cc6");
+        d.lane("model", m.mesh + " (group " + m.group_path + named(m.group_label) + ")", m.start,
+               m.end, "#7a9cc6");
     if (musicSeconds >= 0)
         d.lane("music", "music (" + number(musicSeconds) + " s)", 0.0, musicSeconds, "#6aa56a");
 

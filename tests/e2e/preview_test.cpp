@@ -71,6 +71,12 @@ image readPpm(const std::string& bytes) {
     return im;
 }
 
+// Keys pressed in turn, each followed by the text the title must come to hold after "| ".
+struct key_step {
+    const char* keys;
+    const char* title;
+};
+
 // One kestrine-preview process in dir, stdin from /dev/null, output in out.txt and err.txt; the
 // whole process group goes with the object.
 class preview {
@@ -108,6 +114,13 @@ public:
     }
     void keys(const std::string& names) const {
         output("xdotool windowfocus --sync " + id + " key --delay 60 " + names + " 2>/dev/null");
+    }
+    void steps(const std::vector<key_step>& steps) const {
+        for (const key_step& s : steps) {
+            SCOPED_TRACE(s.keys);
+            keys(s.keys);
+            EXPECT_TRUE(waitTitle("| " + std::string(s.title))) << title();
+        }
     }
     image shot() const {
         return readPpm(output("import -window " + id + " -depth 8 ppm:- 2>/dev/null"));
@@ -163,6 +176,43 @@ int differing(const image& a, const image& b, int tolerance) {
     return n;
 }
 
+// The picture scaled to width x height as GL's linear filter scales it: each pixel's centre
+// sampled between the four nearest source pixels.
+image scaled(const image& from, int width, int height) {
+    image out{width, height, std::string(std::size_t(width) * height * 3, '\0')};
+    auto sample = [](double at, int size, int& a, double& f) {
+        at = std::clamp(at, 0.0, double(size - 1));
+        a = std::min(int(at), size - 2);
+        f = at - a;
+    };
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            int x0 = 0, y0 = 0;
+            double fx = 0, fy = 0;
+            sample((x + 0.5) * from.width / width - 0.5, from.width, x0, fx);
+            sample((y + 0.5) * from.height / height - 0.5, from.height, y0, fy);
+            const rgb c[4] = {from.at(x0, y0), from.at(x0 + 1, y0), from.at(x0, y0 + 1),
+                              from.at(x0 + 1, y0 + 1)};
+            auto mix = [&](int rgb::*channel) {
+                const double top = c[0].*channel * (1 - fx) + c[1].*channel * fx;
+                const double bottom = c[2].*channel * (1 - fx) + c[3].*channel * fx;
+                return char(std::lround(top * (1 - fy) + bottom * fy));
+            };
+            char* p = out.pixels.data() + (std::size_t(y) * width + x) * 3;
+            p[0] = mix(&rgb::r);
+            p[1] = mix(&rgb::g);
+            p[2] = mix(&rgb::b);
+        }
+    return out;
+}
+
+// The demo's files linked into a folder of the test's, where the preview's output goes.
+bool linkDemo(const std::string& dir) {
+    const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
+                             "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
+    return std::system(link.c_str()) == 0;
+}
+
 const char* const kQuiet = "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null";
 
 } // namespace
@@ -175,6 +225,7 @@ struct layout {
     bool shown = false;
     double left = 0, top = 0, width = 0, height = 0, start = 0, span = 0; // the ruler
     double panelTop = 0;
+    double header[4] = {}; // the header's left text and right text: left and right edges
     double musicTop = 0, musicHeight = 0;
     std::string music;
     struct bar {
@@ -182,9 +233,13 @@ struct layout {
         double x0 = 0, x1 = 0, y0 = 0, y1 = 0, start = 0, end = 0;
     };
     std::vector<bar> bars;
+    std::vector<std::string> lanes; // their names, from the top
     std::string problems = "closed";
     double problemsLeft = 0, problemsTop = 0, problemsWidth = 0, problemsHeight = 0;
     std::vector<std::string> problemLines;
+    struct box {
+        int x = 0, y = 0, width = 0, height = 0;
+    } picture;                    // where the frame is shown above the panels
     std::string gesture = "none"; // what a held mouse button is doing, and a loop drag's ends
     double loopFrom = 0, loopTo = 0;
 
@@ -223,6 +278,14 @@ layout readLayout(const std::string& file) {
         } else if (what == "problems") {
             words >> l.problems >> l.problemsLeft >> l.problemsTop >> l.problemsWidth >>
                 l.problemsHeight;
+        } else if (what == "header") {
+            words >> l.header[0] >> l.header[1] >> l.header[2] >> l.header[3];
+        } else if (what == "lane") {
+            std::size_t i = 0;
+            words >> i;
+            std::getline(words >> std::ws, l.lanes.emplace_back());
+        } else if (what == "picture") {
+            words >> l.picture.x >> l.picture.y >> l.picture.width >> l.picture.height;
         } else if (what == "gesture") {
             words >> l.gesture >> l.loopFrom >> l.loopTo;
         } else if (what == "problem") {
@@ -294,28 +357,45 @@ TEST(Preview, PauseStopsTimeAndPictureAndSeeksAreExact) {
     EXPECT_EQ(differing(before, after, 0), 0);
 
     // Each step from a paused time is exact; the timeline starts at 0.
-    const struct {
-        const char* keys;
-        const char* title;
-    } steps[] = {{"Home", "0.00 s | camera 1 | paused"},
-                 {"Right", "1.00 s"},
-                 {"shift+Right", "11.00 s"},
-                 {"Right Right", "13.00 s"},
-                 {"Left", "12.00 s"},
-                 {"shift+Right shift+Right", "32.00 s"},
-                 {"shift+Left", "22.00 s | camera 2"},
-                 {"shift+Left shift+Left", "2.00 s"},
-                 {"Left Left Left", "0.00 s | camera 1"}};
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.keys);
-        p.keys(s.keys);
-        EXPECT_TRUE(p.waitTitle("| " + std::string(s.title))) << p.title();
-    }
+    p.steps({{"Home", "0.00 s | camera 1 | paused"},
+             {"Right", "1.00 s"},
+             {"shift+Right", "11.00 s"},
+             {"Right Right", "13.00 s"},
+             {"Left", "12.00 s"},
+             {"shift+Right shift+Right", "32.00 s"},
+             {"shift+Left", "22.00 s | camera 2"},
+             {"shift+Left shift+Left", "2.00 s"},
+             {"Left Left Left", "0.00 s | camera 1"}});
 
     p.keys("space");
     ASSERT_TRUE(p.waitTitle("| camera 1"));
     EXPECT_TRUE(e2e::waitFor([&] { return p.time() > 0.3; })) << p.title();
     EXPECT_EQ(p.title().find("paused"), std::string::npos);
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
+TEST(Preview, StopsWhereTheDemoEndsStepsFramesAndJumpsToCuts) {
+    const std::string dir = workDir("steps");
+    // Three cameras, cut at 2 and 4 s; the demo ends at 6 s.
+    std::string cameras;
+    for (const char* window :
+         {R"(start="0" end="2")", R"(start="2" end="4")", R"(start="4" end="6")"})
+        cameras +=
+            std::string("<camera ") + window +
+            R"( eye_x="0" eye_y="0" eye_z="1" up_x="0" up_y="1" up_z="0" look_x="0" look_y="0" look_z="0"/>)";
+    write(dir + "/steps.xml", quadScene(kRed, cameras));
+    preview p(dir, "steps.xml --at 5 --size 160x120 --no-overlay", kQuiet);
+    ASSERT_TRUE(p.find("steps.xml"));
+    EXPECT_TRUE(p.waitTitle("| 6.00 s | camera 3 | paused | ended")) << p.title();
+    p.steps({{"comma", "5.98 s | camera 3 | paused"},
+             {"Prior", "4.00 s | camera 3 | paused"},
+             {"Prior", "2.00 s | camera 2 | paused"},
+             {"period period", "2.03 s | camera 2 | paused"},
+             {"comma", "2.02 s"},
+             {"Next Next", "4.00 s"},
+             {"Left Left Left Left", "0.00 s | camera 1 | paused"}});
+    EXPECT_EQ(p.title().find("ended"), std::string::npos) << p.title();
     p.keys("Escape");
     EXPECT_EQ(p.status(), 0) << p.err();
 }
@@ -587,19 +667,33 @@ TEST(Preview, AfterASeekThePictureIsThe60FpsFrameAtThatTime) {
             red += captured.at(x, y).r > 128;
     EXPECT_GT(red, 200) << "the quad is in view";
     EXPECT_EQ(differing(shown, captured, 1), 0);
-    int outside = 0, unlike = 0;
-    for (int y = 0; y < captured.height; ++y)
+    // Above the panels, the whole frame scaled to the rows there, and black beside it.
+    const layout::box& box = l.picture;
+    EXPECT_EQ(box.y, 0);
+    EXPECT_NEAR(box.height, l.panelTop, 1.0);
+    EXPECT_NEAR(box.width, box.height * 200.0 / 150.0, 1.0);
+    const image small = scaled(captured, box.width, box.height);
+    int inside = 0, unlike = 0, beside = 0, lit = 0;
+    for (int y = 0; y < int(l.panelTop); ++y)
         for (int x = 0; x < captured.width; ++x) {
             const bool problems = l.problems == "open" && x >= l.problemsLeft &&
                                   x < l.problemsLeft + l.problemsWidth && y >= l.problemsTop &&
                                   y < l.problemsTop + l.problemsHeight;
-            if (y >= l.panelTop || problems) continue;
-            ++outside;
-            const rgb a = withPanels.at(x, y), b = captured.at(x, y);
-            unlike += std::abs(a.r - b.r) > 1 || std::abs(a.g - b.g) > 1 || std::abs(a.b - b.b) > 1;
+            if (problems) continue;
+            const rgb a = withPanels.at(x, y);
+            if (x < box.x || x >= box.x + box.width || y >= box.height) {
+                ++beside;
+                lit += !near(a, 0, 0, 0);
+                continue;
+            }
+            ++inside;
+            const rgb b = small.at(x - box.x, y);
+            unlike += std::abs(a.r - b.r) > 3 || std::abs(a.g - b.g) > 3 || std::abs(a.b - b.b) > 3;
         }
-    EXPECT_GT(outside, 200 * 30);
+    EXPECT_GT(inside, 50 * 40);
     EXPECT_EQ(unlike, 0);
+    EXPECT_GT(beside, 50 * 40);
+    EXPECT_EQ(lit, 0);
     // The test can tell: at 30 fps the frame before is 1/30 s back, and the picture differs.
     EXPECT_GT(differing(shown, reference(30), 1), 20);
 }
@@ -677,7 +771,11 @@ TEST(Preview, MusicPausesWithThePicture) {
 
 TEST(Studio, TheRealMouseSeeksDragsAndSetsALoopOnTheRuler) {
     const std::string dir = workDir("studio_mouse");
-    write(dir + "/mouse.xml", quadScene(kRed, kTwoCameras));
+    std::string scene = quadScene(kRed, kTwoCameras);
+    // A label names the group's lane, and a camera's after its number.
+    scene.replace(scene.find("<group>"), 7, "<group label=\"the quad\">");
+    scene.replace(scene.find("<camera "), 8, "<camera label=\"close up\" ");
+    write(dir + "/mouse.xml", scene);
     const std::string file = dir + "/layout.txt";
     preview p(dir, "mouse.xml --at 5 --size 640x480",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
@@ -686,6 +784,7 @@ TEST(Studio, TheRealMouseSeeksDragsAndSetsALoopOnTheRuler) {
     ASSERT_TRUE(p.waitTitle("| paused"));
     layout l;
     ASSERT_TRUE(waitLayout(file, l, [](const layout& l) { return l.shown && l.width > 0; }));
+    EXPECT_EQ(l.lanes, (std::vector<std::string>{"1 close up", "camera 2", "the quad"}));
     const double y = l.top + l.height / 2;
     const std::string id = output("xdotool search --name '^mouse.xml [|]' 2>/dev/null");
     const std::string window = id.substr(0, id.find('\n'));
@@ -806,10 +905,7 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
     }
     ASSERT_GT(expected.size(), 10u);
 
-    // The demo's files linked into a folder of the test's, where the preview's output goes.
-    const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
-                             "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
-    ASSERT_EQ(std::system(link.c_str()), 0);
+    ASSERT_TRUE(linkDemo(dir));
     const std::string file = dir + "/layout.txt";
     preview p(dir, "demo.xml --at 61 --size 1280x720",
               std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
@@ -874,6 +970,89 @@ TEST(Studio, TheBarsAreTheWindowsOfTheDemosCamerasAndModels) {
         EXPECT_EQ(filled, in);
         EXPECT_EQ(stray, 0) << "of " << out;
         EXPECT_EQ(red, after);
+    }
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+}
+
+TEST(Studio, ATextureThatCannotBeUsedIsACheckerHereAndBlackInTheCapture) {
+    const std::string dir = workDir("studio_checker");
+    write(dir + "/broken.dds", "not a texture");
+    std::string scene =
+        quadScene(R"(R="1" G="1" B="1")", kTwoCameras, dataDir() + "/textured.frag");
+    scene.replace(scene.find("texture=\"\""), 10, "texture=\"t\"");
+    write(dir + "/checker.xml",
+          "<scene>\n<texture name=\"t\" filename=\"broken.dds\"/>" + scene.substr(7));
+    const std::string file = dir + "/layout.txt";
+    preview p(dir, "checker.xml --at 2 --size 640x480",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
+    ASSERT_TRUE(p.find("checker.xml"));
+    p.keys("space");
+    layout l;
+    ASSERT_TRUE(waitLayout(file, l, [](const layout& l) {
+        return l.lists("texture \"t\": shown as a checker pattern in the studio");
+    })) << slurp(file);
+    // The quad fills the picture: squares of magenta and of grey, where the problems are not.
+    int magenta = 0, grey = 0;
+    ASSERT_TRUE(e2e::waitFor([&] {
+        const image im = p.shot();
+        magenta = grey = 0;
+        for (int y = int(l.problemsTop + l.problemsHeight) + 1; y < l.picture.height; y += 2)
+            for (int x = l.picture.x; x < l.picture.x + l.picture.width && im.width > 0; x += 2) {
+                magenta += near(im.at(x, y), 255, 0, 255);
+                grey += near(im.at(x, y), 60, 60, 60);
+            }
+        return magenta > 100 && grey > 100;
+    })) << magenta
+        << " magenta, " << grey << " grey";
+    p.keys("Escape");
+    EXPECT_EQ(p.status(), 0) << p.err();
+    // The capture draws it as the player does: with texture 0, black.
+    const std::string cmd = "cd '" + dir +
+                            "' && '" KESTRINE_CAPTURE_BIN "' checker.xml --out shot " +
+                            "--size 320x240 --frames 120:120 </dev/null >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const image captured =
+        readPpm(output("convert '" + dir + "/shot/frame_000120.png' -depth 8 ppm:- 2>/dev/null"));
+    ASSERT_EQ(captured.width, 320);
+    EXPECT_TRUE(near(captured.centre(), 0, 0, 0));
+}
+
+TEST(Studio, TheDemoFitsA640x360WindowAndAZoomedViewFollowsThePlayhead) {
+    const std::string dir = workDir("studio_small");
+    ASSERT_TRUE(linkDemo(dir));
+    const std::string file = dir + "/layout.txt";
+    preview p(dir, "demo.xml --at 25 --size 640x360",
+              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + file);
+    ASSERT_TRUE(p.find("demo.xml"));
+    p.keys("space");
+    ASSERT_TRUE(p.waitTitle("| paused"));
+    layout l;
+    ASSERT_TRUE(waitLayout(
+        file, l, [](const layout& l) { return l.shown && l.music == "ready" && l.header[1] > 0; }));
+    // The header's texts apart and inside, every lane inside, the picture above.
+    EXPECT_LT(l.header[1] + 8, l.header[2]);
+    EXPECT_GT(l.header[3], l.header[2]) << "the figures are left out";
+    EXPECT_LE(l.header[3], 640);
+    for (const layout::bar& b : l.bars)
+        EXPECT_LE(b.y1, 360) << b.kind << " " << b.id;
+    EXPECT_GT(l.picture.height, 150);
+
+    // Zoomed in round the playhead, then sent out of view: the view follows.
+    const std::string window = output("xdotool search --name '^demo.xml [|]' 2>/dev/null");
+    const std::string id = window.substr(0, window.find('\n'));
+    const double x = l.left + (p.time() - l.start) / l.span * l.width;
+    mouse(id, at(id, x, l.top + l.height / 2) + "click --repeat 8 --delay 80 4");
+    ASSERT_TRUE(waitLayout(file, l, [](const layout& l) { return l.span < 20; })) << l.span;
+    for (const char* keys : {"shift+Right", "Home", "Next"}) {
+        SCOPED_TRACE(keys);
+        const double before = p.time();
+        p.keys(keys);
+        ASSERT_TRUE(e2e::waitFor([&] { return p.time() >= 0 && p.time() != before; }));
+        const double t = p.time();
+        EXPECT_TRUE(waitLayout(
+            file, l, [&](const layout& l) { return l.start <= t && t <= l.start + l.span; }))
+            << t << " outside " << l.start << " + " << l.span;
     }
     p.keys("Escape");
     EXPECT_EQ(p.status(), 0) << p.err();
