@@ -41,6 +41,15 @@ class Script(unittest.TestCase):
                 self.assertEqual(r.returncode, 0, r.stderr)
                 ok, how = same_picture(rgb(WORK / f"poster-{run}.png"), self.frame[(1024, 768)])
                 self.assertTrue(ok, how)
+        # A scene the player refuses makes no poster of the page's message.
+        broken = WORK / "broken"
+        shutil.copytree(ROOT / "demo", broken)
+        (broken / "demo.xml").write_text("<scene><group>\n")
+        r = web("--poster", T, broken, WORK / "broken.png")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(f"{broken}/demo.xml: no poster: demo.xml:1: error: the element <group>",
+                      r.stderr)
+        self.assertFalse((WORK / "broken.png").exists())
 
     def test_single_file_plays_from_file_url_and_refuses_large_scenes(self):
         r = web("--single", ROOT / "demo", WORK / "demo.html")
