@@ -2,7 +2,9 @@
 // transparent black, DXT3's 4-bit alpha, DXT5's six- and eight-step alpha; and cropping.
 #include "formats/dxt.h"
 
-#include <array>
+#include <cstdio>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -10,117 +12,69 @@
 namespace {
 
 constexpr std::uint32_t kDxt1 = 0x83F1, kDxt3 = 0x83F2, kDxt5 = 0x83F3;
-using rgba = std::array<int, 4>;
 
-// A colour block: two 5:6:5 end points, then pixel i's 2-bit code.
-std::vector<unsigned char> colours(unsigned c0, unsigned c1, const std::array<int, 16>& codes) {
-    std::vector<unsigned char> b{static_cast<unsigned char>(c0),
-                                 static_cast<unsigned char>(c0 >> 8),
-                                 static_cast<unsigned char>(c1),
-                                 static_cast<unsigned char>(c1 >> 8),
-                                 0,
-                                 0,
-                                 0,
-                                 0};
-    for (int i = 0; i < 16; ++i)
-        b[4 + i / 4] |= static_cast<unsigned char>(codes[i] << (2 * (i % 4)));
+std::vector<unsigned char> hex(const std::string& text) {
+    std::vector<unsigned char> b;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+        b.push_back(static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16)));
     return b;
 }
 
-// A DXT5 alpha half: end points, then pixel i's 3-bit code.
-std::vector<unsigned char> alpha8(int a0, int a1, const std::array<int, 16>& codes) {
-    std::vector<unsigned char> b(8, 0);
-    b[0] = static_cast<unsigned char>(a0);
-    b[1] = static_cast<unsigned char>(a1);
-    for (int i = 0; i < 16; ++i)
-        for (int bit = 0; bit < 3; ++bit)
-            if (codes[i] >> bit & 1) b[2 + (3 * i + bit) / 8] |= 1 << ((3 * i + bit) % 8);
-    return b;
+// Colour halves: red (f800) and blue (001f) either way round, each row's codes 0 1 2 3 (e4).
+const std::string kRedBlue = "00f81f00e4e4e4e4", kBlueRed = "1f0000f8e4e4e4e4";
+// DXT5 alpha codes 0 1 2 3 4 5 6 7 7 6 5 4 3 2 1 0, some across bytes.
+const std::string kAlphaCodes = "88c6fa773905";
+
+// Pixels as "INDEX=RRGGBBAA", index row by row.
+std::string pixels(const std::vector<unsigned char>& px, const std::vector<int>& which) {
+    std::string out;
+    char one[16];
+    for (int i : which) {
+        std::snprintf(one, sizeof one, " %d=%02x%02x%02x%02x", i, px[4 * i], px[4 * i + 1],
+                      px[4 * i + 2], px[4 * i + 3]);
+        out += one;
+    }
+    return out.substr(1);
 }
-
-std::vector<unsigned char> concat(std::vector<unsigned char> a,
-                                  const std::vector<unsigned char>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-constexpr unsigned kRed = 0xF800, kBlue = 0x001F;
-constexpr std::array<int, 16> kRamp{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3};
-constexpr std::array<int, 16> kAlphaCodes{0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0};
-
-struct BlockCase {
-    const char* name;
-    std::uint32_t format;
-    std::vector<unsigned char> block;
-    std::vector<std::pair<int, rgba>> pixels; // pixel index (row by row), expected RGBA
-};
 
 TEST(Dxt, EdgeBlocksDecodeAsMesaDoes) {
-    std::vector<unsigned char> nibbles(8);
-    for (int i = 0; i < 8; ++i)
-        nibbles[i] = static_cast<unsigned char>(i * 0x22 + 0x10);
-    const std::vector<BlockCase> cases = {
-        {"dxt1 four colours: thirds truncated",
-         kDxt1,
-         colours(kRed, kBlue, kRamp),
-         {{0, {255, 0, 0, 255}},
-          {1, {0, 0, 255, 255}},
-          {2, {170, 0, 85, 255}},
-          {3, {85, 0, 170, 255}}}},
-        {"dxt1 three colours and transparent black",
-         kDxt1,
-         colours(kBlue, kRed, kRamp),
-         {{0, {0, 0, 255, 255}}, {2, {127, 0, 127, 255}}, {3, {0, 0, 0, 0}}, {15, {0, 0, 0, 0}}}},
-        {"dxt1 equal end points are three colours",
-         kDxt1,
-         colours(0x07E0, 0x07E0, kRamp),
-         {{2, {0, 255, 0, 255}}, {3, {0, 0, 0, 0}}}},
-        {"dxt3 always four colours, 4-bit alpha",
-         kDxt3,
-         concat(nibbles, colours(kBlue, kRed, kRamp)),
-         {{0, {0, 0, 255, 0}},
-          {1, {255, 0, 0, 17}},
-          {3, {170, 0, 85, 51}},
-          {15, {170, 0, 85, 255}}}},
-        {"dxt5 eight-step alpha, codes across bytes",
-         kDxt5,
-         concat(alpha8(255, 0, kAlphaCodes), colours(kRed, kBlue, kRamp)),
-         {{0, {255, 0, 0, 255}},
-          {1, {0, 0, 255, 0}},
-          {2, {170, 0, 85, 219}},
-          {5, {0, 0, 255, 109}},
-          {7, {85, 0, 170, 36}},
-          {10, {170, 0, 85, 109}}}},
-        {"dxt5 six-step alpha with 0 and 255",
-         kDxt5,
-         concat(alpha8(0, 255, kAlphaCodes), colours(kBlue, kRed, kRamp)),
-         {{2, {85, 0, 170, 50}},
-          {5, {255, 0, 0, 203}},
-          {6, {85, 0, 170, 0}},
-          {7, {170, 0, 85, 255}},
-          {8, {0, 0, 255, 255}}}},
+    const struct {
+        std::uint32_t format;
+        std::string block, want;
+    } cases[] = {
+        // DXT1, four colours: thirds truncated.
+        {kDxt1, kRedBlue, "0=ff0000ff 1=0000ffff 2=aa0055ff 3=5500aaff"},
+        // DXT1, first end point not above the second: three colours and transparent black.
+        {kDxt1, kBlueRed, "0=0000ffff 2=7f007fff 3=00000000 15=00000000"},
+        {kDxt1, "e007e007e4e4e4e4", "2=00ff00ff 3=00000000"},
+        // DXT3: four colours whatever the end points; 4-bit alpha.
+        {kDxt3, "1032547698badcfe" + kBlueRed, "0=0000ff00 1=ff000011 3=aa005533 15=aa0055ff"},
+        // DXT5: eight alpha steps, then six with 0 and 255.
+        {kDxt5, "ff00" + kAlphaCodes + kRedBlue, "1=0000ff00 2=aa0055db 5=0000ff6d 7=5500aa24"},
+        {kDxt5, "00ff" + kAlphaCodes + kBlueRed, "2=5500aa32 5=ff0000cb 6=5500aa00 7=aa0055ff"},
     };
-    for (const BlockCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::vector<unsigned char> px = decodeDxt(c.block.data(), 4, 4, c.format);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.block);
+        const std::vector<unsigned char> px = decodeDxt(hex(c.block).data(), 4, 4, c.format);
         ASSERT_EQ(px.size(), 64u);
-        for (const auto& [i, want] : c.pixels)
-            EXPECT_EQ((rgba{px[4 * i], px[4 * i + 1], px[4 * i + 2], px[4 * i + 3]}), want)
-                << "pixel " << i;
+        std::vector<int> which;
+        std::istringstream in(c.want);
+        for (std::string pixel; in >> pixel;)
+            which.push_back(std::stoi(pixel));
+        EXPECT_EQ(pixels(px, which), c.want);
     }
 }
 
 TEST(Dxt, LevelsSmallerOrNotWholeBlocksAreCropped) {
-    // Two blocks across, one down: 5x3 keeps the first block's 4x3 and one column of the next.
-    const std::vector<unsigned char> blocks =
-        concat(colours(kRed, kRed, {}), colours(kBlue, kBlue, {}));
-    const std::vector<unsigned char> px = decodeDxt(blocks.data(), 5, 3, kDxt1);
+    // Two blocks across, red then blue: 5x3 keeps the first's 4x3 and a column of the second.
+    const std::vector<unsigned char> two = hex("00f800f8000000001f001f0000000000");
+    const std::vector<unsigned char> px = decodeDxt(two.data(), 5, 3, kDxt1);
     ASSERT_EQ(px.size(), 5u * 3 * 4);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(px[(y * 5 + x) * 4 + (x < 4 ? 0 : 2)], 255) << x << "," << y;
-    EXPECT_EQ(decodeDxt(blocks.data(), 1, 1, kDxt1), (std::vector<unsigned char>{255, 0, 0, 255}));
-    EXPECT_TRUE(decodeDxt(blocks.data(), 4, 4, 0x8C00).empty());
+    EXPECT_EQ(decodeDxt(two.data(), 1, 1, kDxt1), (std::vector<unsigned char>{255, 0, 0, 255}));
+    EXPECT_TRUE(decodeDxt(two.data(), 4, 4, 0x8C00).empty());
 }
 
 } // namespace
