@@ -13,6 +13,7 @@
 #include "authoring/timeline.h"
 #include "formats/dds.h"
 #include "formats/driver_log.h"
+#include "formats/dxt.h"
 #include "formats/files.h"
 #include "formats/glsl_es.h"
 #include "formats/obj.h"
@@ -92,6 +93,7 @@ private:
     check_result result;
     std::map<std::string, asset_decl> textures, shaders, meshes;
     int unnamed_shaders = 0;
+    std::uint64_t decoded_bytes = 0;            // the textures as RGBA8, for browsers without S3TC
     std::vector<const modelo_descript*> models; // of the whole group tree
     std::size_t groups_walked = 0;
     std::set<int> dropped_lines; // models whose misspelt attribute said they are never drawn
@@ -314,6 +316,7 @@ void checker::checkDds(int line, const std::string& label, const std::string& fi
         add(diagnostic::warning, line, label, quoted(file) + why.substr(1));
     }
     // A review says what a browser refuses; the checker, when asked with --web.
+    if (options.web) decoded_bytes += ddsDecodedBytes(img);
     if (options.web || !read_files) {
         std::string refused;
         for (const dds_level& l : ddsLevelsWebGLRefuses(img))
@@ -460,6 +463,14 @@ std::vector<std::string> checker::summary(const timeline& tl) const {
                     std::to_string(meshes.size()) + " mesh(es); " + std::to_string(groups_walked) +
                     " group(s) (" + std::to_string(s->groups.size()) + " root), " +
                     std::to_string(models.size()) + " model(s)");
+    if (options.web) {
+        char mb[32];
+        std::snprintf(mb, sizeof mb, "%.1f", double(decoded_bytes) / 1e6);
+        lines.push_back("web: the textures take " + std::to_string(decoded_bytes) + " bytes (" +
+                        mb +
+                        " MB) decoded to RGBA8, as a browser without S3TC (most phones) "
+                        "holds them");
+    }
     if (!options.compile_shaders)
         lines.push_back("shaders: not compiled (no OpenGL context from an X display or "
                         "EGL)");

@@ -5,9 +5,32 @@
 #include <vector>
 
 #include "formats/dds.h"
+#include "formats/dxt.h"
 #include "formats/files.h"
 #include "formats/trace.h"
 #include "platform/gl_target.h"
+
+namespace {
+
+std::uint64_t decoded_bytes = 0;
+
+void upload(const dds_image& img, const dds_level& l, const unsigned char* data) {
+    if (!textureDecoded()) {
+        glCompressedTexImage2D(GL_TEXTURE_2D, GLint(l.level), img.gl_format, GLsizei(l.width),
+                               GLsizei(l.height), 0, GLsizei(l.size), data);
+        return;
+    }
+    const std::vector<unsigned char> rgba = decodeDxt(data, l.width, l.height, img.gl_format);
+    glTexImage2D(GL_TEXTURE_2D, GLint(l.level), GL_RGBA8, GLsizei(l.width), GLsizei(l.height), 0,
+                 GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    decoded_bytes += rgba.size();
+}
+
+} // namespace
+
+std::uint64_t texturesDecodedBytes() {
+    return decoded_bytes;
+}
 
 GLuint loadDDS(const char* path, dds_read* read) {
     dds_read local;
@@ -33,8 +56,7 @@ GLuint loadDDS(const char* path, dds_read* read) {
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (const dds_level& l : img.levels)
-        glCompressedTexImage2D(GL_TEXTURE_2D, GLint(l.level), img.gl_format, GLsizei(l.width),
-                               GLsizei(l.height), 0, GLsizei(l.size), bytes.data() + l.offset);
+        upload(img, l, bytes.data() + l.offset);
     if (img.status != dds_status::ok)
         traceOut("%s: %s; %zu of %u mip-map levels uploaded\n", path, ddsStatusText(img.status),
                  img.levels.size(), img.mip_count);

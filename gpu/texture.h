@@ -1,6 +1,7 @@
 #pragma once
 #include <GL/glew.h>
 
+#include <cstdint>
 #include <string>
 
 #include "formats/dds.h"
@@ -12,7 +13,7 @@
 // not a DDS file, its header is cut short, or its compression is none of the three. A file that
 // cannot be opened is reported, without waiting for input. Only levels lying
 // wholly in the file are uploaded; a file cut short is reported and keeps the levels before the
-// cut. Needs a current context with S3TC.
+// cut. Where the GL has no S3TC, the levels are decoded and uploaded as RGBA8.
 // With `read`, what was read is kept there for the tools.
 struct dds_read {
     bool opened = false;
@@ -20,6 +21,8 @@ struct dds_read {
     dds_image image; // the header and the levels present (not the pixels)
 };
 GLuint loadDDS(const char* path, dds_read* read = nullptr);
+// Bytes of RGBA8 that loadDDS has made so far by decoding, for a GL without S3TC.
+std::uint64_t texturesDecodedBytes();
 
 // A texture of magenta and grey squares, 8 across, sampled nearest and repeated: what a tool
 // shows where a texture could not be used, so that it does not pass for shading. The caller

@@ -14,3 +14,7 @@ std::string shaderSourceFor(const std::string& source);
 // Whether the GL takes this compressed texture. When it does not, the reason goes where the
 // platform's warnings go, naming path.
 bool textureAccepted(const char* path, const dds_image& img);
+
+// Whether compressed textures are decoded to RGBA8 before they are uploaded: where the GL has
+// no S3TC, as most phones' WebGL 2.
+bool textureDecoded();

@@ -2,6 +2,7 @@
 #include "platform/gl_target.h"
 
 #include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
 
 #include "formats/dds.h"
 #include "formats/glsl_es.h"
@@ -18,4 +19,11 @@ bool textureAccepted(const char* path, const dds_image& img) {
                    "textures; drawn as texture 0",
                    path, unsigned(img.width), unsigned(img.height));
     return false;
+}
+
+bool textureDecoded() {
+    // The page has one context, so the answer holds for the page's life.
+    static const bool decoded = !emscripten_webgl_enable_extension(
+        emscripten_webgl_get_current_context(), "WEBGL_compressed_texture_s3tc");
+    return decoded;
 }

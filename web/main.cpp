@@ -15,7 +15,9 @@
 #include "app/command_line.h"
 #include "app/offline.h"
 #include "app/render.h"
+#include "gpu/texture.h"
 #include "platform/draw_state.h"
+#include "platform/gl_target.h"
 #include "scene/scene.h"
 
 // What the page is told; it shows the cards and keeps its state for tests.
@@ -23,6 +25,8 @@ EM_JS(void, pageReady, (), { Module.kestrineReady(); });
 EM_JS(void, pageEnded, (), { Module.kestrineEnded(); });
 EM_JS(void, pageHeld, (long frame, bool active), { Module.kestrineHeld(frame, active); });
 EM_JS(void, pageFailed, (const char* why), { Module.kestrineFailed(UTF8ToString(why)); });
+// The scene's own width and height, which the page keeps on narrow pages.
+EM_JS(void, pageAspect, (int width, int height), { Module.kestrineAspect(width, height); });
 // The scene time, which follows the music's position while it plays; unlike the native
 // player's clock, it cannot drift from the sound.
 EM_JS(double, pageSeconds, (), { return Module.kestrineClock(); });
@@ -107,11 +111,14 @@ bool readSeconds(const std::string& text, double& out) {
 
 } // namespace
 
-// Starts the clock, from the first frame of the scene: at the start button with the music, and
-// again at each replay.
-extern "C" EMSCRIPTEN_KEEPALIVE void kestrine_start() {
+// Starts the clock at `from` seconds: at the start button with the music, and again at each
+// replay. The kept state is put where playing up to there would leave it.
+extern "C" EMSCRIPTEN_KEEPALIVE void kestrine_start(double from) {
     if (!p.s || p.hold) return;
-    rewind(*p.s);
+    if (from > 0.0)
+        advanceTo(*p.s, from);
+    else
+        rewind(*p.s);
     p.started = emscripten_get_now();
     p.rate = frame_rate_line(0.0);
     p.playing = true;
@@ -152,9 +159,6 @@ int main(int argc, char** argv) {
         emscripten_webgl_create_context("#canvas", &attributes);
     if (context <= 0) return refuse("This browser has no WebGL 2, which the player needs.");
     emscripten_webgl_make_context_current(context);
-    if (!emscripten_webgl_enable_extension(context, "WEBGL_compressed_texture_s3tc"))
-        return refuse("This browser's WebGL 2 has no WEBGL_compressed_texture_s3tc, which the "
-                      "scene's DDS textures need.");
 
     p.s = new scene(path.c_str());
     p.s->timer = seconds;
@@ -165,6 +169,17 @@ int main(int argc, char** argv) {
                                 : wordDiagnostic(d.back()),
                       false);
     }
+    // Phones have little memory: say once what decoding the textures took.
+    if (textureDecoded())
+        emscripten_log(EM_LOG_CONSOLE | EM_LOG_INFO,
+                       "This browser's WebGL 2 has no WEBGL_compressed_texture_s3tc: the DDS "
+                       "textures were decoded to RGBA8, %llu bytes (%.1f MB).",
+                       static_cast<unsigned long long>(texturesDecodedBytes()),
+                       double(texturesDecodedBytes()) / 1e6);
+    // Without a window element the player's own default size is no author's choice.
+    if (p.s->sceneElement && p.s->sceneElement->FirstChildElement("window") &&
+        p.s->getRes_x() >= 1 && p.s->getRes_y() >= 1)
+        pageAspect(p.s->getRes_x(), p.s->getRes_y());
     setDrawState();
     followCanvas();
     emscripten_set_main_loop(frame, 0, 0);

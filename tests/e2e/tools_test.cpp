@@ -166,6 +166,10 @@ TEST(CheckTool, WebCompilesTheProgramsAsGlslEsWithTheirFilesLines) {
     r = check(dir + "/demo", "demo.xml --web");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.rfind("demo.xml: 0 error(s), 0 warning(s)\n", 0), 0u) << r.out;
+    // Four 256x256 textures with their 9 levels, as a phone's browser holds them.
+    EXPECT_NE(r.out.find("\nweb: the textures take 1398096 bytes (1.4 MB) decoded to RGBA8"),
+              std::string::npos)
+        << r.out;
 }
 
 // A render node has no X server: the capture draws through EGL, pixel for pixel as under X.

@@ -134,12 +134,17 @@ class Browser:
 
     def call(self, method, session=None, **params):
         """Sends a command and returns its result; raises with the browser's error."""
+        return self._answer(method, self._send(method, session, params))
+
+    def _send(self, method, session, params):
         self.next_id += 1
-        key = self.next_id
-        message = {"id": key, "method": method, "params": params}
+        message = {"id": self.next_id, "method": method, "params": params}
         if session:
             message["sessionId"] = session
         os.write(self.commands, json.dumps(message).encode() + b"\0")
+        return self.next_id
+
+    def _answer(self, method, key):
         end = time.monotonic() + DEADLINE
         with self.answered:
             while key not in self.answers:
@@ -151,6 +156,12 @@ class Browser:
         if "error" in answer:
             raise RuntimeError(f"{method}: {answer['error']}")
         return answer["result"]
+
+    def page_at_once(self, *commands):
+        """Page commands, (method, params) pairs, sent back to back before any answer is
+        awaited: input that must arrive close together however slow the answers are."""
+        keys = [(m, self._send(m, self.session, p)) for m, p in commands]
+        return [self._answer(m, key) for m, key in keys]
 
     def page(self, method, **params):
         return self.call(method, session=self.session, **params)
