@@ -28,11 +28,13 @@ run timeCapture(scene& s, const capture_options& o, const offscreen& target, boo
     std::string why;
     if (discard) {
         frames = captureFrames(
-            s, o, target, [](long, const rgb_image&) { return true; }, why);
+            s, o, target, [](long, const rgb_image&, const rgb_image&) { return true; }, why);
     } else {
         capture_output output(o, o.video_path.empty() ? "" : kMusicFile);
         frames = captureFrames(
-            s, o, target, [&](long k, const rgb_image& f) { return output.take(k, f); }, why);
+            s, o, target,
+            [&](long k, const rgb_image& f, const rgb_image& d) { return output.take(k, f, d); },
+            why);
         if (!output.finish(why)) std::fprintf(stderr, "capture failed: %s\n", why.c_str());
     }
     if (frames < 0 && !why.empty()) std::fprintf(stderr, "capture failed: %s\n", why.c_str());
