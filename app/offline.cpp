@@ -1,6 +1,8 @@
 // Kept state for a jump in time: see offline.h.
 #include "app/offline.h"
 
+#include <algorithm>
+
 #include "scene/scene.h"
 
 namespace {
@@ -16,6 +18,11 @@ void advanceGroup(group& g, double t) {
 
 double frameTime(long k, int fps) {
     return double(k) / double(fps);
+}
+
+double subFrameTime(long k, int fps, int j, int subframes, double shutter) {
+    const double before = shutter * double(subframes - 1 - j) / double(subframes);
+    return std::max(0.0, (double(k) - before) / double(fps));
 }
 
 void prepareFrame(scene& s, long k, int fps) {

@@ -7,6 +7,12 @@ class scene;
 // frames meet the capture's.
 double frameTime(long k, int fps);
 
+// Scene time of sub-frame j (0 to subframes - 1) of frame k for a shutter open `shutter` of a
+// frame interval, ending at the frame's own time: (k - shutter * (subframes - 1 - j) /
+// subframes) / fps, and 0 where that is before 0. Written so that sub-frames meet the frames
+// of a capture at subframes * fps wherever the shutter's steps are exact in binary.
+double subFrameTime(long k, int fps, int j, int subframes, double shutter);
+
 // Puts the scene's kept state where the player has it just before drawing frame k at `fps`:
 // after frame k - 1, or as loaded for frame 0.
 void prepareFrame(scene& s, long k, int fps);

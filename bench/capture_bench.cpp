@@ -1,7 +1,8 @@
 // Capture speed on the bundled demo at 1280x720, 300 frames from 20 s at 60 fps, side by side in
 // one run: drawing alone (the capture path with the frames read back and dropped), to PNG files
-// (fast, then small), and to a video. No X server needed: the context comes from EGL without
-// DISPLAY. Run from anywhere: build/release/kestrine_capture_bench
+// (fast, then small), and to a video; then, for publishing, 24 frames drawn alone plain,
+// supersampled by 2, with 8 sub-frames of motion blur, and both. No X server needed: the
+// context comes from EGL without DISPLAY. Run from anywhere: build/release/kestrine_capture_bench
 #include <unistd.h>
 
 #include <chrono>
@@ -28,11 +29,13 @@ run timeCapture(scene& s, const capture_options& o, const offscreen& target, boo
     std::string why;
     if (discard) {
         frames = captureFrames(
-            s, o, target, [](long, const rgb_image&) { return true; }, why);
+            s, o, target, [](long, const rgb_image&, const rgb_image&) { return true; }, why);
     } else {
         capture_output output(o, o.video_path.empty() ? "" : kMusicFile);
         frames = captureFrames(
-            s, o, target, [&](long k, const rgb_image& f) { return output.take(k, f); }, why);
+            s, o, target,
+            [&](long k, const rgb_image& f, const rgb_image& d) { return output.take(k, f, d); },
+            why);
         if (!output.finish(why)) std::fprintf(stderr, "capture failed: %s\n", why.c_str());
     }
     if (frames < 0 && !why.empty()) std::fprintf(stderr, "capture failed: %s\n", why.c_str());
@@ -47,6 +50,19 @@ run timeCapture(scene& s, const capture_options& o, const offscreen& target, boo
     if (!o.video_path.empty()) bytes = std::filesystem::file_size(o.video_path);
     r.bytes_per_frame = frames > 0 ? double(bytes) / double(frames) : 0.0;
     return r;
+}
+
+// Frames a second drawn alone for publishing, over 24 frames from 20 s.
+double timePublishing(scene& s, int supersample, int subframes) {
+    capture_options o;
+    o.width = 1280;
+    o.height = 720;
+    o.first = 1200;
+    o.last = 1223;
+    o.supersample = supersample;
+    o.subframes = subframes;
+    const offscreen target(o.width * supersample, o.height * supersample, kFrameSamples);
+    return timeCapture(s, o, target, true).fps;
 }
 
 } // namespace
@@ -93,5 +109,15 @@ int main() {
                 small.fps / draw.fps, small.bytes_per_frame / 1024);
     std::printf("video             %6.2f fps  %.2f of drawing only  %.0f KB/frame\n", video.fps,
                 video.fps / draw.fps, video.bytes_per_frame / 1024);
+
+    const double plain = timePublishing(s, 1, 1), super = timePublishing(s, 2, 1),
+                 blur = timePublishing(s, 1, 8), both = timePublishing(s, 2, 8);
+    std::printf("24 frames drawn alone for publishing at 1280x720\n");
+    std::printf("plain                           %6.2f fps\n", plain);
+    std::printf("--supersample 2                 %6.2f fps  %.2f times a plain frame's time\n",
+                super, plain / super);
+    std::printf("--motion-blur 8                 %6.2f fps  %.2f times (%.2f per sub-frame)\n",
+                blur, plain / blur, plain / blur / 8);
+    std::printf("--supersample 2 --motion-blur 8 %6.2f fps  %.2f times\n", both, plain / both);
     return 0;
 }

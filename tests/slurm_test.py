@@ -22,6 +22,7 @@ import tempfile
 import time
 
 SIZE = "64x36"
+PUBLISHING = "--supersample 2 --motion-blur 3"  # the options of the publishing case
 DEADLINE = 120  # seconds for any one awaited state, far above what a busy machine needs
 MARK = "KESTRINE_SLURM_TEST"  # in the environment of every process the cluster starts
 DONE = {"COMPLETED"}
@@ -332,6 +333,22 @@ def array_and_join(c, recipes, folder, reference):
           "capture's")
 
 
+def publishing_array_and_join(c, recipes, folder, reference):
+    """The array and join again, each chunk supersampled and motion-blurred."""
+    script = array_script(recipes["array"], folder, "0-1", 3)
+    with open(os.path.join(folder, "capture.sh"), "w") as f:
+        f.write(put_in(script, r"--frames ", PUBLISHING + " --frames "))
+    array = c.submit("sbatch", "capture.sh", cwd=folder)
+    join = c.submit(shell=put_in(in_folder(recipes["join"], folder), "<array job id>", array))
+    c.await_states(array, DONE, count=2)
+    c.await_states(join, DONE)
+    same_frames(os.path.join(folder, "frames"), reference, 0, 5)
+    if video_frames(os.path.join(folder, "demo.mp4")) != 6:
+        raise Failure("the joined video does not hold the 6 frames")
+    print(f"slurm: {elapsed()}: array {array} and join {join} with {PUBLISHING}: frames 0-5 as "
+          "one capture's")
+
+
 def cancel_and_resume(c, recipes, folder, reference):
     """Task 1 of two chunks of 30 cancelled mid-chunk, its rest resubmitted, the join retargeted."""
     with open(os.path.join(folder, "capture.sh"), "w") as f:
@@ -434,6 +451,15 @@ def main():
              "--frames", "0:59"], cwd=os.path.join(root, "one"), env=cluster.env,
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
             start_new_session=True)
+        copy_demo(demo, os.path.join(root, "two"))
+        publishing = subprocess.run(
+            [capture, "demo.xml", "--out", "frames", "--size", SIZE, "--fps", "60",
+             "--frames", "0:5", *PUBLISHING.split()], cwd=os.path.join(root, "two"),
+            env=cluster.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.PIPE, timeout=DEADLINE)
+        if publishing.returncode != 0:
+            raise Failure(f"the single capture with {PUBLISHING} failed:\n"
+                          f"{publishing.stderr.decode(errors='replace')}")
         cluster.start(capture)
         print(f"slurm: {elapsed()}: the cluster is up")
         _, err = reference.communicate(timeout=DEADLINE * 2)
@@ -441,6 +467,8 @@ def main():
             raise Failure(f"the single capture failed:\n{err.decode(errors='replace')}")
         frames = os.path.join(root, "one", "frames")
         array_and_join(cluster, recipes, copy_demo(demo, os.path.join(root, "a")), frames)
+        publishing_array_and_join(cluster, recipes, copy_demo(demo, os.path.join(root, "c")),
+                                  os.path.join(root, "two", "frames"))
         cancel_and_resume(cluster, recipes, copy_demo(demo, os.path.join(root, "b")), frames)
     except (Failure, subprocess.TimeoutExpired) as e:
         print(f"slurm: {e}\n{cluster.logs()}(files kept in {root})")

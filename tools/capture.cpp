@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -25,6 +26,7 @@
 #include "platform/draw_state.h"
 #include "platform/music.h"
 #include "scene/scene.h"
+#include "tools/frame_sum.h"
 #include "tools/frame_writer.h"
 #include "tools/video.h"
 
@@ -49,6 +51,14 @@ bool frameRange(const std::string& text, long& first, long& last) {
     last = -1;
     return colon != std::string::npos && parseNumber(text.substr(0, colon), 0L, most, first) &&
            (colon + 1 == text.size() || parseNumber(text.substr(colon + 1), first, most, last));
+}
+
+// "S" or "S:SHUTTER".
+bool motionBlur(const std::string& text, int& subframes, double& shutter) {
+    const std::size_t colon = text.find(':');
+    shutter = 0.5;
+    return parseNumber(text.substr(0, colon), 1, 64, subframes) &&
+           (colon == std::string::npos || parseNumber(text.substr(colon + 1), 0.0, 1.0, shutter));
 }
 
 // The last frame with an active camera, or -1 when there is none; the capture checks each frame
@@ -104,6 +114,32 @@ void sayInterrupted(const capture_options& o, long frames, long last) {
         std::fprintf(stderr, "; that was the last frame\n");
 }
 
+// Why the driver cannot hold a frame drawn at the options' size, or empty when it can.
+std::string beyondTheDriver(const capture_options& o) {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+    const int w = o.width * o.supersample, h = o.height * o.supersample;
+    if (w <= largest && h <= largest) return "";
+    const std::string drawn = std::to_string(w) + "x" + std::to_string(h);
+    return (o.supersample > 1 ? "--supersample " + std::to_string(o.supersample) +
+                                    " draws each frame at " + drawn + ", which is"
+                              : "a frame of " + drawn + " is") +
+           " beyond the driver's limit of " + std::to_string(largest) + " pixels a side "
+           "(GL_MAX_RENDERBUFFER_SIZE); nothing captured";
+}
+
+// The music to mux into the video, or empty (said so) when it cannot be read.
+std::string musicFor(const capture_options& o) {
+    if (o.video_path.empty()) return "";
+    if (std::FILE* f = std::fopen(kMusicFile, "rb")) {
+        std::fclose(f);
+        return kMusicFile;
+    }
+    std::fprintf(stderr, "kestrine-capture: cannot read %s (%s); the video has no sound\n",
+                 kMusicFile, std::strerror(errno));
+    return "";
+}
+
 int fail(const std::string& what) {
     std::fprintf(stderr, "kestrine-capture: %s\n", what.c_str());
     return 1;
@@ -128,6 +164,20 @@ void declareOptions(command_line& cli, capture_options& out) {
     addValue(cli, "--frames", "A:B", "frames A to B only (A: to the end)",
              "--frames takes A:B or A:, whole frame numbers with A <= B",
              [&out](const std::string& v) { return frameRange(v, out.first, out.last); });
+    addValue(cli, "--png-depth", "8|16", "bits per channel of the PNG files (default 8)",
+             "--png-depth takes 8 or 16", [&out](const std::string& v) {
+                 return (v == "8" || v == "16") && parseNumber(v, 8, 16, out.png_depth);
+             });
+    addValue(cli, "--supersample", "N",
+             "draw each frame N times wider and higher and average each NxN box\n"
+             "(N from 1 to 4; default 1)",
+             "--supersample takes a whole number from 1 to 4",
+             [&out](const std::string& v) { return parseNumber(v, 1, 4, out.supersample); });
+    addValue(cli, "--motion-blur", "S[:SHUTTER]",
+             "each frame the mean of S sub-frames (1 to 64) over the last SHUTTER\n"
+             "of a frame interval (0 to 1; default 0.5)",
+             "--motion-blur takes S or S:SHUTTER, S from 1 to 64 and SHUTTER from 0 to 1",
+             [&out](const std::string& v) { return motionBlur(v, out.subframes, out.shutter); });
     addValue(cli, "--gl", "x11|egl",
              "draw through the X display, or through EGL without one (default: X\n"
              "when DISPLAY is set)",
@@ -135,7 +185,8 @@ void declareOptions(command_line& cli, capture_options& out) {
              [&out](const std::string& v) { return parseGlSource(v, out.gl); });
     cli.footer("Examples:\n"
                "  kestrine-capture demo.xml --out frames --size 1280x720 --fps 30\n"
-               "  kestrine-capture demo.xml --video demo.mp4 --frames 0:599");
+               "  kestrine-capture demo.xml --video demo.mp4 --frames 0:599\n"
+               "  kestrine-capture demo.xml --video demo.mp4 --supersample 2 --motion-blur 8");
     cli.callback([&out] {
         if (out.scene_path.empty()) throw CLI::ValidationError("no scene file");
         if (out.out_dir.empty() && out.video_path.empty())
@@ -144,6 +195,62 @@ void declareOptions(command_line& cli, capture_options& out) {
             throw CLI::ValidationError("--video needs an even width and height");
     });
 }
+
+// Sub-frames read back while the next one draws, summed into their frame, and each frame
+// handed on once its last sub-frame is in.
+class frame_reader {
+public:
+    frame_reader(const capture_options& o, const offscreen& target, const frame_sink& sink,
+                 std::string& why)
+        : o(o), target(target), sink(sink), why(why), sum(o.width, o.height, o.supersample) {
+        frame.width = o.width;
+        frame.height = o.height;
+    }
+    // A sub-frame of frame k was just drawn: reads it back and takes the one before.
+    void drawn(long k, bool last) {
+        const int slot = int(count++ % 2);
+        target.startRead(slot);
+        take();
+        pending = {k, slot, last};
+    }
+    // Takes the sub-frame still read back if it ends its frame; a frame cut short is dropped.
+    void end() {
+        if (pending.last) take();
+    }
+    // Frames handed on, or -1 once one was lost (the reason in why, or from the sink).
+    long delivered = 0;
+
+private:
+    struct sub_frame {
+        long k = -1;
+        int slot = 0;
+        bool last = false;
+    };
+    void take() {
+        if (pending.k < 0 || delivered < 0) return;
+        const sub_frame p = std::exchange(pending, sub_frame{});
+        const bool read = target.finishRead(p.slot, o.plain() ? frame.pixels : pixels, why);
+        if (read && !o.plain()) sum.add(pixels);
+        if (read && !p.last) return;
+        if (read && !o.plain()) {
+            sum.mean(frame, 8);
+            if (o.png_depth != 8) sum.mean(deep, o.png_depth);
+            sum.clear();
+        }
+        const bool ok = read && sink(p.k, frame, o.png_depth == 8 ? frame : deep);
+        delivered = ok ? delivered + 1 : -1;
+    }
+
+    const capture_options& o;
+    const offscreen& target;
+    const frame_sink& sink;
+    std::string& why;
+    frame_sum sum;
+    rgb_image frame, deep;
+    std::vector<unsigned char> pixels; // a sub-frame as drawn
+    sub_frame pending;                 // drawn, being read back
+    long count = 0;                    // sub-frames drawn
+};
 
 } // namespace
 
@@ -174,41 +281,39 @@ std::vector<std::string> ffmpegArguments(const capture_options& o, const std::st
 
 long captureFrames(scene& s, const capture_options& o, const offscreen& target,
                    const frame_sink& sink, std::string& why) {
-    // The clock stands at each frame's exact time; the light reads it too.
+    // The clock stands at each sub-frame's exact time; the light reads it too.
     double at = 0.0;
     s.timer = [&at] { return at; };
-    s.changeWindowSize(o.width, o.height);
+    s.changeWindowSize(target.frameWidth(), target.frameHeight());
     target.bind();
     setDrawState();
 
-    // Moving cameras show the state of the frame before: put it where uninterrupted playback
-    // from frame 0 would have left it.
+    // Moving cameras show the state of the time drawn before: put it where uninterrupted
+    // playback from frame 0 would have left it. A frame's last sub-frame is at its own time.
     prepareFrame(s, o.first, o.fps);
 
     const glm::mat4 model(1.0f);
-    rgb_image frame{o.width, o.height, {}};
-    long delivered = 0;
-    // Each frame is read back while the next one draws: the frame handed on is one behind.
-    long pending = -1;
-    // A frame lost sets the count to -1: the caller has the reason in why, or from the sink.
-    auto handOn = [&] {
-        const bool ok =
-            target.finishRead(int(pending % 2), frame.pixels, why) && sink(pending, frame);
-        delivered = ok ? delivered + 1 : -1;
-        return ok;
-    };
-    // A stop signal ends the capture between frames: every frame delivered is whole.
-    for (long k = o.first; (o.last < 0 || k <= o.last) && delivered >= 0 && !stopRequested(); ++k) {
-        at = frameTime(k, o.fps);
+    frame_reader reader(o, target, sink, why);
+    // A stop signal ends the capture between sub-frames: every frame delivered is whole.
+    auto going = [&] { return reader.delivered >= 0 && !stopRequested(); };
+    for (long k = o.first; (o.last < 0 || k <= o.last) && going(); ++k) {
         // The player ends at the first frame without a camera, so that frame is not captured.
-        if (!drawFrame(&s, model, s.projection)) break;
-        target.startRead(int(k % 2));
-        if (pending >= 0) handOn();
-        pending = k;
+        const int own = filmingCamera(s.cameras, frameTime(k, o.fps));
+        if (own < 0) break;
+        for (int j = 0; j < o.subframes && going(); ++j) {
+            at = subFrameTime(k, o.fps, j, o.subframes, o.shutter);
+            // Two shots never blend; the scene moves on as if the other one were drawn.
+            if (filmingCamera(s.cameras, at) != own) {
+                advanceTo(s, at);
+                continue;
+            }
+            drawFrame(&s, model, s.projection);
+            reader.drawn(k, j + 1 == o.subframes);
+        }
     }
-    if (pending >= 0 && delivered >= 0) handOn();
+    reader.end();
     s.timer = nullptr; // the clock goes with this call
-    return delivered;
+    return reader.delivered;
 }
 
 capture_output::capture_output(const capture_options& o, std::string music)
@@ -232,9 +337,9 @@ capture_output::capture_output(const capture_options& o, std::string music)
         });
 }
 
-bool capture_output::take(long k, const rgb_image& frame) {
+bool capture_output::take(long k, const rgb_image& frame, const rgb_image& deep) {
     if (pngs) {
-        if (!pngs->push(k, frame)) return false;
+        if (!pngs->push(k, deep)) return false;
         taken = k;
     }
     if (!frames) return true;
@@ -269,9 +374,10 @@ void capture_output::keepFramesBefore(long gap, std::string& reason) {
         reason += "; no frame was written";
 }
 
-void capture_output::dropVideo(std::string& reason) {
-    if (!started || std::remove(options.video_path.c_str()) != 0) return;
+bool capture_output::dropVideo(std::string& reason) {
+    if (!started || std::remove(options.video_path.c_str()) != 0) return false;
     reason += "; the unfinished video " + options.video_path + " was removed";
+    return true;
 }
 
 int runCapture(int argc, char** argv) {
@@ -300,45 +406,39 @@ int runCapture(int argc, char** argv) {
                                    "give --frames A:B");
     const long last = o.last >= 0 ? o.last : lastFilmedFrame(tl, o.fps);
 
+    if (const std::string beyond = beyondTheDriver(o); !beyond.empty()) return fail(beyond);
     if (!o.out_dir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(o.out_dir, ec);
         if (ec) return fail("cannot create " + o.out_dir + " (" + ec.message() + ")");
     }
-    const offscreen target(o.width, o.height, kFrameSamples);
+    const offscreen target(o.width * o.supersample, o.height * o.supersample, kFrameSamples);
     if (!target.problem().empty()) return fail(target.problem());
 
-    std::string music;
-    if (std::FILE* f = o.video_path.empty() ? nullptr : std::fopen(kMusicFile, "rb")) {
-        std::fclose(f);
-        music = kMusicFile;
-    } else if (!o.video_path.empty()) {
-        std::fprintf(stderr, "kestrine-capture: cannot read %s (%s); the video has no sound\n",
-                     kMusicFile, std::strerror(errno));
-    }
-
-    capture_output output(o, music);
+    capture_output output(o, musicFor(o));
     progress_bar progress(o.first, last);
     std::string unread;
     const long frames = captureFrames(
         s, o, target,
-        [&](long k, const rgb_image& frame) {
-            if (!output.take(k, frame)) return false;
+        [&](long k, const rgb_image& frame, const rgb_image& deep) {
+            if (!output.take(k, frame, deep)) return false;
             progress.frame(k);
             logResources("kestrine-capture", "frame", k);
             return true;
         },
         unread);
     progress.end();
-    if (!output.finish(why) || frames < 0) {
-        if (!unread.empty()) why = unread;
-        output.dropVideo(why);
-        return fail(why);
-    }
+    const bool finished = output.finish(why) && frames >= 0;
+    if (!finished && !unread.empty()) why = unread;
+    // A video removed holds none of the frames: the range is to be captured again.
+    const bool dropped = !finished && output.dropVideo(why);
     if (stopRequested()) {
-        sayInterrupted(o, frames, last);
+        // An interrupt, even one that an output failed by, ends it as an interrupt.
+        if (!finished) std::fprintf(stderr, "kestrine-capture: %s\n", why.c_str());
+        sayInterrupted(o, frames < 0 || dropped ? 0 : frames, last);
         endByStopSignal();
     }
+    if (!finished) return fail(why);
 
     if (frames == 0)
         std::fprintf(stderr,

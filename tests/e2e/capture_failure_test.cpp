@@ -1,12 +1,14 @@
 // Every way a capture's output can fail ends it within seconds, with a message naming the
 // problem and status 1, leaving only whole frames and no video that looks finished: a full
 // disk, a file-size limit, a read-only or vanished folder, and an ffmpeg that is missing,
-// killed, or stalls and then dies.
+// killed, or stalls and then dies. And an interrupt ends it while ffmpeg takes nothing.
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -189,4 +191,44 @@ TEST(CaptureFails, EndsWithAMessageAndLeavesOnlyWholeFrames) {
                 EXPECT_NE(err.find("the unfinished video"), std::string::npos) << err;
         }
     }
+}
+
+// One Ctrl+C ends a capture whose encoder takes nothing and never exits (it ignores the stop
+// signals, and a child of its own sleeps on): within 2 s, by the signal, with the interrupt's
+// message; the encoder's process group is killed, and its unfinished video removed.
+TEST(CaptureFails, OneInterruptEndsItWhileTheEncoderTakesNothing) {
+    const std::string dir = e2e::workDir("capture_interrupt");
+    sceneArguments(dir, "quad");
+    mkdir((dir + "/deaf").c_str(), 0755);
+    write(dir + "/deaf/ffmpeg", R"(#!/bin/sh
+trap '' INT TERM HUP
+for a; do video=$a; done
+echo partial > "$video"
+sleep 600
+)");
+    chmod((dir + "/deaf/ffmpeg").c_str(), 0755);
+    // A session of its own (the terminal's), so that whatever it leaves can be found.
+    child p("cd '" + dir + "' && PATH='" + dir + "/deaf':\"$PATH\" exec '" KESTRINE_CAPTURE_BIN
+            "' scene.xml --video deaf.mp4 --size 320x240 2>err.txt",
+            true);
+    // By frame 4 the encoder holds the first frame's write, and the queue fills behind it.
+    ASSERT_TRUE(waitForText(dir + "/err.txt", "frame 4/")) << slurp(dir + "/err.txt");
+    const auto sent = e2e::test_clock::now();
+    p.signal(SIGINT);
+    const int raw = p.wait(30.0);
+    const double took = std::chrono::duration<double>(e2e::test_clock::now() - sent).count();
+    const std::string err = slurp(dir + "/err.txt");
+    ASSERT_NE(raw, -1) << "still running 30 s after one SIGINT: " << err;
+    EXPECT_LT(took, 2.0) << err;
+    EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGINT) << raw << ": " << err;
+    EXPECT_NE(err.find("kestrine-capture: interrupted: 0 frame(s) written; frame 0 was not; go on "
+                       "with --frames 0:"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("the unfinished video deaf.mp4 was removed"), std::string::npos) << err;
+    EXPECT_NE(access((dir + "/deaf.mp4").c_str(), F_OK), 0);
+    const std::string session = "pgrep -s " + std::to_string(p.pid()) + " | grep -v '^" +
+                                std::to_string(p.pid()) + "$'";
+    EXPECT_TRUE(e2e::waitFor([&] { return e2e::output(session).empty(); }, 10.0))
+        << e2e::output("ps -o pid,stat,args -s " + std::to_string(p.pid()));
 }

@@ -1,6 +1,8 @@
 // kestrine-check and kestrine-capture run end to end on the test display, stdin from /dev/null.
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -73,6 +75,42 @@ std::vector<std::string> listing(const std::string& dir) {
     for (std::string l; std::getline(in, l);)
         names.push_back(l);
     return names;
+}
+
+// Frame k of a capture into dir, as 8-bit RGB; empty when it cannot be read.
+rgb_image readFrame(const std::string& dir, long k) {
+    rgb_image image;
+    std::string why;
+    if (!readPng(frame(dir, k), image, why)) ADD_FAILURE() << frame(dir, k) << ": " << why;
+    return image;
+}
+
+// The largest difference of any channel between the two images; 256 when their sizes differ.
+int worstDifference(const rgb_image& a, const rgb_image& b) {
+    if (a.width != b.width || a.height != b.height || a.pixels.size() != b.pixels.size())
+        return 256;
+    int worst = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); ++i)
+        worst = std::max(worst, std::abs(int(a.pixels[i]) - int(b.pixels[i])));
+    return worst;
+}
+
+// The mean of equally sized images, rounded half up, or of each `factor` x `factor` box of one.
+rgb_image meanOf(const std::vector<rgb_image>& images, int factor = 1) {
+    rgb_image out;
+    out.width = images[0].width / factor;
+    out.height = images[0].height / factor;
+    out.pixels.assign(std::size_t(out.width) * out.height * 3, 0);
+    const int n = int(images.size()) * factor * factor;
+    std::vector<int> sum(out.pixels.size(), 0);
+    for (const rgb_image& im : images)
+        for (int y = 0; y < im.height; ++y)
+            for (int x = 0; x < im.width * 3; ++x)
+                sum[std::size_t(y / factor) * out.width * 3 + std::size_t(x / 3 / factor * 3 + x % 3)] +=
+                    im.pixels[std::size_t(y) * im.width * 3 + std::size_t(x)];
+    for (std::size_t i = 0; i < sum.size(); ++i)
+        out.pixels[i] = static_cast<unsigned char>((sum[i] + n / 2) / n);
+    return out;
 }
 
 } // namespace
@@ -182,6 +220,8 @@ TEST(CaptureTool, WithoutAnXServerDrawsTheSameFrames) {
     r = run(dir + "/demo", KESTRINE_CAPTURE_BIN, "demo.xml --out '" + dir + "/egl'" + frames,
             "env -u DISPLAY -u WAYLAND_DISPLAY");
     ASSERT_EQ(r.status, 0) << r.err;
+    // Quiet: the loading trace is the player's, and the capture's own lines go to standard error.
+    EXPECT_EQ(r.out, "");
     const std::vector<std::string> files = listing(dir + "/egl");
     ASSERT_EQ(files.size(), 11u);
     EXPECT_EQ(files, listing(dir + "/x11"));
@@ -219,41 +259,50 @@ TEST(CaptureTool, MatchesTheReferenceFramesAndEndsWithTheLastCamera) {
     }
 }
 
+// Plain, and supersampled with motion blur (frame 10's shutter opens on the camera before).
 TEST(CaptureTool, RepeatsByteForByteAndASplitCaptureEqualsTheWhole) {
-    const std::string dir = workDir("capture_split");
-    captureScene(dir);
-    // Frames 0-14 cross the start of the second moving camera (frame 10).
-    const std::string common = " --size 64x48 --fps 10";
-    ASSERT_EQ(capture(dir, "scene.xml --out whole --frames 0:14" + common).status, 0);
-    ASSERT_EQ(capture(dir, "scene.xml --out again --frames 0:14" + common).status, 0);
-    for (const char* part : {"0:6", "7:10", "11:14"})
-        ASSERT_EQ(
-            capture(dir, std::string("scene.xml --out split --frames ") + part + common).status, 0);
-    for (long k = 0; k <= 14; ++k) {
-        SCOPED_TRACE(k);
-        const std::string whole = slurp(frame(dir + "/whole", k));
-        ASSERT_FALSE(whole.empty());
-        EXPECT_TRUE(whole == slurp(frame(dir + "/again", k)));
-        EXPECT_TRUE(whole == slurp(frame(dir + "/split", k)));
+    for (const std::string publishing : {"", " --supersample 2 --motion-blur 3:0.8"}) {
+        SCOPED_TRACE(publishing);
+        const std::string dir = workDir(publishing.empty() ? "capture_split" : "capture_split_ss");
+        captureScene(dir);
+        // Frames 0-14 cross the start of the second moving camera (frame 10).
+        const std::string common = " --size 64x48 --fps 10" + publishing;
+        ASSERT_EQ(capture(dir, "scene.xml --out whole --frames 0:14" + common).status, 0);
+        ASSERT_EQ(capture(dir, "scene.xml --out again --frames 0:14" + common).status, 0);
+        for (const char* part : {"0:6", "7:10", "11:14"})
+            ASSERT_EQ(capture(dir, "scene.xml --out split --frames " + std::string(part) + common)
+                          .status,
+                      0);
+        for (long k = 0; k <= 14; ++k) {
+            SCOPED_TRACE(k);
+            const std::string whole = slurp(frame(dir + "/whole", k));
+            ASSERT_FALSE(whole.empty());
+            EXPECT_TRUE(whole == slurp(frame(dir + "/again", k)));
+            EXPECT_TRUE(whole == slurp(frame(dir + "/split", k)));
+        }
+        EXPECT_EQ(listing(dir + "/split").size(), 15u);
     }
-    EXPECT_EQ(listing(dir + "/split").size(), 15u);
 }
 
 TEST(CaptureTool, VideoHasEveryFrameAndTheMusic) {
     const std::string dir = workDir("capture_video");
     captureScene(dir);
-    const run_result r = capture(dir, "scene.xml --video clip.mp4 --frames 3:14 --size 64x48 "
-                                      "--fps 10");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const run_result probe =
-        run(dir, "ffprobe",
-            "-v error -count_frames -show_entries stream=codec_type,codec_name,nb_read_frames "
-            "-of compact=p=0 clip.mp4");
-    ASSERT_EQ(probe.status, 0) << probe.err;
-    EXPECT_NE(probe.out.find("codec_name=h264|codec_type=video|nb_read_frames=12"),
-              std::string::npos)
-        << probe.out;
-    EXPECT_NE(probe.out.find("codec_name=aac|codec_type=audio"), std::string::npos) << probe.out;
+    for (const std::string publishing : {"", " --supersample 2 --motion-blur 3"}) {
+        SCOPED_TRACE(publishing);
+        const run_result r = capture(dir, "scene.xml --video clip.mp4 --frames 3:14 --size 64x48 "
+                                          "--fps 10" + publishing);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const run_result probe =
+            run(dir, "ffprobe",
+                "-v error -count_frames -show_entries stream=codec_type,codec_name,nb_read_frames "
+                "-of compact=p=0 clip.mp4");
+        ASSERT_EQ(probe.status, 0) << probe.err;
+        EXPECT_NE(probe.out.find("codec_name=h264|codec_type=video|nb_read_frames=12"),
+                  std::string::npos)
+            << probe.out;
+        EXPECT_NE(probe.out.find("codec_name=aac|codec_type=audio"), std::string::npos)
+            << probe.out;
+    }
 }
 
 TEST(CaptureTool, RefusesBadCommandLinesAndEndlessScenes) {
@@ -271,6 +320,14 @@ TEST(CaptureTool, RefusesBadCommandLinesAndEndlessScenes) {
         "scene.xml --out o --frames -1:3",
         "scene.xml --video v.mp4 --size 65x48",
         "scene.xml other.xml --out o",
+        "scene.xml --out o --supersample 0",
+        "scene.xml --out o --supersample 5",
+        "scene.xml --out o --motion-blur 0",
+        "scene.xml --out o --motion-blur 65",
+        "scene.xml --out o --motion-blur 4:1.5",
+        "scene.xml --out o --motion-blur 4:",
+        "scene.xml --out o --motion-blur 4:nan",
+        "scene.xml --out o --png-depth 12",
     };
     for (const char* args : bad) {
         SCOPED_TRACE(args);
@@ -295,6 +352,15 @@ TEST(CaptureTool, RefusesBadCommandLinesAndEndlessScenes) {
     EXPECT_NE(r.err.find("error.xml:3: error: scale: attribute \"Y\" is missing"),
               std::string::npos)
         << r.err;
+
+    // A frame larger than the driver can draw is refused before any is drawn.
+    r = capture(dir, "scene.xml --out huge --size 16384x64 --supersample 2");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--supersample 2 draws each frame at 32768x128, which is beyond the "
+                         "driver's limit of "),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(access((dir + "/huge").c_str(), F_OK), 0);
 
     // Past the last camera nothing is drawn, and that is no failure.
     r = capture(dir, "scene.xml --out late --size 64x48 --fps 10 --frames 40:50");
@@ -425,4 +491,66 @@ TEST(CaptureTool, ChunksRunByGnuParallelMakeTheWholeCapture) {
     EXPECT_EQ(listing(dir + "/chunks"), files);
     for (const std::string& f : files)
         EXPECT_EQ(slurp(dir + "/chunks/" + f), slurp(dir + "/whole/" + f)) << f;
+}
+
+// For publishing. At one sub-frame and without supersampling the capture is the plain one, byte
+// for byte; 16-bit PNG files hold the same picture; a supersampled frame is the larger
+// capture's boxes averaged, the filter the guide states. Frames 8-11 cross a cut.
+TEST(CaptureTool, PublishingOptionsKeepThePlainCaptureAndSupersampleByBoxes) {
+    const std::string dir = workDir("capture_publish");
+    captureScene(dir);
+    const std::string frames = " --fps 10 --frames 8:11 --out ";
+    ASSERT_EQ(capture(dir, "scene.xml --size 64x48" + frames + "plain").status, 0);
+    ASSERT_EQ(capture(dir, "scene.xml --size 128x96" + frames + "large").status, 0);
+    const struct {
+        const char* out;
+        const char* args;
+        bool same_bytes; // else within one level
+        int factor;      // of the reference: the large capture's boxes
+    } cases[] = {
+        {"ss1", "--supersample 1", true, 1},
+        {"mb1", "--motion-blur 1:1 --png-depth 8", true, 1},
+        {"deep", "--png-depth 16", false, 1},
+        {"ss2", "--supersample 2", false, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const run_result r =
+            capture(dir, "scene.xml --size 64x48 " + std::string(c.args) + frames + c.out);
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (long k = 8; k <= 11; ++k) {
+            SCOPED_TRACE(k);
+            if (c.same_bytes) {
+                EXPECT_TRUE(slurp(frame(dir + "/" + c.out, k)) == slurp(frame(dir + "/plain", k)));
+                continue;
+            }
+            const rgb_image want = c.factor == 1 ? readFrame(dir + "/plain", k)
+                                                 : meanOf({readFrame(dir + "/large", k)}, 2);
+            EXPECT_LE(worstDifference(readFrame(dir + "/" + c.out, k), want), 1);
+        }
+    }
+    // A 16-bit file: the IHDR's bit depth, at byte 24.
+    EXPECT_EQ(int(slurp(frame(dir + "/deep", 8)).at(24)), 16);
+}
+
+// Motion blur: a frame at 15 fps with a shutter of 1 is the mean of the four frames a 60 fps
+// capture writes at its sub-frames' times. Frame 120 is the bundled demo's cut at 8 s: its
+// shutter opens on the camera before, so it is its own camera's one sub-frame alone.
+TEST(CaptureTool, MotionBlurIsTheMeanOfTheSubFramesOfTheFramesOwnCamera) {
+    const std::string dir = workDir("capture_blur");
+    const std::string size = " --size 160x90 --out '" + dir;
+    run_result r = capture(dir + "/demo", "demo.xml --fps 60 --frames 477:484" + size + "/fast'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = capture(dir + "/demo", "demo.xml --fps 15 --frames 120:121 --motion-blur 4:1" + size +
+                                   "/blur'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<rgb_image> fast;
+    for (long k = 477; k <= 484; ++k)
+        fast.push_back(readFrame(dir + "/fast", k));
+    EXPECT_LE(worstDifference(readFrame(dir + "/blur", 120), fast[3]), 1);
+    const rgb_image after = meanOf({fast[4], fast[5], fast[6], fast[7]});
+    EXPECT_LE(worstDifference(readFrame(dir + "/blur", 121), after), 1);
+    // Neither holds only by chance: the camera moves, and the shots differ.
+    EXPECT_GT(worstDifference(after, fast[7]), 8);
+    EXPECT_GT(worstDifference(meanOf({fast[0], fast[1], fast[2], fast[3]}), fast[3]), 8);
 }
