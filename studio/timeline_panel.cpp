@@ -69,8 +69,8 @@ timeline_layout openTimeline(const preview_view& view, const scene_timeline& mod
         std::snprintf(camera, sizeof camera, "camera %d (%s)", view.camera + 1,
                       look(model.camera_windows[std::size_t(view.camera)].mode).name);
     const long long frame = (long long)std::floor(view.time * kFps + 1e-6);
-    ImGui::Text("%.2f s   frame %lld at 60 fps   %s%s", view.time, frame, camera,
-                view.paused ? "   paused" : "");
+    ImGui::Text("%.2f s   frame %lld at 60 fps   %s%s%s", view.time, frame, camera,
+                view.paused ? "   paused" : "", view.director ? "   director's view" : "");
     char status[128];
     std::snprintf(status, sizeof status, "drawing %.1f ms/frame   last reload %.0f ms",
                   view.frame_ms, view.reload_ms);
