@@ -61,6 +61,14 @@ const char* const kAbout =
     "  L             loop over --loop A:B on and off; without it, over the filming camera's\n"
     "                window\n"
     "  Tab           show / hide the panels\n"
+    "  V             the director's view on / off: a camera of your own, which the player,\n"
+    "                the capture and the web page never show\n"
+    "  W A S D, Q E  fly it forward, left, back, right, down, up (right-drag: turn; middle-\n"
+    "                drag: orbit the scene's centre; the wheel over the picture: speed)\n"
+    "  F             put it back where the filming camera stands\n"
+    "  P             the camera paths over its picture on / off\n"
+    "  Ctrl+0..9     keep its view under that digit, in SCENE.views beside the scene\n"
+    "  0..9          back to the view kept under that digit\n"
     "  Escape        quit\n";
 
 bool readSeconds(const std::string& text, double& out) {
