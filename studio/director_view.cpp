@@ -173,8 +173,8 @@ double director_view::overPicture(const scene& sc, const camera& filming, double
     projection = sc.projection;
     drawn.clear();
     if (!shown || !paths) return -1.0;
+    if (timed) glFinish(); // the scene's drawing done first, so that it is not counted
     const double began = glfwGetTime();
-    if (timed) glFinish();
     drawn = scenePaths(sc, t, selected);
     if (!painter) painter = std::make_unique<guide_painter>();
     drawGuides(filming);
