@@ -16,12 +16,17 @@ void frame_rate_line::tick(double now) {
 }
 
 bool drawFrame(scene* s, glm::mat4 model, glm::mat4 projection) {
+    camera frame;
+    return drawFrameFrom(s, model, projection, nullptr, frame);
+}
+
+bool drawFrameFrom(scene* s, glm::mat4 model, glm::mat4 projection, const camera* viewer,
+                   camera& filming) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     s->updateElapsedTime();
-    camera frame;
-    const int active = scheduleCameras(s->cameras, s->getElapsedTime(), frame);
-
+    const int active = scheduleCameras(s->cameras, s->getElapsedTime(), filming);
+    camera seen = viewer ? *viewer : filming;
     for (group& g : s->groups)
-        s->drawGroup(&g, model, projection, &frame);
+        s->drawGroup(&g, model, projection, &seen);
     return active != 0;
 }

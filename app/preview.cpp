@@ -64,6 +64,14 @@ const char* const kAbout =
     "  L             loop over --loop A:B on and off; without it, over the filming camera's\n"
     "                window\n"
     "  Tab           show / hide the panels\n"
+    "  V             the director's view on / off: a camera of your own, which the player,\n"
+    "                the capture and the web page never show\n"
+    "  W A S D, Q E  fly it forward, left, back, right, down, up (right-drag: turn; middle-\n"
+    "                drag: orbit the scene's centre; the wheel over the picture: speed)\n"
+    "  F             put it back where the filming camera stands\n"
+    "  P             the camera paths over its picture on / off\n"
+    "  Ctrl+0..9     keep its view under that digit, in SCENE.views beside the scene\n"
+    "  0..9          back to the view kept under that digit\n"
     "  Escape        quit\n";
 
 bool readSeconds(const std::string& text, double& out) {
@@ -181,6 +189,8 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
     case GLFW_KEY_TAB:
         if (press && controls.overlay) controls.overlay->toggle();
         break;
+    default:
+        if (press && controls.overlay) controls.overlay->key(key, mods);
     }
 }
 
@@ -286,16 +296,23 @@ void declareOptions(command_line& cli, preview_options& out) {
     });
 }
 
-// Draws the frame at the slot's time offscreen, as a capture would, and copies it in.
-void drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame, preview_overlay* overlay) {
+// Draws the frame at the slot's time offscreen, as a capture would, or from the overlay's
+// viewer with what it draws over it, and copies it in. The milliseconds of the overlay's
+// drawing over the picture, or below 0.
+double drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame,
+                    preview_overlay* overlay) {
     int width = 0, height = 0;
     glfwGetFramebufferSize(slot.window, &width, &height);
-    if (width <= 0 || height <= 0) return;
+    if (width <= 0 || height <= 0) return -1.0;
     if (!frame || frame->frameWidth() != width || frame->frameHeight() != height)
         frame = std::make_unique<offscreen>(width, height, kFrameSamples);
     frame->bind();
-    drawFrame(slot.current.get(), glm::mat4(1.0f), slot.current->projection);
+    camera filming;
+    drawFrameFrom(slot.current.get(), glm::mat4(1.0f), slot.current->projection,
+                  overlay ? overlay->viewer() : nullptr, filming);
+    const double over = overlay ? overlay->overPicture(*slot.current, filming, slot.time) : -1.0;
     frame->present(overlay ? overlay->covers(height) : 0);
+    return over;
 }
 
 // Applies what the overlay asked after a frame, as the keys would.
@@ -455,7 +472,7 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         const double drawStart = glfwGetTime();
         if (jumped || reloaded || controls.head.paused()) prepareAt(sc, t);
         slot.time = t;
-        drawToWindow(slot, frame, controls.overlay);
+        const double over = drawToWindow(slot, frame, controls.overlay);
         glFinish(); // so that the time is the drawing's, not the queueing's
         const double drawn = glfwGetTime();
         drawing.add(drawn, drawn - drawStart);
@@ -464,15 +481,17 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
             view.time = t;
             view.camera = filmingCamera(sc.cameras, t);
             view.paused = controls.head.paused();
+            view.director = controls.overlay->viewer() != nullptr;
             view.loop = controls.head.loop();
             view.frame_ms = drawing.meanMs();
             applyRequests(controls.overlay->draw(view), controls, glfwGetTime());
         }
         if (log) {
             glFinish();
-            std::fprintf(log.get(), "%d %.3f %.3f\n",
+            std::fprintf(log.get(), "%d %.3f %.3f %d %.3f\n",
                          controls.overlay && controls.overlay->visible(),
-                         1000.0 * (drawn - drawStart), 1000.0 * (glfwGetTime() - drawn));
+                         1000.0 * (drawn - drawStart), 1000.0 * (glfwGetTime() - drawn),
+                         over >= 0.0, std::max(over, 0.0));
             std::fflush(log.get());
         }
         glfwSwapBuffers(slot.window);
@@ -481,7 +500,9 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
         const std::string title = previewTitle(path, t, filmingCamera(sc.cameras, t),
                                                controls.head.paused(), controls.head.loop()) +
                                   (ended ? " | ended" : "") +
-                                  (slot.failed ? " | reload failed" : "");
+                                  (slot.failed ? " | reload failed" : "") +
+                                  (controls.overlay && controls.overlay->viewer() ? " | director"
+                                                                                  : "");
         if (title != shownTitle) {
             glfwSetWindowTitle(slot.window, title.c_str());
             shownTitle = title;

@@ -7,6 +7,7 @@
 #include "scene/diagnostic.h"
 
 struct GLFWwindow;
+class camera;
 class scene;
 
 // What the preview's command line asks for:
@@ -29,6 +30,7 @@ struct preview_view {
     double time = 0.0; // the scene time of the frame under the overlay
     int camera = -1;   // the filming camera's index, or -1
     bool paused = false;
+    bool director = false; // drawn from the overlay's viewer, not the filming camera
     std::optional<section> loop;
     double frame_ms = 0.0;   // drawing the scene, per frame, over the last second
     double reload_ms = -1.0; // how long the last load took; below 0 before the first
@@ -63,6 +65,15 @@ public:
     // when hidden): the frame is shown whole, scaled to fit the rows above them.
     virtual int covers(int /*height*/) { return 0; }
     virtual preview_requests draw(const preview_view& view) = 0;
+    // A key press the preview itself does not use.
+    virtual void key(int /*key*/, int /*mods*/) {}
+    // The camera the picture is drawn from instead of the filming one, or none.
+    virtual const camera* viewer() const { return nullptr; }
+    // Draws over the scene's picture before it is copied in; filming: the camera that films it
+    // at that time. The milliseconds it took, or below 0 when it drew nothing.
+    virtual double overPicture(const scene&, const camera& /*filming*/, double /*time*/) {
+        return -1.0;
+    }
     // Before the window goes, with its context current.
     virtual void detach() = 0;
 };

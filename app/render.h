@@ -7,6 +7,10 @@
 // Clears and draws one frame of the scene at the clock's current time into the current
 // framebuffer, without presenting it. True while at least one camera was active at that time.
 bool drawFrame(scene* s, glm::mat4 model, glm::mat4 projection);
+// The same, seen from viewer when there is one; the cameras are scheduled as ever, and the one
+// that films goes to filming.
+bool drawFrameFrom(scene* s, glm::mat4 model, glm::mat4 projection, const camera* viewer,
+                   camera& filming);
 
 // The frame-time line of the players: each second of their clock, the mean time of a frame in
 // that second, as "N ms/frame" on standard output.

@@ -52,8 +52,8 @@ def frames(preview, demo):
         w = window("demo.xml")
         while True:
             rows = [line.split() for line in open(log).read().splitlines()[5:]]
-            shown = [r for r in rows if len(r) == 3 and r[0] == "1"]
-            hidden = [r for r in rows if len(r) == 3 and r[0] == "0"]
+            shown = [r for r in rows if len(r) >= 3 and r[0] == "1"]
+            hidden = [r for r in rows if len(r) >= 3 and r[0] == "0"]
             if len(shown) >= 300 and len(hidden) >= 300:
                 break
             subprocess.run(["xdotool", "windowfocus", "--sync", w, "key", "Tab"], check=True)

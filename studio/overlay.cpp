@@ -73,11 +73,13 @@ void studio_overlay::attach(GLFWwindow* w, bool show) {
     ImGui::NewFrame();
     ImGui::EndFrame();
     peaks = std::make_unique<music_peaks>(kMusicFile);
+    director.attach(w);
 }
 
 void studio_overlay::detach() {
     peaks.reset();
     if (!window) return;
+    director.detach();
     releaseWaveform(timeline);
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplGlfw_Shutdown();
@@ -93,6 +95,7 @@ void studio_overlay::loaded(const std::string& file, const scene& sc,
     problems.loaded(refusal, found);
     readModel(peaks && peaks->status() == music_peaks::ready ? peaks->seconds() : -1.0);
     musicSaid = false;
+    director.loaded(file, sc);
 }
 
 preview_requests studio_overlay::draw(const preview_view& view) {
@@ -112,6 +115,7 @@ preview_requests studio_overlay::draw(const preview_view& view) {
         if (timeline.mouse.gesture == timeline_mouse::seeking) asked.release = true;
         timeline.mouse.gesture = timeline_mouse::none;
         ImGui::GetIO().MouseWheel = 0.0f;
+        director.follow(true, 0.0f);
     } else {
         ImGui_ImplOpenGL3_NewFrame();
         ImGui_ImplGlfw_NewFrame();
@@ -119,6 +123,8 @@ preview_requests studio_overlay::draw(const preview_view& view) {
         drawTimeline(timeline, view, model, groupPaths, path, peaks.get(), float(width),
                      float(height), asked);
         drawProblems(float(width), timeline.placed.top);
+        const ImGuiIO& io = ImGui::GetIO();
+        director.follow(!io.WantCaptureMouse, io.WantCaptureMouse ? 0.0f : io.MouseWheel);
         ImGui::Render();
         clearTimelineBack(width, height - int(timeline.placed.top));
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
@@ -208,6 +214,7 @@ void studio_overlay::writeLayout(float width, float height) {
         addLine(text, "problems %s %.1f %.1f %.1f %.1f\n", problemsOpen ? "open" : "closed",
                 problemsBox[0], problemsBox[1], problemsBox[2], problemsBox[3]);
     }
+    text += director.layout();
     for (std::size_t i = 0; i < problems.items().size(); ++i) {
         const std::string& p = problems.text(i);
         for (std::size_t from = 0, to = 0; to != std::string::npos; from = to + 1) {

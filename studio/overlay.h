@@ -8,6 +8,7 @@
 #include "app/preview.h"
 #include "authoring/problems.h"
 #include "authoring/timeline.h"
+#include "studio/director_view.h"
 #include "studio/music_peaks.h"
 #include "studio/timeline_panel.h"
 
@@ -26,6 +27,11 @@ public:
                 const std::vector<diagnostic>& refusal) override;
     preview_requests draw(const preview_view& view) override;
     void detach() override;
+    void key(int key, int mods) override { director.key(key, mods); }
+    const camera* viewer() const override { return director.viewer(); }
+    double overPicture(const scene& sc, const camera& filming, double time) override {
+        return director.overPicture(sc, filming, time);
+    }
 
 private:
     void readModel(double musicSeconds);
@@ -46,6 +52,7 @@ private:
     std::size_t problemCount = 0; // shown last frame, to open and close the panel
 
     timeline_panel timeline;
+    director_view director;
     std::array<float, 4> problemsBox{}; // the problems' window: left, top, width and height
     std::string copied;
     const char* const layoutPath = std::getenv("KESTRINE_PREVIEW_LAYOUT");

@@ -59,8 +59,9 @@ void writeHeader(const preview_view& view, const scene_timeline& model, float wi
     const long long frame = (long long)std::floor(view.time * kFps + 1e-6);
     char left[2][192], right[3][128];
     for (int i = 0; i < 2; ++i)
-        std::snprintf(left[i], sizeof left[i], "%.2f s   frame %lld%s   %s%s", view.time, frame,
-                      i == 0 ? " at 60 fps" : "", camera, view.paused ? "   paused" : "");
+        std::snprintf(left[i], sizeof left[i], "%.2f s   frame %lld%s   %s%s%s", view.time, frame,
+                      i == 0 ? " at 60 fps" : "", camera, view.paused ? "   paused" : "",
+                      view.director ? "   director's view" : "");
     std::snprintf(right[0], sizeof right[0], "drawing %.1f ms/frame   last reload %.0f ms",
                   view.frame_ms, view.reload_ms);
     std::snprintf(right[1], sizeof right[1], "%.1f ms   reload %.0f ms", view.frame_ms,
