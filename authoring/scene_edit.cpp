@@ -161,11 +161,11 @@ edit_result scene_edit::apply(const std::vector<value_change>& changes, double a
     r.at = at;
     std::string text, why, next;
     if (!readWholeFile(file, text, why)) {
-        r.message = file + ": not changed: it cannot be read: " + why;
+        r.message = "not changed: it cannot be read: " + why;
     } else if (!applyChanges(text, changes, next, why)) {
-        r.message = file + ": the edit is refused: " + why;
+        r.message = "the edit is refused: " + why;
     } else if (next != text && !writeAtomically(file, next, why)) {
-        r.message = file + ": not written: " + why;
+        r.message = "not written: " + why;
     } else {
         r.ok = true;
         r.changes = changes;
@@ -202,23 +202,23 @@ edit_result scene_edit::step(bool back) {
         r.changes.push_back(std::move(turned));
     }
     std::string text, why, next;
-    const std::string verb = back ? ": not undone: " : ": not redone: ";
+    const std::string verb = back ? "not undone: " : "not redone: ";
     if (!readWholeFile(file, text, why)) {
-        r.message = file + verb + "it cannot be read: " + why;
+        r.message = verb + "it cannot be read: " + why;
         return r;
     }
     if (text == (back ? g.after : g.before)) {
         next = back ? g.before : g.after;
     } else if (back && std::any_of(g.changes.begin(), g.changes.end(),
                                    [](const value_change& c) { return !c.existed; })) {
-        r.message = file + verb + "the file changed since, and the edit added an attribute";
+        r.message = verb + "the file changed since, and the edit added an attribute";
         return r;
     } else if (!applyChanges(text, r.changes, next, why)) {
-        r.message = file + verb + why;
+        r.message = verb + why;
         return r;
     }
     if (!writeAtomically(file, next, why)) {
-        r.message = file + verb + why;
+        r.message = verb + why;
         return r;
     }
     g.before = back ? next : text;

@@ -8,6 +8,8 @@
 #include "app/preview.h"
 #include "authoring/problems.h"
 #include "authoring/timeline.h"
+#include "studio/editing.h"
+#include "studio/inspector.h"
 #include "studio/music_peaks.h"
 #include "studio/timeline_panel.h"
 
@@ -22,22 +24,25 @@ public:
     void toggle() override { shown = !shown; }
     bool visible() const override { return shown; }
     int covers(int height) override;
-    void loaded(const std::string& path, const scene& playing, const std::vector<diagnostic>& found,
+    void loaded(const std::string& path, scene& playing, const std::vector<diagnostic>& found,
                 const std::vector<diagnostic>& refusal) override;
     preview_requests draw(const preview_view& view) override;
+    void key(int key, int mods) override { editing.key(key, mods); }
+    bool takesKeys() const override;
     void detach() override;
 
 private:
     void readModel(double musicSeconds);
     void drawProblems(float width, float top);
+    void selectLine(const diagnostic& d);
     void writeLayout(float width, float height);
 
     GLFWwindow* window = nullptr;
     bool shown = true;
     std::string path;
-    const scene* playing = nullptr; // the scene of the last load, alive until the next
+    scene* playing = nullptr; // the scene of the last load, alive until the next
     scene_timeline model;
-    std::vector<std::string> groupPaths; // the model lanes' group paths, in file order
+    std::vector<std::string> groupPaths; // each model lane's group path, in file order
     std::unique_ptr<music_peaks> peaks;
 
     bool musicSaid = false; // the music's problem, if it has one, is listed
@@ -46,6 +51,8 @@ private:
     std::size_t problemCount = 0; // shown last frame, to open and close the panel
 
     timeline_panel timeline;
+    studio_editing editing;
+    inspector_panel inspector;
     std::array<float, 4> problemsBox{}; // the problems' window: left, top, width and height
     std::string copied;
     const char* const layoutPath = std::getenv("KESTRINE_PREVIEW_LAYOUT");
