@@ -8,7 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <optional>
-#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -252,14 +252,22 @@ TEST(StudioEdit, DraggingCameraThreesLeftEdgeMovesItsStartAndUndoRestoresTheByte
     EXPECT_TRUE(e2e::waitFor([&] { return slurp(file) == edited; }));
 }
 
-TEST(StudioEdit, AModelWindowsBodyDragMovesBothEnds) {
+TEST(StudioEdit, EachModelHasARowAndABodyDragMovesBothEnds) {
     const std::string dir = demoCopy("model");
     const std::string file = dir + "/demo.xml", original = slurp(file);
     studio s(dir, "demo.xml");
     ASSERT_TRUE(s.found());
     s.xdo("key space");
     ASSERT_TRUE(s.wait(ready));
-    // The moon (12 to 58 s) three seconds later; it has a row of its own beside the planet.
+    // One row a descriptor: the moon's, the torus's and the planet's bars no longer overlap.
+    std::set<double> rows;
+    for (const bar& m : s.l.bars)
+        if (m.kind == "model") rows.insert(m.y0);
+    std::size_t models = 0;
+    for (std::size_t at = 0; (at = original.find("<model ", at)) != std::string::npos; ++at)
+        ++models;
+    EXPECT_EQ(rows.size(), models);
+    // The moon (12 to 58 s) three seconds later.
     const bar b = *s.l.find("model", 3);
     ASSERT_EQ(b.start, 12.0);
     const double x = s.l.xAt(30);
