@@ -107,9 +107,9 @@ void toggleLoop(user_controls& controls, double wall) {
 }
 
 void onKey(GLFWwindow* w, int key, int, int action, int mods) {
-    if (action == GLFW_RELEASE) return;
     user_controls& controls = *static_cast<user_controls*>(glfwGetWindowUserPointer(w));
-    if (controls.overlay && controls.overlay->takesKeys()) return;
+    if (controls.overlay && controls.overlay->key(key, action, mods)) return;
+    if (action == GLFW_RELEASE) return;
     const double wall = glfwGetTime();
     const double step = (mods & GLFW_MOD_SHIFT) ? 10.0 : 1.0;
     const bool press = action == GLFW_PRESS; // held arrows repeat, toggles don't
@@ -138,8 +138,6 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
     case GLFW_KEY_TAB:
         if (press && controls.overlay) controls.overlay->toggle();
         break;
-    default:
-        if (controls.overlay) controls.overlay->key(key, mods);
     }
 }
 

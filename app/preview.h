@@ -65,10 +65,9 @@ public:
     // when hidden): the frame is not copied under them.
     virtual int covers(int /*height*/) { return 0; }
     virtual preview_requests draw(const preview_view& view) = 0;
-    // A key the preview does not use; and whether the overlay takes every key (a field of its
-    // has the focus).
-    virtual void key(int /*key*/, int /*mods*/) {}
-    virtual bool takesKeys() const { return false; }
+    // Every key event (the window library's key, action and modifiers), before the preview's:
+    // true when the overlay takes it (a field of its has the focus).
+    virtual bool key(int /*key*/, int /*action*/, int /*mods*/) { return false; }
     // Before the window goes, with its context current.
     virtual void detach() = 0;
 };

@@ -142,8 +142,11 @@ void studio_overlay::readModel(double musicSeconds) {
         groupPaths.push_back(m.group_path);
 }
 
-bool studio_overlay::takesKeys() const {
-    return window && shown && ImGui::GetCurrentContext() && ImGui::GetIO().WantTextInput;
+bool studio_overlay::key(int key, int action, int mods) {
+    if (!window) return false;
+    if (shown && ImGui::GetIO().WantTextInput) return true;
+    if (action != GLFW_RELEASE) editing.key(key, mods);
+    return false;
 }
 
 int studio_overlay::covers(int height) {
@@ -224,6 +227,7 @@ void studio_overlay::writeLayout(float width, float height) {
                 timeline.drag.now.end);
         addLine(text, "problems %s %.1f %.1f %.1f %.1f\n", problemsOpen ? "open" : "closed",
                 problemsBox[0], problemsBox[1], problemsBox[2], problemsBox[3]);
+        addLine(text, "keys %s\n", ImGui::GetIO().WantTextInput ? "field" : "preview");
         for (const inspector_field& f : inspector.fields)
             addLine(text, "field %s %d %s %.1f %.1f %.1f %.1f\n", f.element.c_str(), f.number,
                     f.attribute.c_str(), f.x0, f.y0, f.x1, f.y1);

@@ -27,8 +27,7 @@ public:
     void loaded(const std::string& path, scene& playing, const std::vector<diagnostic>& found,
                 const std::vector<diagnostic>& refusal) override;
     preview_requests draw(const preview_view& view) override;
-    void key(int key, int mods) override { editing.key(key, mods); }
-    bool takesKeys() const override;
+    bool key(int key, int action, int mods) override;
     void detach() override;
 
 private:
