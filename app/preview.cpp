@@ -151,8 +151,9 @@ void toggleLoop(user_controls& controls, double wall) {
 }
 
 void onKey(GLFWwindow* w, int key, int, int action, int mods) {
-    if (action == GLFW_RELEASE) return;
     user_controls& controls = *static_cast<user_controls*>(glfwGetWindowUserPointer(w));
+    if (controls.overlay && controls.overlay->key(key, action, mods)) return;
+    if (action == GLFW_RELEASE) return;
     const double wall = glfwGetTime();
     const double step = (mods & GLFW_MOD_SHIFT) ? 10.0 : 1.0;
     const bool press = action == GLFW_PRESS; // held arrows repeat, toggles don't
@@ -190,7 +191,7 @@ void onKey(GLFWwindow* w, int key, int, int action, int mods) {
         if (press && controls.overlay) controls.overlay->toggle();
         break;
     default:
-        if (press && controls.overlay) controls.overlay->key(key, mods);
+        if (press && controls.overlay) controls.overlay->otherKey(key, mods);
     }
 }
 
@@ -390,6 +391,9 @@ public:
         return look;
     }
     // After a load, whose files may have changed.
+    // The overlay wrote a file: looked at in the next frame, heard of or not (a file written
+    // through a link lives in a folder that may not be watched).
+    void lookNow() { unheard = true; }
     void watchAgain(const file_watch& files) {
         if (polled) return;
         events.watch(files.files());
@@ -484,7 +488,9 @@ void playUntilClosed(scene_slot& slot, user_controls& controls, audio_engine& mu
             view.director = controls.overlay->viewer() != nullptr;
             view.loop = controls.head.loop();
             view.frame_ms = drawing.meanMs();
-            applyRequests(controls.overlay->draw(view), controls, glfwGetTime());
+            const preview_requests asked = controls.overlay->draw(view);
+            if (asked.reread) saves.lookNow();
+            applyRequests(asked, controls, glfwGetTime());
         }
         if (log) {
             glFinish();

@@ -44,6 +44,7 @@ struct preview_requests {
     bool hold = false;    // the playhead is held under the pointer: pause until released
     bool release = false; // the hold ends: play on if playing before it
     bool snippet = false; // let a moment of the music at the seek be heard (scrubbing)
+    bool reread = false;  // the overlay wrote the scene file: look at it now
 };
 
 // Panels drawn over the preview's frames, after each frame is copied into the window. The
@@ -58,15 +59,19 @@ public:
     // After each load of the scene file: the scene now playing, what the load and the checker
     // found in the file as it was read, and when a reload was refused, the errors that refused
     // it (its load error, programs that do not compile or link, assets it could not use).
-    virtual void loaded(const std::string& path, const scene& playing,
+    // The overlay may change the scene's records, to show an edit before the file says it.
+    virtual void loaded(const std::string& path, scene& playing,
                         const std::vector<diagnostic>& found,
                         const std::vector<diagnostic>& refusal) = 0;
     // Rows at the bottom of a window of that height that the next draw() paints over whole (0
     // when hidden): the frame is shown whole, scaled to fit the rows above them.
     virtual int covers(int /*height*/) { return 0; }
     virtual preview_requests draw(const preview_view& view) = 0;
+    // Every key event (the window library's key, action and modifiers), before the preview's:
+    // true when the overlay takes it (a field of its has the focus).
+    virtual bool key(int /*key*/, int /*action*/, int /*mods*/) { return false; }
     // A key press the preview itself does not use.
-    virtual void key(int /*key*/, int /*mods*/) {}
+    virtual void otherKey(int /*key*/, int /*mods*/) {}
     // The camera the picture is drawn from instead of the filming one, or none.
     virtual const camera* viewer() const { return nullptr; }
     // Draws over the scene's picture before it is copied in; filming: the camera that films it

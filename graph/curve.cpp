@@ -26,6 +26,11 @@ void curve::addControlPoint(float x, float y, float z) {
     control_points.push_back(z);
 }
 
+void curve::setControlPoint(unsigned point, int coordinate, float value) {
+    if (point < pointCount() && coordinate >= 0 && coordinate < 3)
+        control_points[std::size_t(point) * 3 + std::size_t(coordinate)] = value;
+}
+
 float curve::getMatrixVal(int point, int coordinate) const {
     return control_points[static_cast<std::size_t>(3 * point + coordinate)];
 }

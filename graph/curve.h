@@ -10,6 +10,9 @@ public:
     // Appends one control point; points are kept in insertion order, unvalidated.
     void addControlPoint(float x, float y, float z);
 
+    // Sets coordinate 0..2 of an existing control point; out of range changes nothing.
+    void setControlPoint(unsigned point, int coordinate, float value);
+
     // Coordinate 0..2 of the given control point; no bounds check.
     float getMatrixVal(int point, int coordinate) const;
 

@@ -19,8 +19,9 @@
 
 namespace {
 
-// One problem; the whole text is the button: a click copies its own place, for an editor.
-void drawProblem(const diagnostic& d, const std::string& text, int id, float width,
+// One problem; the whole text is the button: a click copies its own place, for an editor, and
+// says so (the studio selects its element).
+bool drawProblem(const diagnostic& d, const std::string& text, int id, float width,
                  std::string& copied) {
     ImGui::PushID(id);
     const ImVec2 at = ImGui::GetCursorScreenPos();
@@ -35,7 +36,8 @@ void drawProblem(const diagnostic& d, const std::string& text, int id, float wid
     ImGui::PopStyleColor();
     const ImVec2 size(width, ImGui::GetItemRectMax().y - at.y);
     ImGui::SetCursorScreenPos(at);
-    if (ImGui::InvisibleButton("##copy", size)) {
+    const bool clicked = ImGui::InvisibleButton("##copy", size);
+    if (clicked) {
         copied = wordPlace(d.place());
         ImGui::SetClipboardText(copied.c_str());
     }
@@ -43,6 +45,7 @@ void drawProblem(const diagnostic& d, const std::string& text, int id, float wid
         ImGui::GetWindowDrawList()->AddRect(at, ImVec2(at.x + size.x, at.y + size.y),
                                             IM_COL32(255, 255, 255, 80));
     ImGui::PopID();
+    return clicked;
 }
 
 // printf to the end of text.
@@ -87,12 +90,16 @@ void studio_overlay::detach() {
     window = nullptr;
 }
 
-void studio_overlay::loaded(const std::string& file, const scene& sc,
+void studio_overlay::loaded(const std::string& file, scene& sc,
                             const std::vector<diagnostic>& found,
                             const std::vector<diagnostic>& refusal) {
     path = file;
     playing = &sc;
     problems.loaded(refusal, found);
+    editing.loaded(file, sc);
+    inspector.loaded();
+    // An edit refused stays said until one goes through.
+    if (editing.note) problems.add(*editing.note);
     readModel(peaks && peaks->status() == music_peaks::ready ? peaks->seconds() : -1.0);
     musicSaid = false;
     director.loaded(file, sc);
@@ -122,6 +129,8 @@ preview_requests studio_overlay::draw(const preview_view& view) {
         ImGui::NewFrame();
         drawTimeline(timeline, view, model, groupPaths, path, peaks.get(), float(width),
                      float(height), asked);
+        editing.followDrag(timeline.drag, model);
+        inspector.draw(*playing, editing, timeline.placed.top);
         drawProblems(float(width), timeline.placed.top);
         const ImGuiIO& io = ImGui::GetIO();
         director.follow(!io.WantCaptureMouse, io.WantCaptureMouse ? 0.0f : io.MouseWheel);
@@ -129,6 +138,10 @@ preview_requests studio_overlay::draw(const preview_view& view) {
         clearTimelineBack(width, height - int(timeline.placed.top));
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     }
+    bool changed = false;
+    editing.take(asked, changed);
+    if (changed) readModel(model.music_seconds);
+    if (editing.note) problems.add(*editing.note);
     writeLayout(float(width), float(height));
     return asked;
 }
@@ -139,8 +152,14 @@ void studio_overlay::readModel(double musicSeconds) {
     model = sceneTimeline(*playing, musicSeconds);
     groupPaths.clear();
     for (const model_window& m : model.model_windows)
-        if (std::find(groupPaths.begin(), groupPaths.end(), m.group_path) == groupPaths.end())
-            groupPaths.push_back(m.group_path);
+        groupPaths.push_back(m.group_path);
+}
+
+bool studio_overlay::key(int key, int action, int mods) {
+    if (!window) return false;
+    if (shown && ImGui::GetIO().WantTextInput) return true;
+    if (action != GLFW_RELEASE) editing.key(key, mods);
+    return false;
 }
 
 int studio_overlay::covers(int height) {
@@ -149,6 +168,15 @@ int studio_overlay::covers(int height) {
     return shown && window && height > 0
                ? int(std::floor(timelineHeight(lanes, float(height), lane)))
                : 0;
+}
+
+// The element that stands first on a problem's line of the scene file, if it is about it.
+void studio_overlay::selectLine(const diagnostic& d) {
+    if (!playing || d.at.file != path || d.at.line <= 0) return;
+    const std::vector<element_place>& elements = playing->source.elements;
+    const auto e = std::find_if(elements.begin(), elements.end(),
+                                [&](const element_place& e) { return e.line == d.at.line; });
+    if (e != elements.end()) editing.selected = int(e - elements.begin());
 }
 
 void studio_overlay::drawProblems(float width, float top) {
@@ -172,7 +200,8 @@ void studio_overlay::drawProblems(float width, float top) {
                      ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoFocusOnAppearing);
     ImGui::PushTextWrapPos(panelWidth - 16.0f);
     for (std::size_t i = 0; i < all.size(); ++i)
-        drawProblem(all[i], problems.text(i), int(i), panelWidth - 16.0f, copied);
+        if (drawProblem(all[i], problems.text(i), int(i), panelWidth - 16.0f, copied))
+            selectLine(all[i]);
     ImGui::PopTextWrapPos();
     if (!copied.empty()) ImGui::TextDisabled("copied %s", copied.c_str());
     const ImVec2 pos = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
@@ -211,8 +240,15 @@ void studio_overlay::writeLayout(float width, float height) {
         const char* const gestures[] = {"none", "seeking", "looping", "panning"};
         addLine(text, "gesture %s %.9g %.9g\n", gestures[timeline.mouse.gesture],
                 timeline.mouse.loopFrom, timeline.mouse.loopTo);
+        const char* const parts[] = {"none", "left", "right", "body"};
+        addLine(text, "drag %s %.9g %.9g\n", parts[timeline.drag.part], timeline.drag.now.start,
+                timeline.drag.now.end);
         addLine(text, "problems %s %.1f %.1f %.1f %.1f\n", problemsOpen ? "open" : "closed",
                 problemsBox[0], problemsBox[1], problemsBox[2], problemsBox[3]);
+        addLine(text, "keys %s\n", ImGui::GetIO().WantTextInput ? "field" : "preview");
+        for (const inspector_field& f : inspector.fields)
+            addLine(text, "field %s %d %s %.1f %.1f %.1f %.1f\n", f.element.c_str(), f.number,
+                    f.attribute.c_str(), f.x0, f.y0, f.x1, f.y1);
     }
     text += director.layout();
     for (std::size_t i = 0; i < problems.items().size(); ++i) {

@@ -9,6 +9,8 @@
 #include "authoring/problems.h"
 #include "authoring/timeline.h"
 #include "studio/director_view.h"
+#include "studio/editing.h"
+#include "studio/inspector.h"
 #include "studio/music_peaks.h"
 #include "studio/timeline_panel.h"
 
@@ -23,11 +25,12 @@ public:
     void toggle() override { shown = !shown; }
     bool visible() const override { return shown; }
     int covers(int height) override;
-    void loaded(const std::string& path, const scene& playing, const std::vector<diagnostic>& found,
+    void loaded(const std::string& path, scene& playing, const std::vector<diagnostic>& found,
                 const std::vector<diagnostic>& refusal) override;
     preview_requests draw(const preview_view& view) override;
+    bool key(int key, int action, int mods) override;
     void detach() override;
-    void key(int key, int mods) override { director.key(key, mods); }
+    void otherKey(int key, int mods) override { director.key(key, mods); }
     const camera* viewer() const override { return director.viewer(); }
     double overPicture(const scene& sc, const camera& filming, double time) override {
         return director.overPicture(sc, filming, time);
@@ -36,14 +39,15 @@ public:
 private:
     void readModel(double musicSeconds);
     void drawProblems(float width, float top);
+    void selectLine(const diagnostic& d);
     void writeLayout(float width, float height);
 
     GLFWwindow* window = nullptr;
     bool shown = true;
     std::string path;
-    const scene* playing = nullptr; // the scene of the last load, alive until the next
+    scene* playing = nullptr; // the scene of the last load, alive until the next
     scene_timeline model;
-    std::vector<std::string> groupPaths; // the model lanes' group paths, in file order
+    std::vector<std::string> groupPaths; // each model lane's group path, in file order
     std::unique_ptr<music_peaks> peaks;
 
     bool musicSaid = false; // the music's problem, if it has one, is listed
@@ -53,6 +57,8 @@ private:
 
     timeline_panel timeline;
     director_view director;
+    studio_editing editing;
+    inspector_panel inspector;
     std::array<float, 4> problemsBox{}; // the problems' window: left, top, width and height
     std::string copied;
     const char* const layoutPath = std::getenv("KESTRINE_PREVIEW_LAYOUT");

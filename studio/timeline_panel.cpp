@@ -215,8 +215,8 @@ void drawMusic(ImDrawList* draw, const time_axis& axis, const timeline_layout& a
 }
 
 void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at,
-              const scene_timeline& model, const std::vector<std::string>& groupPaths,
-              const std::string& path, std::vector<timeline_bar>& bars) {
+              const scene_timeline& model, const std::string& path,
+              std::vector<timeline_bar>& bars) {
     bars.clear();
     const float size = labelSize(at.lane);
     auto addBar = [&](int lane, double start, double end, ImU32 colour, std::string kind,
@@ -245,14 +245,14 @@ void drawBars(ImDrawList* draw, const time_axis& axis, const timeline_layout& at
         addBar(int(i), c.start, c.end, look(c.mode).colour, "camera", std::to_string(c.number),
                std::to_string(c.number) + " " + look(c.mode).name, details);
     }
-    for (const model_window& m : model.model_windows) {
-        const auto lane = std::find(groupPaths.begin(), groupPaths.end(), m.group_path);
+    for (std::size_t i = 0; i < model.model_windows.size(); ++i) {
+        const model_window& m = model.model_windows[i];
         const std::string details = "group " + m.group_path + quotedLabel(m.group_label) +
                                     ": mesh " + m.mesh + ", texture " +
                                     (m.texture.empty() ? "none" : m.texture) + ", shader " +
                                     m.shader + "\n" + path + ":" + std::to_string(m.line);
-        addBar(int(model.camera_windows.size()) + int(lane - groupPaths.begin()), m.start, m.end,
-               kModelBar, "model", m.group_path, m.mesh, details);
+        addBar(int(model.camera_windows.size() + i), m.start, m.end, kModelBar, "model",
+               m.group_path, m.mesh, details);
     }
 }
 
@@ -355,7 +355,10 @@ void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_t
                                    io.MousePos.y,
                                    io.MouseDelta.x,
                                    io.MouseWheel};
-    followPointer(pointer, at, wholeDemo, axis, mouse, asked);
+    // A press on a bar drags it; elsewhere on a lane it pans.
+    timeline_pointer lanes = pointer;
+    if (followBarDrag(panel, pointer, io.KeyCtrl)) lanes.pressed = lanes.held = false;
+    followPointer(lanes, at, wholeDemo, axis, mouse, asked);
     // A zoomed view follows the playhead out of it, but not while the mouse moves either.
     if (mouse.axisMoved && mouse.gesture == timeline_mouse::none)
         axis.follow(panel.playhead, view.time);
@@ -367,12 +370,12 @@ void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_t
     draw->PushClipRect(ImVec2(axis.left, at.rulerTop), ImVec2(at.right, at.bottom), true);
     drawRuler(draw, axis, at);
     drawMusic(draw, axis, at, peaks, panel);
-    drawBars(draw, axis, at, model, groupPaths, path, panel.bars);
+    drawBars(draw, axis, at, model, path, panel.bars);
     drawMarks(draw, axis, at, model,
               mouse.gesture == timeline_mouse::looping ? mouse.dragged() : view.loop, view.time);
     draw->PopClipRect();
     // What the bar under the pointer is, when there is one.
-    if (pointer.over && mouse.gesture == timeline_mouse::none)
+    if (pointer.over && mouse.gesture == timeline_mouse::none && panel.drag.part == bar_drag::none)
         for (const timeline_bar& b : panel.bars)
             if (pointer.x >= b.x0 && pointer.x <= std::max(b.x1, b.x0 + 1.0f) &&
                 pointer.y >= b.y0 && pointer.y < b.y1) {

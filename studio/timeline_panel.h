@@ -6,6 +6,7 @@
 
 #include "app/preview.h"
 #include "authoring/timeline.h"
+#include "studio/bar_drag.h"
 #include "studio/time_axis.h"
 
 // The timeline panel along the bottom of the preview: the ruler, the music lane, the lanes'
@@ -69,6 +70,7 @@ struct timeline_panel {
     std::vector<timeline_bar> bars; // and its bars
     std::vector<std::string> lanes; // and its lanes' names, from the top
     double playhead = 0.0;          // and the time of its playhead
+    bar_drag drag;                  // a bar being dragged
     // The waveform as last drawn, and the axis's start and span and the columns it was drawn for.
     unsigned waveTexture = 0;
     std::array<double, 3> waveKey{};
@@ -85,7 +87,7 @@ void followPointer(const timeline_pointer& pointer, const timeline_layout& at, d
 
 // The panel's window along the bottom of a window width x height: its header (the playhead's
 // time, frame and camera, and the drawing's figures), the lanes' names ("seconds", "music",
-// then a lane per camera and per group of groupPaths, the model lanes' paths in order), then
+// then a lane per camera and one per model descriptor, under its group's path in groupPaths), then
 // the parts, after the pointer is followed (which may move the axis). path names the scene file
 // in the tooltips; peaks is the music's waveform, once decoded. What the preview is to do goes
 // into asked.

@@ -16,6 +16,7 @@
 
 #include "app/playhead_steps.h"
 #include "app/watch.h"
+#include "authoring/scene_edit.h"
 #include "authoring/timeline.h"
 #include "scene/scene.h"
 
@@ -281,9 +282,15 @@ TEST(FolderEvents, HearsSavesToTheWatchedFilesOnly) {
         EXPECT_TRUE(events.heard());
         EXPECT_FALSE(events.heard());
     }
-    // Other files in the same folders are not heard of.
+    // Other files in the same folders are not heard of, the studio's temporary files included:
+    // its write is heard once, as it lands.
     std::ofstream((dir / "other.txt").string()) << "x";
     std::ofstream((dir / "shaders" / "t.frag").string()) << "x";
+    std::ofstream(temporaryPrefix(scene) + "Xy12ab") << "x";
+    EXPECT_FALSE(events.heard());
+    std::string why;
+    ASSERT_TRUE(writeAtomically(scene, "six", why)) << why;
+    EXPECT_TRUE(events.heard());
     EXPECT_FALSE(events.heard());
     // A folder that is not there cannot be watched: the caller polls.
     EXPECT_FALSE(events.watch({(dir / "missing" / "m.obj").string()}));

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "studio/bar_drag.h"
 #include "studio/music_peaks.h"
 #include "studio/time_axis.h"
 #include "studio/timeline_panel.h"
@@ -133,6 +134,53 @@ TEST(TimelineGestures, TheRulerSeeksOrLoopsTheLanesPanAndTheWheelZooms) {
         EXPECT_DOUBLE_EQ(axis.span, c.span);
         EXPECT_EQ(mouse.axisMoved, c.start != 0 || c.span != 100);
     }
+}
+
+TEST(BarDrag, EdgesAndBodiesSnapAndNeverMakeAnEmptyOrNegativeWindow) {
+    // Pressed at 25 s on a window; the pointer then at t.
+    const struct {
+        const char* name;
+        bool camera;
+        bar_drag::part_type part;
+        section from;
+        double t;
+        bool fine, ctrl;
+        section expected;
+    } cases[] = {
+        {"camera start 2 s earlier", true, bar_drag::left, {20, 30}, 23.0, false, false, {18, 30}},
+        {"camera start snaps to whole seconds", true, bar_drag::left, {20, 30}, 23.4, true, false,
+         {18, 30}},
+        {"a start is not dragged below 0", true, bar_drag::left, {20, 30}, -10.0, false, false,
+         {0, 30}},
+        {"nor at or past its end", true, bar_drag::left, {20, 30}, 40.0, false, false, {29, 30}},
+        {"an end not at or before its start", false, bar_drag::right, {20, 30}, 0.0, false, false,
+         {20, 21}},
+        {"model end in tenths with Shift", false, bar_drag::right, {20, 30}, 26.34, true, false,
+         {20, 31.3}},
+        {"model end in seconds without", false, bar_drag::right, {20, 30}, 26.34, false, false,
+         {20, 31}},
+        {"a body keeps its length", false, bar_drag::body, {12, 58}, 28.0, false, false, {15, 61}},
+        {"and stops at 0", false, bar_drag::body, {12, 58}, 0.0, false, false, {0, 46}},
+        {"a window shown at every time stays without Ctrl", false, bar_drag::body, {0, 0}, 30.0,
+         false, false, {0, 0}},
+        {"with Ctrl it gets one from the press", false, bar_drag::body, {0, 0}, 30.0, false, true,
+         {25, 30}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bar_drag d;
+        d.part = c.part;
+        d.camera = c.camera;
+        d.pressed = 25.0;
+        d.from = d.now = c.from;
+        d.always = c.from.start == c.from.end;
+        const section w = draggedWindow(d, c.t, c.fine, c.ctrl);
+        EXPECT_EQ(w.start, c.expected.start);
+        EXPECT_EQ(w.end, c.expected.end);
+    }
+    EXPECT_EQ(grabbedPart(100.0f, 98.0f, 300.0f), bar_drag::left);
+    EXPECT_EQ(grabbedPart(297.0f, 98.0f, 300.0f), bar_drag::right);
+    EXPECT_EQ(grabbedPart(150.0f, 98.0f, 300.0f), bar_drag::body);
 }
 
 TEST(TickStep, FollowsTheZoomInOneTwoFiveSteps) {
