@@ -476,8 +476,13 @@ TEST(Preview, AfterASeekThePictureIsThe60FpsFrameAtThatTime) {
     write(dir + "/seek.xml", scene);
 
     const std::string layoutFile = dir + "/layout.txt";
+    // Without the leak check at exit: on this run (the panels shown for the first time just
+    // before Escape) clang 14's LeakSanitizer often dies in its own scan under load ("Tracer
+    // caught signal 11"), failing a preview that did all it should. The other preview tests
+    // keep the check.
     preview p(dir, "seek.xml --size 200x150 --no-overlay",
-              std::string(kQuiet) + " KESTRINE_PREVIEW_LAYOUT=" + layoutFile);
+              std::string(kQuiet) + " ASAN_OPTIONS=detect_leaks=0 KESTRINE_PREVIEW_LAYOUT=" +
+                  layoutFile);
     ASSERT_TRUE(p.find("seek.xml"));
     // Paused first, so that every step is exact: 0, then 12 s.
     p.keys("space Home shift+Right Right Right");
