@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -168,6 +170,109 @@ inline bool linkDemo(const std::string& dir) {
     const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
                              "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
     return std::system(link.c_str()) == 0;
+}
+
+// What the studio's overlay says is where (KESTRINE_PREVIEW_LAYOUT): the ruler's columns and
+// times, the music lane, every bar, a bar being dragged, the inspector's fields and who takes
+// the keys, the problems.
+struct layout {
+    bool shown = false;
+    double left = 0, top = 0, width = 0, height = 0, start = 0, span = 0; // the ruler
+    double panelTop = 0;
+    double header[4] = {}; // the header's left text and right text: left and right edges
+    double musicTop = 0, musicHeight = 0;
+    std::string music;
+    struct bar {
+        std::string kind, id;
+        double x0 = 0, x1 = 0, y0 = 0, y1 = 0, start = 0, end = 0;
+        double y() const { return (y0 + y1) / 2; }
+    };
+    std::vector<bar> bars;
+    std::vector<std::string> lanes; // their names, from the top
+    std::string problems = "closed";
+    double problemsLeft = 0, problemsTop = 0, problemsWidth = 0, problemsHeight = 0;
+    std::vector<std::string> problemLines;
+    struct box {
+        int x = 0, y = 0, width = 0, height = 0;
+    } picture;                    // where the frame is shown above the panels
+    std::string gesture = "none"; // what a held mouse button is doing, and a loop drag's ends
+    double loopFrom = 0, loopTo = 0;
+    std::string drag = "none", keys; // a bar being dragged, to what; who takes the keys
+    double dragStart = 0, dragEnd = 0;
+    std::vector<std::string> fields; // the inspector's
+
+    // The time the overlay gives pixel column x.
+    double timeAt(double x) const { return start + (x - left) / width * span; }
+    double xAt(double t) const { return left + (t - start) / span * width; }
+    // The index-th bar of a kind ("camera", "model").
+    std::optional<bar> find(const std::string& kind, std::size_t index) const {
+        for (const bar& b : bars)
+            if (b.kind == kind && index-- == 0) return b;
+        return std::nullopt;
+    }
+    bool lists(const std::string& text) const {
+        for (const std::string& l : problemLines)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+inline layout readLayout(const std::string& file) {
+    layout l;
+    std::istringstream in(slurp(file));
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string what;
+        words >> what;
+        if (what == "overlay") {
+            std::string state;
+            words >> state;
+            l.shown = state == "shown";
+        } else if (what == "ruler") {
+            words >> l.left >> l.top >> l.width >> l.height >> l.start >> l.span;
+        } else if (what == "panel") {
+            double x;
+            words >> x >> l.panelTop;
+        } else if (what == "music") {
+            double x, w;
+            words >> x >> l.musicTop >> w >> l.musicHeight >> l.music;
+        } else if (what == "bar") {
+            layout::bar b;
+            words >> b.kind >> b.id >> b.x0 >> b.x1 >> b.y0 >> b.y1 >> b.start >> b.end;
+            l.bars.push_back(b);
+        } else if (what == "problems") {
+            words >> l.problems >> l.problemsLeft >> l.problemsTop >> l.problemsWidth >>
+                l.problemsHeight;
+        } else if (what == "header") {
+            words >> l.header[0] >> l.header[1] >> l.header[2] >> l.header[3];
+        } else if (what == "lane") {
+            std::size_t i = 0;
+            words >> i;
+            std::getline(words >> std::ws, l.lanes.emplace_back());
+        } else if (what == "picture") {
+            words >> l.picture.x >> l.picture.y >> l.picture.width >> l.picture.height;
+        } else if (what == "gesture") {
+            words >> l.gesture >> l.loopFrom >> l.loopTo;
+        } else if (what == "drag") {
+            words >> l.drag >> l.dragStart >> l.dragEnd;
+        } else if (what == "keys") {
+            words >> l.keys;
+        } else if (what == "field") {
+            l.fields.push_back(line.substr(6));
+        } else if (what == "problem") {
+            l.problemLines.push_back(line.substr(8));
+        }
+    }
+    return l;
+}
+
+// Waits until the layout file satisfies the test; the last one read is left in out.
+inline bool waitLayout(const std::string& file, layout& out,
+                const std::function<bool(const layout&)>& ok) {
+    return e2e::waitFor([&] {
+        out = readLayout(file);
+        return ok(out);
+    });
 }
 
 } // namespace e2e

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "e2e_files.h"
+#include "preview_window.h"
 
 namespace {
 
@@ -47,65 +47,9 @@ std::string demoCopy(const std::string& name) {
     return dir;
 }
 
-struct bar {
-    std::string kind, id;
-    double x0 = 0, x1 = 0, y0 = 0, y1 = 0, start = 0, end = 0;
-    double y() const { return (y0 + y1) / 2; }
-};
-
-// What the layout file says: the ruler's columns and times, the bars, the drag, the
-// inspector's fields, the problems.
-struct layout {
-    double left = 0, width = 0, start = 0, span = 0;
-    bool shown = false;
-    std::string music, drag = "none", keys;
-    double dragStart = 0, dragEnd = 0;
-    std::vector<bar> bars;
-    std::vector<std::string> fields, problems;
-
-    double xAt(double t) const { return left + (t - start) / span * width; }
-    std::optional<bar> find(const std::string& kind, std::size_t index) const {
-        for (const bar& b : bars)
-            if (b.kind == kind && index-- == 0) return b;
-        return std::nullopt;
-    }
-    bool says(const std::string& text) const {
-        for (const std::string& p : problems)
-            if (p.find(text) != std::string::npos) return true;
-        return false;
-    }
-};
-
-layout readLayout(const std::string& file) {
-    layout l;
-    std::istringstream in(slurp(file));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        std::string what, skip;
-        words >> what;
-        if (what == "overlay") {
-            words >> skip;
-            l.shown = skip == "shown";
-        } else if (what == "ruler") {
-            words >> l.left >> skip >> l.width >> skip >> l.start >> l.span;
-        } else if (what == "music") {
-            words >> skip >> skip >> skip >> skip >> l.music;
-        } else if (what == "bar") {
-            bar b;
-            words >> b.kind >> b.id >> b.x0 >> b.x1 >> b.y0 >> b.y1 >> b.start >> b.end;
-            l.bars.push_back(b);
-        } else if (what == "drag") {
-            words >> l.drag >> l.dragStart >> l.dragEnd;
-        } else if (what == "keys") {
-            words >> l.keys;
-        } else if (what == "field") {
-            l.fields.push_back(line.substr(6));
-        } else if (what == "problem") {
-            l.problems.push_back(line.substr(8));
-        }
-    }
-    return l;
-}
+using bar = e2e::layout::bar;
+using e2e::layout;
+using e2e::readLayout;
 
 // One kestrine-preview in dir with the panels shown, paused; its process group goes with it.
 class studio {
@@ -350,7 +294,7 @@ TEST(StudioEdit, AnEditorsSaveDuringADragIsKeptOrRefusesTheEdit) {
             }));
         } else {
             EXPECT_TRUE(s.wait([](const layout& l) {
-                return l.says("the edit is refused: the start of the <camera> number 3 is \"30\"");
+                return l.lists("the edit is refused: the start of the <camera> number 3 is \"30\"");
             }));
             EXPECT_EQ(slurp(file), outside);
         }
@@ -402,7 +346,7 @@ TEST(StudioEdit, AFileThatCannotBeWrittenIsLeftAsItIsAndSaysSo) {
         s.drag(b.x0 + 1, b.y(), b.x0 + 1 - (s.l.xAt(2) - s.l.xAt(0)));
         EXPECT_TRUE(s.wait([&](const layout& l) {
             const std::optional<bar> c = l.find("camera", 1);
-            return l.says(root ? "not written: it is on a read-only file system"
+            return l.lists(root ? "not written: it is on a read-only file system"
                                : "not written: no permission to write it") &&
                    c && c->start == 20;
         })) << slurp(s.layoutFile);
