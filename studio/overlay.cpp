@@ -153,6 +153,7 @@ void studio_overlay::readModel(double musicSeconds) {
     groupPaths.clear();
     for (const model_window& m : model.model_windows)
         groupPaths.push_back(m.group_path);
+    timeline.lanes = laneNames(model, groupPaths);
 }
 
 bool studio_overlay::key(int key, int action, int mods) {

@@ -132,22 +132,6 @@ std::string quotedLabel(const std::string& label) {
     return label.empty() ? "" : " \"" + label + "\"";
 }
 
-// The lanes' names: a camera's number, or a group's path, or their labels where they have one.
-std::vector<std::string> laneNames(const scene_timeline& model,
-                                   const std::vector<std::string>& groupPaths) {
-    std::vector<std::string> names;
-    for (const camera_window& c : model.camera_windows)
-        names.push_back(c.label.empty() ? "camera " + std::to_string(c.number)
-                                        : std::to_string(c.number) + " " + c.label);
-    for (const std::string& path : groupPaths) {
-        const auto m = std::find_if(model.model_windows.begin(), model.model_windows.end(),
-                                    [&](const model_window& w) { return w.group_path == path; });
-        const bool labelled = m != model.model_windows.end() && !m->group_label.empty();
-        names.push_back(labelled ? m->group_label : "group " + path);
-    }
-    return names;
-}
-
 void drawLaneNames(ImDrawList* draw, const timeline_layout& at,
                    const std::vector<std::string>& names) {
     draw->AddText(ImVec2(at.left + 2.0f, at.rulerTop + 2.0f), kText, "seconds");
@@ -285,6 +269,22 @@ void drawMarks(ImDrawList* draw, const time_axis& axis, const timeline_layout& a
 
 } // namespace
 
+// The lanes' names: a camera's number, or a group's path, or their labels where they have one.
+std::vector<std::string> laneNames(const scene_timeline& model,
+                                   const std::vector<std::string>& groupPaths) {
+    std::vector<std::string> names;
+    for (const camera_window& c : model.camera_windows)
+        names.push_back(c.label.empty() ? "camera " + std::to_string(c.number)
+                                        : std::to_string(c.number) + " " + c.label);
+    for (const std::string& path : groupPaths) {
+        const auto m = std::find_if(model.model_windows.begin(), model.model_windows.end(),
+                                    [&](const model_window& w) { return w.group_path == path; });
+        const bool labelled = m != model.model_windows.end() && !m->group_label.empty();
+        names.push_back(labelled ? m->group_label : "group " + path);
+    }
+    return names;
+}
+
 float timelineHeight(int lanes, float height, float& lane) {
     const float count = float(lanes);
     const float header = ImGui::GetTextLineHeightWithSpacing() + 6.0f;
@@ -365,7 +365,6 @@ void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_t
     panel.playhead = view.time;
 
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    panel.lanes = laneNames(model, groupPaths);
     drawLaneNames(draw, at, panel.lanes);
     draw->PushClipRect(ImVec2(axis.left, at.rulerTop), ImVec2(at.right, at.bottom), true);
     drawRuler(draw, axis, at);

@@ -68,7 +68,7 @@ struct timeline_panel {
     timeline_mouse mouse;
     timeline_layout placed;         // as last drawn
     std::vector<timeline_bar> bars; // and its bars
-    std::vector<std::string> lanes; // and its lanes' names, from the top
+    std::vector<std::string> lanes; // and its lanes' names, from the top (set once a load)
     double playhead = 0.0;          // and the time of its playhead
     bar_drag drag;                  // a bar being dragged
     // The waveform as last drawn, and the axis's start and span and the columns it was drawn for.
@@ -78,6 +78,11 @@ struct timeline_panel {
 
 // The timeline's height in a window of that height with that many lanes, and the lanes' (lane).
 float timelineHeight(int lanes, float height, float& lane);
+
+// The lanes' names: a camera's number, or a model's group path, or their labels where they have
+// one; made once a load.
+std::vector<std::string> laneNames(const scene_timeline& model,
+                                   const std::vector<std::string>& groupPaths);
 
 // On the ruler a click or drag seeks (with Shift: sets a loop); on a lane a drag pans; the
 // wheel zooms round the pointer, within a twentieth of a second and ten times wholeDemo.
