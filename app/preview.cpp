@@ -311,6 +311,7 @@ double drawToWindow(scene_slot& slot, std::unique_ptr<offscreen>& frame,
     camera filming;
     drawFrameFrom(slot.current.get(), glm::mat4(1.0f), slot.current->projection,
                   overlay ? overlay->viewer() : nullptr, filming);
+    frame->bindPicture();
     const double over = overlay ? overlay->overPicture(*slot.current, filming, slot.time) : -1.0;
     frame->present(overlay ? overlay->covers(height) : 0);
     return over;

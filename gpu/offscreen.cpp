@@ -69,10 +69,18 @@ offscreen::~offscreen() {
 void offscreen::bind() const {
     glBindFramebuffer(GL_FRAMEBUFFER, draw_fbo);
     glViewport(0, 0, width, height);
+    drawn_over = false;
+}
+
+void offscreen::bindPicture() const {
+    resolve();
+    drawn_over = true;
+    glBindFramebuffer(GL_FRAMEBUFFER, read_fbo);
+    glViewport(0, 0, width, height);
 }
 
 void offscreen::resolve() const {
-    if (draw_fbo == read_fbo) return;
+    if (draw_fbo == read_fbo || drawn_over) return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, draw_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, read_fbo);
     glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);

@@ -30,6 +30,9 @@ public:
     const std::string& problem() const { return why; }
     // Makes it the draw target, with a viewport of its whole size.
     void bind() const;
+    // Makes the single-sampled picture of the frame drawn the draw target: what is drawn over
+    // the picture there costs one sample a pixel, and is shown and read with it.
+    void bindPicture() const;
     // Shows the last frame drawn in the window's single-sampled framebuffer, a window of the
     // frame's size: whole and pixel for pixel, or with the bottom `covered` rows taken by
     // something drawn there, scaled to fit the rows above with its aspect kept and black
@@ -55,6 +58,9 @@ private:
     int height = 0;
     GLuint draw_fbo = 0; // multisampled when samples > 0, else the same as read_fbo
     GLuint read_fbo = 0;
+    // Set by bindPicture, until the next bind: read_fbo holds the frame and what was drawn
+    // over it, which another resolve would lose.
+    mutable bool drawn_over = false;
     GLuint renderbuffers[3] = {0, 0, 0};      // colour and depth to draw, colour to read
     mutable GLuint pixel_buffers[2] = {0, 0}; // made on the first startRead
     std::string why;
