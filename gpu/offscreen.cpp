@@ -75,7 +75,8 @@ void offscreen::bind() const {
 void offscreen::bindPicture() const {
     resolve();
     drawn_over = true;
-    glBindFramebuffer(GL_FRAMEBUFFER, read_fbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, read_fbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, draw_fbo);
     glViewport(0, 0, width, height);
 }
 

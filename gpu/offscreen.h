@@ -31,7 +31,8 @@ public:
     // Makes it the draw target, with a viewport of its whole size.
     void bind() const;
     // Makes the single-sampled picture of the frame drawn the draw target: what is drawn over
-    // the picture there costs one sample a pixel, and is shown and read with it.
+    // the picture there costs one sample a pixel, and is shown and read with it. Reads (of the
+    // depth under a pointer) still come from the frame as drawn.
     void bindPicture() const;
     // Shows the last frame drawn in the window's single-sampled framebuffer, a window of the
     // frame's size: whole and pixel for pixel, or with the bottom `covered` rows taken by
