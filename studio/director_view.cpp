@@ -143,7 +143,7 @@ void director_view::recall(int digit) {
         }
 }
 
-void director_view::follow(bool pointerFree, float wheel) {
+void director_view::follow(bool pointerFree, float wheel, const picture_map& map) {
     const double wall = glfwGetTime();
     const double seconds = lastWall < 0.0 ? 0.0 : std::min(wall - lastWall, 0.1);
     lastWall = wall;
@@ -160,11 +160,16 @@ void director_view::follow(bool pointerFree, float wheel) {
     if (pointerFree && wheel != 0.0f) flying.scaleSpeed(wheel);
     for (int button : {GLFW_MOUSE_BUTTON_RIGHT, GLFW_MOUSE_BUTTON_MIDDLE}) {
         const bool down = glfwGetMouseButton(window, button) == GLFW_PRESS;
-        if (down && dragging < 0 && pointerFree) dragging = button;
+        if (down && dragging < 0 && pointerFree) {
+            dragging = button;
+            // Round the point of a path under the pointer, where there is one.
+            pivot = pointNear(drawn, map, map.inFrame(glm::vec2(float(x), float(y))), 6.0f)
+                        .value_or(centre);
+        }
         if (!down && dragging == button) dragging = -1;
     }
     if (dragging == GLFW_MOUSE_BUTTON_RIGHT) flying.turn(dx, dy);
-    if (dragging == GLFW_MOUSE_BUTTON_MIDDLE) flying.orbit(centre, dx, dy);
+    if (dragging == GLFW_MOUSE_BUTTON_MIDDLE) flying.orbit(pivot, dx, dy);
     seen = flying.view();
 }
 

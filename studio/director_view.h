@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "studio/director.h"
+#include "studio/handles.h"
 
 struct GLFWwindow;
 class guide_painter;
@@ -26,9 +27,14 @@ public:
     void loaded(const std::string& scenePath, const scene& sc);
     void key(int key, int mods);
     // Once a frame, after the panels: pointerFree when the panels do not hold the pointer;
-    // wheel: its notches over the picture since the last frame.
-    void follow(bool pointerFree, float wheel);
+    // wheel: its notches over the picture since the last frame; map: the picture as shown, where
+    // a middle-drag finds what to orbit.
+    void follow(bool pointerFree, float wheel, const picture_map& map);
     const camera* viewer() const { return shown ? &seen : nullptr; }
+    const director& flyer() const { return flying; }
+    // The paths as last drawn, empty while they are not.
+    const std::vector<drawn_path>& drawnPaths() const { return drawn; }
+    glm::mat4 viewProjection() const { return projection * seen.viewMatrix(); }
     double overPicture(const scene& sc, const camera& filming, double t);
     // The layout file's lines: the view, the projection and every path drawn.
     std::string layout() const;
@@ -46,7 +52,7 @@ private:
     director flying;
     camera seen;
     camera lastFilming;
-    glm::vec3 centre = glm::vec3(0.0f);
+    glm::vec3 centre = glm::vec3(0.0f), pivot = glm::vec3(0.0f); // pivot: what an orbit goes round
     std::vector<drawn_path> drawn;
     glm::mat4 projection = glm::mat4(1.0f);
     std::unique_ptr<guide_painter> painter;

@@ -97,6 +97,15 @@ public:
     void keys(const std::string& names) const {
         output("xdotool windowfocus --sync " + id + " key --delay 60 " + names + " 2>/dev/null");
     }
+    // xdotool's actions on the focused window ("keydown d").
+    void xdo(const std::string& actions) const {
+        output("xdotool windowfocus --sync " + id + " " + actions + " 2>/dev/null");
+    }
+    // The pointer to x, y of the window, then xdotool's `then` ("mousedown 1").
+    void pointer(double x, double y, const std::string& then = "") const {
+        xdo("mousemove --window " + id + " --sync " + std::to_string(int(x)) + " " +
+            std::to_string(int(y)) + " " + then);
+    }
     void steps(const std::vector<key_step>& steps) const {
         for (const key_step& s : steps) {
             SCOPED_TRACE(s.keys);
