@@ -74,7 +74,8 @@ void path_editing::follow(const director_view& d, studio_editing& editing, const
     if (down && !held && pointerFree && d.viewer()) {
         held = true;
         const handle_ref h = nearestHandle(d.drawnPaths(), map, at, kPickRadius);
-        if (!h.found() || d.drawnPaths()[std::size_t(h.path)].places[std::size_t(h.point)] < 0) return;
+        if (!h.found() || d.drawnPaths()[std::size_t(h.path)].places[std::size_t(h.point)] < 0)
+            return;
         const drawn_path& p = d.drawnPaths()[std::size_t(h.path)];
         grabbed = editing.selected = p.places[std::size_t(h.point)];
         start = shown = p.handles[std::size_t(h.point)];
