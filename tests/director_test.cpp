@@ -171,8 +171,7 @@ TEST(Bookmarks, BesideTheSceneOrInTheUsersConfiguration) {
         {"/usr/share/kestrine/demo/demo.xml", false, "/x/cfg", "/root",
          "/x/cfg/kestrine/views/%usr%share%kestrine%demo%demo.xml.views"},
         {"/ro/d.xml", false, nullptr, "/home/u", "/home/u/.config/kestrine/views/%ro%d.xml.views"},
-        {"/ro/d.xml", false, "relative", "/home/u",
-         "/home/u/.config/kestrine/views/%ro%d.xml.views"},
+        {"/ro/d.xml", false, "relative", "/home/u", "/home/u/.config/kestrine/views/%ro%d.xml.views"},
         {"/ro/d.xml", false, nullptr, nullptr, ""},
     };
     for (const auto& c : cases)
