@@ -2,6 +2,7 @@
 // the view, put in and taken out, and a camera placed where the director stands; checked
 // through the scene file's bytes, the layout, the checker, the trace and kestrine-capture.
 #include <cmath>
+#include <functional>
 #include <regex>
 #include <string>
 
@@ -22,16 +23,8 @@ using e2e::slurp;
 const std::string kQuiet = "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null";
 const std::regex kPoint("<point X=\"([^\"]*)\" Y=\"([^\"]*)\" Z=\"([^\"]*)\" ?/>");
 
-// A copy of the demo's scene file beside links to its assets and music.
-std::string demoCopy(const std::string& name) {
-    const std::string dir = e2e::workDir("director_edit_" + name);
-    const std::string link =
-        "cd '" + dir +
-        "' && rm -rf Music && cp '" KESTRINE_DEMO_DIR
-        "/demo.xml' . && for f in shaders textures meshes Music; do ln -sfn '" +
-        std::string(KESTRINE_DEMO_DIR) + "'/$f $f; done";
-    EXPECT_EQ(std::system(link.c_str()), 0);
-    return dir;
+glm::vec3 pointOf(const curve& c, int k) {
+    return {c.getMatrixVal(k, 0), c.getMatrixVal(k, 1), c.getMatrixVal(k, 2)};
 }
 
 // The preview of the copy in dir, paused at a whole second in the director's view from `view`
@@ -64,6 +57,14 @@ struct directing {
         const glm::dvec4 clip = glm::dmat4(l.projection * l.view) * glm::dvec4(world, 1.0);
         return {(clip.x / clip.w + 1.0) * 240.0, (1.0 - clip.y / clip.w) * 135.0};
     }
+    // The first of a path's points that shows well inside the picture, or -1.
+    int inside(const curve& path) const {
+        for (int k = 0; k < int(path.pointCount()); ++k) {
+            const glm::dvec2 at = shown(pointOf(path, k));
+            if (at.x > 80 && at.x < 400 && at.y > 60 && at.y < 210) return k;
+        }
+        return -1;
+    }
     // Presses on camera 3's point k, which the layout then says is held, and lets go.
     void select(int k, glm::vec3 point) {
         const glm::dvec2 at = shown(point);
@@ -92,10 +93,6 @@ glm::dvec3 onPlane(const director_layout& l, glm::dvec2 at, glm::dvec3 through) 
     return origin + ray * (glm::dot(through - origin, ahead) / glm::dot(ray, ahead));
 }
 
-glm::vec3 pointOf(const curve& c, int k) {
-    return {c.getMatrixVal(k, 0), c.getMatrixVal(k, 1), c.getMatrixVal(k, 2)};
-}
-
 // Camera 3's path as the file at path says it.
 curve camera3(const std::string& path) {
     return scene(path.c_str(), load_options::silent()).cameras.at(2).path;
@@ -112,17 +109,12 @@ std::pair<std::size_t, std::size_t> pointPlace(const std::string& text, int k) {
 } // namespace
 
 TEST(DirectorEdit, DraggingAHandleMovesItsPointInThePlaneFacingTheViewAndUndoRestoresTheFile) {
-    const std::string dir = demoCopy("drag"), file = dir + "/demo.xml";
+    const std::string dir = e2e::demoCopy("director_edit_drag"), file = dir + "/demo.xml";
     const std::string original = slurp(file);
     directing d(dir, 22, "0 30 22 0 0 0");
     const curve before = camera3(file);
-    // A point well inside the picture.
-    int k = 0;
-    while (k < int(before.pointCount()) &&
-           (d.shown(pointOf(before, k)).x < 80 || d.shown(pointOf(before, k)).x > 400 ||
-            d.shown(pointOf(before, k)).y < 60 || d.shown(pointOf(before, k)).y > 210))
-        ++k;
-    ASSERT_LT(k, int(before.pointCount()));
+    const int k = d.inside(before);
+    ASSERT_GE(k, 0);
     const glm::vec3 start = pointOf(before, k);
     const glm::dvec2 from = glm::floor(d.shown(start)), to = from + glm::dvec2(40, 25);
     d.p.pointer(from.x, from.y, "mousedown 1");
@@ -131,7 +123,7 @@ TEST(DirectorEdit, DraggingAHandleMovesItsPointInThePlaneFacingTheViewAndUndoRes
     EXPECT_EQ(d.l.selectedBar, 3);
     for (int i = 1; i <= 4; ++i)
         d.p.pointer(from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4);
-    d.p.pointer(to.x, to.y, "mouseup 1");
+    d.p.xdo("mouseup 1");
     ASSERT_TRUE(e2e::waitFor([&] { return slurp(file) != original; }));
 
     const glm::dvec3 expected =
@@ -160,15 +152,12 @@ TEST(DirectorEdit, DraggingAHandleMovesItsPointInThePlaneFacingTheViewAndUndoRes
 // Flown to a place by a key held, the director keys a point there, puts in a point after it
 // and takes that one out again; each is one step of the history.
 TEST(DirectorEdit, KeyFromViewWritesTheEyeAndAPointPutInIsTakenOutAgain) {
-    const std::string dir = demoCopy("key"), file = dir + "/demo.xml";
+    const std::string dir = e2e::demoCopy("director_edit_key"), file = dir + "/demo.xml";
     const std::string original = slurp(file);
     directing d(dir, 22, "0 30 22 0 0 0");
     const curve path = camera3(file);
-    int k = 0;
-    while (k < int(path.pointCount()) &&
-           (d.shown(pointOf(path, k)).x < 60 || d.shown(pointOf(path, k)).x > 420))
-        ++k;
-    ASSERT_LT(k, int(path.pointCount()));
+    const int k = d.inside(path);
+    ASSERT_GE(k, 0);
     d.select(k, pointOf(path, k));
     // Flown right while D is held; K comes after its release, so the eye is the last one.
     d.p.xdo("keydown d");
@@ -197,7 +186,7 @@ TEST(DirectorEdit, KeyFromViewWritesTheEyeAndAPointPutInIsTakenOutAgain) {
 }
 
 TEST(DirectorEdit, ANewCameraHereFilmsWhatTheDirectorSees) {
-    const std::string dir = demoCopy("camera"), file = dir + "/demo.xml";
+    const std::string dir = e2e::demoCopy("director_edit_camera"), file = dir + "/demo.xml";
     directing d(dir, 19, "-6.5 4.25 9 0 2 0", "--trace");
     d.p.keys("p");
     ASSERT_TRUE(d.wait([](const director_layout& l) { return l.paths.empty(); }));

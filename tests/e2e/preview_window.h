@@ -181,6 +181,17 @@ inline bool linkDemo(const std::string& dir) {
     return std::system(link.c_str()) == 0;
 }
 
+// A copy of the demo's scene file, in a work folder of that name, beside links to its assets
+// and music: a scene the studio may edit.
+inline std::string demoCopy(const std::string& name) {
+    const std::string dir = workDir(name);
+    const std::string link = "cd '" + dir + "' && rm -rf Music && cp '" KESTRINE_DEMO_DIR
+                             "/demo.xml' . && for f in shaders textures meshes Music; do ln -sfn '" +
+                             std::string(KESTRINE_DEMO_DIR) + "'/$f $f; done";
+    EXPECT_EQ(std::system(link.c_str()), 0);
+    return dir;
+}
+
 // What the studio's overlay says is where (KESTRINE_PREVIEW_LAYOUT): the ruler's columns and
 // times, the music lane, every bar, a bar being dragged, the inspector's fields and who takes
 // the keys, the problems.
