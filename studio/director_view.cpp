@@ -200,6 +200,10 @@ void director_view::drawGuides(const camera& filming) {
         if (p.look) painter->points({*p.look}, kLookLine, kHandleSize);
         painter->points(p.handles, kHandle, kHandleSize);
     }
+    for (const drawn_path& p : drawn)
+        for (std::size_t k = 0; k < p.places.size() && selectedPoint >= 0; ++k)
+            if (p.places[k] == selectedPoint)
+                painter->points({p.handles[k]}, kSelectedPath, kHandleSize + 4.0f);
     painter->lines(frustum(filming, float(box[2]) / float(std::max(box[3], 1))), GL_LINES,
                    kFrustum, 2.0f);
     for (bool last : {false, true})

@@ -39,7 +39,8 @@ public:
     // The layout file's lines: the view, the projection and every path drawn.
     std::string layout() const;
 
-    int selected = -1; // the camera whose path stands out, or -1
+    int selected = -1;      // the camera whose path stands out, or -1
+    int selectedPoint = -1; // the place of the point whose handle stands out, or -1
 
 private:
     void show(bool on);

@@ -145,6 +145,7 @@ preview_requests studio_overlay::draw(const preview_view& view) {
     }
     // The selected point's or camera's path stands out, and its camera's bar.
     timeline.selected = director.selected = playing ? cameraOf(*playing, editing.selected) : -1;
+    director.selectedPoint = editing.selected;
     bool changed = false;
     editing.take(asked, changed);
     if (changed) readModel(model.music_seconds);
