@@ -151,6 +151,14 @@ TEST(DirectorEdit, KeyFromViewWritesTheEyeAndAPointPutInIsTakenOutAgain) {
     ASSERT_GE(k, 0);
     d.press(k, pointOf(path, k));
     d.letGo(k);
+    // The inspector shows the point's element (camera 3's first point is the demo's ninth).
+    d.p.keys("Tab");
+    const std::string field = "point " + std::to_string(8 + k) + " X ";
+    EXPECT_TRUE(e2e::waitFor([&] {
+        const e2e::layout shown = e2e::readLayout(d.layoutFile);
+        return shown.fields.size() == 3 && shown.fields[0].rfind(field, 0) == 0;
+    }));
+    d.p.keys("Tab");
     // Flown right while D is held; K comes after its release, so the eye is the last one.
     d.p.xdo("keydown d");
     EXPECT_TRUE(d.wait([](const director_layout& l) { return l.eye.x > 0.5f; }));
