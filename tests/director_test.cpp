@@ -158,6 +158,10 @@ TEST(Handles, PickAndDragAsThePointerShows) {
     EXPECT_EQ(nearestHandle(paths, map, at, 8.0f).point, 0);
     EXPECT_FALSE(nearestHandle(paths, map, at + glm::vec2(0, 30), 8.0f).found());
     EXPECT_FALSE(pointNear(paths, map, at + glm::vec2(0, 30), 8.0f));
+    // An orbit goes round the handle under the pointer, else round the curve there.
+    EXPECT_EQ(*pointNear(paths, map, at, 8.0f), paths[1].handles[0]);
+    paths[0].curve = {point + glm::vec3(0, 1, 0)};
+    EXPECT_EQ(*pointNear(paths, map, *map.project(paths[0].curve[0]), 8.0f), paths[0].curve[0]);
 }
 
 TEST(Bookmarks, BesideTheSceneOrInTheUsersConfiguration) {
