@@ -64,7 +64,7 @@ constexpr int kPathSamples = 32;
 std::vector<drawn_path> scenePaths(const scene& sc, double t, int selected);
 
 // The middle of the box round every camera's points (eyes, look points, path points): what
-// the director orbits.
+// the director orbits where no path is under the pointer.
 glm::vec3 sceneCentre(const scene& sc);
 
 // A numbered view kept by the author: eye and look point.

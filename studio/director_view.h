@@ -53,7 +53,8 @@ private:
     director flying;
     camera seen;
     camera lastFilming;
-    glm::vec3 centre = glm::vec3(0.0f), pivot = glm::vec3(0.0f); // pivot: what an orbit goes round
+    glm::vec3 centre = glm::vec3(0.0f);
+    glm::vec3 pivot = glm::vec3(0.0f); // what the middle-drag orbits round
     std::vector<drawn_path> drawn;
     glm::mat4 projection = glm::mat4(1.0f);
     std::unique_ptr<guide_painter> painter;
