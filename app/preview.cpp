@@ -67,7 +67,7 @@ const char* const kAbout =
     "  V             the director's view on / off: a camera of your own, which the player,\n"
     "                the capture and the web page never show\n"
     "  W A S D, Q E  fly it forward, left, back, right, down, up (right-drag: turn; middle-\n"
-    "                drag: orbit the path point under the pointer, or the scene's centre;\n"
+    "                drag: orbit the point under the pointer, or the scene's centre;\n"
     "                the wheel over the picture: speed)\n"
     "  F             put it back where the filming camera stands\n"
     "  P             the camera paths over its picture on / off\n"

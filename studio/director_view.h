@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "studio/handles.h"
 
 struct GLFWwindow;
+class depth_probe;
 class guide_painter;
 
 // The studio's side of the director's camera: its keys and pointer, the paths drawn over its
@@ -47,6 +49,7 @@ private:
     void keep(int digit);
     void recall(int digit);
     void drawGuides(const camera& filming);
+    void pivotFromDepth();
 
     GLFWwindow* window = nullptr;
     bool shown = false, paths = true, placed = false;
@@ -55,6 +58,10 @@ private:
     camera lastFilming;
     glm::vec3 centre = glm::vec3(0.0f);
     glm::vec3 pivot = glm::vec3(0.0f); // what the middle-drag orbits round
+    // A middle press over no path, at this frame pixel: its pivot is the scene's point there,
+    // read from the next picture's depth before the orbit starts.
+    std::optional<glm::vec2> sought;
+    std::unique_ptr<depth_probe> probe;
     std::vector<drawn_path> drawn;
     glm::mat4 projection = glm::mat4(1.0f);
     std::unique_ptr<guide_painter> painter;

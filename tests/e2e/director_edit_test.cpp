@@ -26,6 +26,12 @@ glm::vec3 pointOf(const curve& c, int k) {
     return {c.getMatrixVal(k, 0), c.getMatrixVal(k, 1), c.getMatrixVal(k, 2)};
 }
 
+// Where a world point shows in the window in the view of layout l.
+glm::dvec2 shownIn(const director_layout& l, glm::vec3 world) {
+    const glm::dvec4 clip = glm::dmat4(l.projection * l.view) * glm::dvec4(world, 1.0);
+    return {(clip.x / clip.w + 1.0) * 240.0, (1.0 - clip.y / clip.w) * 135.0};
+}
+
 // A preview of a copy of the demo, paused at a whole second in the director's view from `view`
 // ("EX EY EZ LX LY LZ"), 480x270 without the panels, so that window and frame pixels agree.
 struct directing {
@@ -53,11 +59,7 @@ struct directing {
             return ok(l);
         });
     }
-    // Where a world point shows in the window.
-    glm::dvec2 shown(glm::vec3 world) const {
-        const glm::dvec4 clip = glm::dmat4(l.projection * l.view) * glm::dvec4(world, 1.0);
-        return {(clip.x / clip.w + 1.0) * 240.0, (1.0 - clip.y / clip.w) * 135.0};
-    }
+    glm::dvec2 shown(glm::vec3 world) const { return shownIn(l, world); }
     // The first of camera 3's points that shows well inside the picture, or -1.
     int inside(const curve& path) const {
         for (int k = 0; k < int(path.pointCount()); ++k) {
@@ -224,4 +226,28 @@ TEST(DirectorEdit, ANewCameraHereFilmsWhatTheDirectorSees) {
         e2e::output("convert '" + dir + "/capture/frame_001140.png' -depth 8 ppm:- 2>/dev/null"));
     ASSERT_EQ(captured.width, 480);
     EXPECT_EQ(e2e::differing(seen, captured, 1), 0);
+}
+
+// A middle-drag over the scene, away from every path, circles round the scene's point drawn
+// under the pointer, which then stays ahead.
+TEST(DirectorEdit, AMiddleDragOrbitsRoundTheScenesPointUnderThePointer) {
+    directing d("orbit", 22, "0 12 16 0 1 0");
+    d.p.keys("p");
+    ASSERT_TRUE(d.wait([](const director_layout& l) { return l.paths.empty(); }));
+    const director_layout before = d.l;
+    const glm::dvec2 at(300, 170);
+    d.p.pointer(at.x, at.y, "mousedown 2");
+    ASSERT_TRUE(d.wait([](const director_layout& l) { return l.pivot.has_value(); }));
+    const glm::vec3 pivot = *d.l.pivot;
+    EXPECT_LT(glm::length(shownIn(before, pivot) - (at + 0.5)), 0.01) << "on the pixel's ray";
+    EXPECT_LT(glm::length(pivot - before.eye), glm::length(before.look - before.eye) * 2.0f);
+    for (int i = 1; i <= 3; ++i)
+        d.p.pointer(at.x + 30 * i, at.y);
+    d.p.xdo("mouseup 2");
+    ASSERT_TRUE(
+        d.wait([&](const director_layout& l) { return !l.pivot && l.view != before.view; }));
+    EXPECT_LT(glm::length(d.l.look - pivot), 1e-3f);
+    EXPECT_NEAR(glm::length(d.l.eye - pivot), glm::length(before.eye - pivot), 1e-3f);
+    d.p.keys("Escape");
+    EXPECT_EQ(d.p.status(), 0) << d.p.err();
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The director's lines of the studio's layout file, shared by the director's end-to-end tests.
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -15,7 +16,8 @@ namespace e2e {
 struct director_layout {
     bool shown = false;
     glm::mat4 view{1.0f}, projection{1.0f};
-    glm::vec3 eye{0.0f};
+    glm::vec3 eye{0.0f}, look{0.0f};
+    std::optional<glm::vec3> pivot; // what a middle-drag under way orbits round
     std::vector<std::pair<std::string, std::vector<glm::vec3>>> paths; // "camera 3": samples
     std::string point = "none"; // "camera 3 2 held": the path, the point from 1, dragged or not
     int selectedBar = 0;        // the camera whose bar is outlined, from 1; 0 for none
@@ -42,6 +44,11 @@ inline director_layout readDirector(const std::string& file) {
             matrix(l.projection);
         } else if (what == "director_eye") {
             words >> l.eye.x >> l.eye.y >> l.eye.z;
+        } else if (what == "director_look") {
+            words >> l.look.x >> l.look.y >> l.look.z;
+        } else if (what == "director_pivot") {
+            l.pivot.emplace();
+            words >> l.pivot->x >> l.pivot->y >> l.pivot->z;
         } else if (what == "director_point") {
             std::getline(words >> std::ws, l.point);
         } else if (what == "selected_bar") {
