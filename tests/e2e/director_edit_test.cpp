@@ -251,3 +251,29 @@ TEST(DirectorEdit, AMiddleDragOrbitsRoundTheScenesPointUnderThePointer) {
     d.p.keys("Escape");
     EXPECT_EQ(d.p.status(), 0) << d.p.err();
 }
+
+// A path keeps the two points its camera needs to move: taking out one more is refused, and
+// the problems say why.
+TEST(DirectorEdit, DeleteLeavesAPathTwoPoints) {
+    directing d("two", 22, "0 30 22 0 0 0");
+    // Camera 3 saved with its first two points only; the preview reads it again.
+    const std::size_t from = d.original.find("<point", d.original.find("<camera start=\"20\""));
+    const std::size_t third = d.original.find("<point", d.original.find("<point", from + 1) + 1);
+    std::string two = d.original;
+    two.erase(third, two.find("</camera>", third) - third);
+    e2e::write(d.file + ".new", two);
+    std::rename((d.file + ".new").c_str(), d.file.c_str());
+    ASSERT_TRUE(e2e::waitForText(d.dir + "/out.txt", "demo.xml: reloaded at"));
+    const curve path = camera3(d.file);
+    ASSERT_EQ(path.pointCount(), 2u);
+    const int k = d.inside(path);
+    ASSERT_GE(k, 0);
+    d.press(k, pointOf(path, k));
+    d.letGo(k);
+    d.p.keys("Delete");
+    EXPECT_TRUE(e2e::waitFor(
+        [&] { return e2e::readLayout(d.layoutFile).lists("a path needs at least 2 points"); }));
+    EXPECT_EQ(slurp(d.file), two);
+    d.p.keys("Escape");
+    EXPECT_EQ(d.p.status(), 0) << d.p.err();
+}
