@@ -67,11 +67,17 @@ const char* const kAbout =
     "  V             the director's view on / off: a camera of your own, which the player,\n"
     "                the capture and the web page never show\n"
     "  W A S D, Q E  fly it forward, left, back, right, down, up (right-drag: turn; middle-\n"
-    "                drag: orbit the scene's centre; the wheel over the picture: speed)\n"
+    "                drag: orbit the point under the pointer, or the scene's centre;\n"
+    "                the wheel over the picture: speed)\n"
     "  F             put it back where the filming camera stands\n"
     "  P             the camera paths over its picture on / off\n"
     "  Ctrl+0..9     keep its view under that digit, in SCENE.views beside the scene\n"
     "  0..9          back to the view kept under that digit\n"
+    "  (left-drag)   in its view, select a path's point and move it facing the view (with\n"
+    "                Shift: along the nearest axis)\n"
+    "  K / I         the selected point to its eye / a new point after it, at its eye\n"
+    "  Delete        take the selected point out of its path\n"
+    "  C             a new static camera where it stands, for the second under the playhead\n"
     "  Escape        quit\n";
 
 bool readSeconds(const std::string& text, double& out) {

@@ -22,8 +22,15 @@ element_key keyOf(const xml_source& source, int index);
 // The index of key's element in source, or -1.
 int findElement(const xml_source& source, const element_key& key);
 
-// One attribute's change. Texts are as written between the quotes (entities not decoded).
+// One change: an attribute's value (texts as written between the quotes, entities not
+// decoded), or a whole element put in or taken out.
 struct value_change {
+    enum kind_type {
+        set_value,      // element's attribute from `before` to `after`
+        insert_element, // `after`, one element's text, on a line of its own after element
+        remove_element, // element, whose whole text must read `before`, with its line
+    };
+    kind_type kind = set_value;
     element_key element;
     std::string attribute;
     bool existed = true; // the attribute was there before; else `before` is empty
@@ -36,6 +43,13 @@ struct value_change {
 value_change changeOf(std::string_view text, const xml_source& source, int index,
                       std::string_view attribute, std::string_view value);
 
+// Puts element (its text, one line) after the element at index of source, in that line's
+// indentation.
+value_change insertionAfter(std::string_view text, const xml_source& source, int index,
+                            std::string_view element);
+// Takes out the element at index of source, with everything inside it.
+value_change removalOf(std::string_view text, const xml_source& source, int index);
+
 // What applying, undoing or redoing did.
 struct edit_result {
     bool ok = false;
@@ -44,10 +58,15 @@ struct edit_result {
     double at = -1.0;                  // the time a timeline gesture edited, or -1
 };
 
-// The new text with every change made, or false with the reason when an element is gone or a
-// value is no longer the one the change was made from.
+// The new text with every change made in turn, or false with the reason when an element is
+// gone or a value or an element to take out is no longer the one the change was made from.
+// undo, when given, gets the changes that take the new text back, to be made in their order;
+// false there (the edit is still made) when one has no inverse that holds after other edits
+// of the file: an attribute added, or an element taken out that has no element before it
+// beside it.
 bool applyChanges(std::string_view text, const std::vector<value_change>& changes, std::string& out,
-                  std::string& why);
+                  std::string& why, std::vector<value_change>* undo = nullptr,
+                  bool* undoable = nullptr);
 
 // Writes text over path atomically: a temporary file in the target's folder (through a
 // symbolic link, to what it names; the link stays), given the file's mode, renamed over it.
@@ -75,8 +94,9 @@ public:
 
 private:
     struct gesture {
-        std::vector<value_change> changes;
-        std::string before, after; // the whole file's bytes around it
+        std::vector<value_change> changes, undo; // undo: its inverse on the text it left
+        bool undoable = true;                    // undo holds where the file changed since
+        std::string before, after;               // the whole file's bytes around it
         double at = -1.0;
     };
     edit_result step(bool back);

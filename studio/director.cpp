@@ -56,6 +56,8 @@ void groupPaths(const group& g, glm::mat4 model, double t, std::vector<drawn_pat
             drawn_path p{.kind = drawn_path::group_path, .number = int(out.size()) + 1};
             p.curve = sampleCurve(tr.path, model);
             p.handles = points(tr.path, model);
+            p.places = tr.point_places;
+            p.model = model;
             out.push_back(std::move(p));
         }
         model = tr.apply(model, t);
@@ -119,6 +121,7 @@ std::vector<drawn_path> scenePaths(const scene& sc, double t, int selected) {
         p.handles = points(cam.path, glm::mat4(1.0f));
         if (cam.mode == moving_look_at) p.look = cam.look;
         p.eye = eyeAt(cam, t);
+        if (i < sc.camera_places.size()) p.places = sc.camera_places[i].points;
         out.push_back(std::move(p));
     }
     std::vector<drawn_path> groups;

@@ -44,12 +44,14 @@ public:
 struct drawn_path {
     enum kind_type { camera_path, group_path };
     kind_type kind = camera_path;
-    int number = 0;     // the camera's from 1, or the group curve's in walk order from 1
+    int number = 0; // the camera's from 1, or the group curve's in walk order from 1
     bool selected = false;
     std::vector<glm::vec3> curve;   // samples round the closed curve, the first not repeated
     std::vector<glm::vec3> handles; // its points
     std::optional<glm::vec3> look;  // a camera's fixed look point, joined to its eye
     glm::vec3 eye = glm::vec3(0.0f);
+    std::vector<int> places; // each point's element in the scene's source, or -1
+    glm::mat4 model{1.0f};   // its points' world from their own coordinates
 };
 
 // Samples a segment of a path is drawn with.
@@ -62,7 +64,7 @@ constexpr int kPathSamples = 32;
 std::vector<drawn_path> scenePaths(const scene& sc, double t, int selected);
 
 // The middle of the box round every camera's points (eyes, look points, path points): what
-// the director orbits.
+// the director orbits where no path is under the pointer.
 glm::vec3 sceneCentre(const scene& sc);
 
 // A numbered view kept by the author: eye and look point.

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "gpu/depth_probe.h"
 #include "gpu/guides.h"
 #include "scene/scene.h"
 
@@ -66,6 +68,7 @@ director_view::~director_view() = default;
 
 void director_view::detach() {
     painter.reset();
+    probe.reset();
     window = nullptr;
 }
 
@@ -143,7 +146,7 @@ void director_view::recall(int digit) {
         }
 }
 
-void director_view::follow(bool pointerFree, float wheel) {
+void director_view::follow(bool pointerFree, float wheel, const picture_map& map) {
     const double wall = glfwGetTime();
     const double seconds = lastWall < 0.0 ? 0.0 : std::min(wall - lastWall, 0.1);
     lastWall = wall;
@@ -160,17 +163,25 @@ void director_view::follow(bool pointerFree, float wheel) {
     if (pointerFree && wheel != 0.0f) flying.scaleSpeed(wheel);
     for (int button : {GLFW_MOUSE_BUTTON_RIGHT, GLFW_MOUSE_BUTTON_MIDDLE}) {
         const bool down = glfwGetMouseButton(window, button) == GLFW_PRESS;
-        if (down && dragging < 0 && pointerFree) dragging = button;
+        if (down && dragging < 0 && pointerFree) {
+            dragging = button;
+            // Round the point of a path under the pointer, else the scene's point there.
+            const glm::vec2 at = map.inFrame(glm::vec2(float(x), float(y)));
+            const std::optional<glm::vec3> near = pointNear(drawn, map, at, 6.0f);
+            pivot = near.value_or(centre);
+            if (button == GLFW_MOUSE_BUTTON_MIDDLE && !near) sought = at;
+        }
         if (!down && dragging == button) dragging = -1;
     }
     if (dragging == GLFW_MOUSE_BUTTON_RIGHT) flying.turn(dx, dy);
-    if (dragging == GLFW_MOUSE_BUTTON_MIDDLE) flying.orbit(centre, dx, dy);
+    if (dragging == GLFW_MOUSE_BUTTON_MIDDLE && !sought) flying.orbit(pivot, dx, dy);
     seen = flying.view();
 }
 
 double director_view::overPicture(const scene& sc, const camera& filming, double t) {
     lastFilming = filming;
     projection = sc.projection;
+    if (sought) pivotFromDepth();
     drawn.clear();
     if (!shown || !paths) return -1.0;
     if (timed) glFinish(); // the scene's drawing done first, so that it is not counted
@@ -180,6 +191,25 @@ double director_view::overPicture(const scene& sc, const camera& filming, double
     drawGuides(filming);
     if (timed) glFinish();
     return 1000.0 * (glfwGetTime() - began);
+}
+
+// The scene's point drawn at the sought pixel, unprojected from the picture's depth, as the
+// pivot; where nothing was drawn there, the scene's centre stays.
+void director_view::pivotFromDepth() {
+    const glm::vec2 at = *sought;
+    sought.reset();
+    GLint box[4];
+    glGetIntegerv(GL_VIEWPORT, box);
+    const int x = int(at.x), y = box[3] - 1 - int(at.y); // GL counts rows from the bottom
+    if (x < 0 || y < 0 || x >= box[2] || y >= box[3]) return;
+    if (!probe) probe = std::make_unique<depth_probe>();
+    const std::optional<float> depth = probe->at(x, y);
+    if (!depth || !(*depth < 1.0f)) return;
+    const glm::vec4 ndc(2.0f * (float(x) + 0.5f) / float(box[2]) - 1.0f,
+                        2.0f * (float(y) + 0.5f) / float(box[3]) - 1.0f, 2.0f * *depth - 1.0f,
+                        1.0f);
+    const glm::vec4 world = glm::inverse(projection * seen.viewMatrix()) * ndc;
+    if (std::abs(world.w) > 1e-12f) pivot = glm::vec3(world) / world.w;
 }
 
 // Group curves, look lines, handles and the frustum first, the cameras' paths over them, the
@@ -195,6 +225,10 @@ void director_view::drawGuides(const camera& filming) {
         if (p.look) painter->points({*p.look}, kLookLine, kHandleSize);
         painter->points(p.handles, kHandle, kHandleSize);
     }
+    for (const drawn_path& p : drawn)
+        for (std::size_t k = 0; k < p.places.size() && selectedPoint >= 0; ++k)
+            if (p.places[k] == selectedPoint)
+                painter->points({p.handles[k]}, kSelectedPath, kHandleSize + 4.0f);
     painter->lines(frustum(filming, float(box[2]) / float(std::max(box[3], 1))), GL_LINES,
                    kFrustum, 2.0f);
     for (bool last : {false, true})
@@ -215,6 +249,11 @@ std::string director_view::layout() const {
     std::snprintf(line, sizeof line, "director_eye %.9g %.9g %.9g\ndirector_look %.9g %.9g %.9g\n",
                   e.x, e.y, e.z, l.x, l.y, l.z);
     text += line;
+    if (dragging == GLFW_MOUSE_BUTTON_MIDDLE && !sought) {
+        std::snprintf(line, sizeof line, "director_pivot %.9g %.9g %.9g\n", pivot.x, pivot.y,
+                      pivot.z);
+        text += line;
+    }
     addMatrix(text, "director_view", seen.viewMatrix());
     addMatrix(text, "director_projection", projection);
     for (const drawn_path& p : drawn) {

@@ -1,12 +1,15 @@
 #pragma once
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "studio/director.h"
+#include "studio/handles.h"
 
 struct GLFWwindow;
+class depth_probe;
 class guide_painter;
 
 // The studio's side of the director's camera: its keys and pointer, the paths drawn over its
@@ -26,20 +29,27 @@ public:
     void loaded(const std::string& scenePath, const scene& sc);
     void key(int key, int mods);
     // Once a frame, after the panels: pointerFree when the panels do not hold the pointer;
-    // wheel: its notches over the picture since the last frame.
-    void follow(bool pointerFree, float wheel);
+    // wheel: its notches over the picture since the last frame; map: the picture as shown, where
+    // a middle-drag finds what to orbit.
+    void follow(bool pointerFree, float wheel, const picture_map& map);
     const camera* viewer() const { return shown ? &seen : nullptr; }
+    const director& flyer() const { return flying; }
+    // The paths as last drawn, empty while they are not.
+    const std::vector<drawn_path>& drawnPaths() const { return drawn; }
+    glm::mat4 viewProjection() const { return projection * seen.viewMatrix(); }
     double overPicture(const scene& sc, const camera& filming, double t);
     // The layout file's lines: the view, the projection and every path drawn.
     std::string layout() const;
 
-    int selected = -1; // the camera whose path stands out, or -1
+    int selected = -1;      // the camera whose path stands out, or -1
+    int selectedPoint = -1; // the place of the point whose handle stands out, or -1
 
 private:
     void show(bool on);
     void keep(int digit);
     void recall(int digit);
     void drawGuides(const camera& filming);
+    void pivotFromDepth();
 
     GLFWwindow* window = nullptr;
     bool shown = false, paths = true, placed = false;
@@ -47,6 +57,11 @@ private:
     camera seen;
     camera lastFilming;
     glm::vec3 centre = glm::vec3(0.0f);
+    glm::vec3 pivot = glm::vec3(0.0f); // what the middle-drag orbits round
+    // A middle press over no path, at this frame pixel: its pivot is the scene's point there,
+    // read from the next picture's depth before the orbit starts.
+    std::optional<glm::vec2> sought;
+    std::unique_ptr<depth_probe> probe;
     std::vector<drawn_path> drawn;
     glm::mat4 projection = glm::mat4(1.0f);
     std::unique_ptr<guide_painter> painter;

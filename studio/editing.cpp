@@ -96,19 +96,26 @@ void studio_editing::commit(const std::vector<value_change>& changes,
     reread = true;
 }
 
-// The refusal said, and the live values set back to what the file says.
-void studio_editing::refuse(const std::vector<field_value>& values, const std::string& why) {
+void studio_editing::structural(const value_change& change) {
+    if (playing) commit({change}, {}, -1.0);
+}
+
+void studio_editing::problem(int place, const std::string& why) {
     diagnostic d;
     d.severity = diagnostic::error;
     d.at.file = file;
     d.what = why;
-    if (!values.empty() && values.front().place >= 0 &&
-        std::size_t(values.front().place) < playing->source.elements.size()) {
-        const element_place& e = playing->source.elements[std::size_t(values.front().place)];
+    if (playing && place >= 0 && std::size_t(place) < playing->source.elements.size()) {
+        const element_place& e = playing->source.elements[std::size_t(place)];
         d.at.line = e.line;
         d.element = e.name;
     }
     note = d;
+}
+
+// The refusal said, and the live values set back to what the file says.
+void studio_editing::refuse(const std::vector<field_value>& values, const std::string& why) {
+    problem(values.empty() ? -1 : values.front().place, why);
     for (const field_value& v : values) {
         double was = 0.0; // a window's time the file leaves out
         fileValue(*playing, v.place, v.attribute, was);
@@ -122,6 +129,7 @@ void studio_editing::step(bool back) {
     if (!r.ok) return refuse({}, r.message);
     note.reset();
     for (const value_change& c : r.changes) {
+        if (c.kind != value_change::set_value) continue; // the scene is read again
         const int place = findElement(playing->source, c.element);
         if (const std::optional<double> v = numberIn(c.after))
             live({place, c.attribute, c.after, v});

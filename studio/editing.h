@@ -33,6 +33,10 @@ public:
     void live(const field_value& v);
     // A gesture ended: its values written as one step of the history. at: the time it edited.
     void finish(const std::vector<field_value>& values, double at = -1.0);
+    // An element put in or taken out as one step of the history; the scene is read again.
+    void structural(const value_change& change);
+    // A gesture refused before it was made, said as the refusals are, at the element at place.
+    void problem(int place, const std::string& why);
     // Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y; other keys are not the studio's.
     void key(int key, int mods);
     // What the preview is to do after this frame's edits, and whether the scene changed live.

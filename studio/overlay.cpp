@@ -77,6 +77,7 @@ void studio_overlay::attach(GLFWwindow* w, bool show) {
     ImGui::EndFrame();
     peaks = std::make_unique<music_peaks>(kMusicFile);
     director.attach(w);
+    pathEditing.attach(w);
 }
 
 void studio_overlay::detach() {
@@ -118,11 +119,14 @@ preview_requests studio_overlay::draw(const preview_view& view) {
     preview_requests asked;
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
+    playhead = view.time;
+    const picture_map map = pictureMap(width, height);
     if (!shown || width <= 0 || height <= 0) {
         if (timeline.mouse.gesture == timeline_mouse::seeking) asked.release = true;
         timeline.mouse.gesture = timeline_mouse::none;
         ImGui::GetIO().MouseWheel = 0.0f;
-        director.follow(true, 0.0f);
+        pathEditing.follow(director, editing, map, true);
+        director.follow(true, 0.0f, map);
     } else {
         ImGui_ImplOpenGL3_NewFrame();
         ImGui_ImplGlfw_NewFrame();
@@ -133,17 +137,37 @@ preview_requests studio_overlay::draw(const preview_view& view) {
         inspector.draw(*playing, editing, timeline.placed.top);
         drawProblems(float(width), timeline.placed.top);
         const ImGuiIO& io = ImGui::GetIO();
-        director.follow(!io.WantCaptureMouse, io.WantCaptureMouse ? 0.0f : io.MouseWheel);
+        pathEditing.follow(director, editing, map, !io.WantCaptureMouse);
+        director.follow(!io.WantCaptureMouse, io.WantCaptureMouse ? 0.0f : io.MouseWheel, map);
         ImGui::Render();
         clearTimelineBack(width, height - int(timeline.placed.top));
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     }
+    // The selected point's or camera's path stands out, and its camera's bar.
+    timeline.selected = director.selected = playing ? cameraOf(*playing, editing.selected) : -1;
+    director.selectedPoint = editing.selected;
     bool changed = false;
     editing.take(asked, changed);
     if (changed) readModel(model.music_seconds);
     if (editing.note) problems.add(*editing.note);
     writeLayout(float(width), float(height));
     return asked;
+}
+
+void studio_overlay::otherKey(int key, int mods) {
+    director.key(key, mods);
+    if (playing) pathEditing.key(key, mods, director, editing, *playing, playhead);
+}
+
+// Where the frame is shown, and the director's view of it.
+picture_map studio_overlay::pictureMap(int width, int height) {
+    const picture_box box = fittedFrame(width, height, width, height - covers(height));
+    picture_map map;
+    map.origin = glm::vec2(float(box.x), float(box.y));
+    map.shown = glm::vec2(float(box.width), float(box.height));
+    map.frame = glm::vec2(float(width), float(height));
+    map.viewProjection = director.viewProjection();
+    return map;
 }
 
 // The timeline of the scene playing, and its model lanes: one per group path that holds
@@ -251,7 +275,8 @@ void studio_overlay::writeLayout(float width, float height) {
             addLine(text, "field %s %d %s %.1f %.1f %.1f %.1f\n", f.element.c_str(), f.number,
                     f.attribute.c_str(), f.x0, f.y0, f.x1, f.y1);
     }
-    text += director.layout();
+    text += director.layout() + pathEditing.layout(director, editing);
+    addLine(text, "selected_bar %d\n", timeline.selected + 1);
     for (std::size_t i = 0; i < problems.items().size(); ++i) {
         const std::string& p = problems.text(i);
         for (std::size_t from = 0, to = 0; to != std::string::npos; from = to + 1) {

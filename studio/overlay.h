@@ -12,6 +12,7 @@
 #include "studio/editing.h"
 #include "studio/inspector.h"
 #include "studio/music_peaks.h"
+#include "studio/path_editing.h"
 #include "studio/timeline_panel.h"
 
 // The studio: panels drawn with Dear ImGui over the preview's frames. A timeline along the
@@ -30,7 +31,7 @@ public:
     preview_requests draw(const preview_view& view) override;
     bool key(int key, int action, int mods) override;
     void detach() override;
-    void otherKey(int key, int mods) override { director.key(key, mods); }
+    void otherKey(int key, int mods) override;
     const camera* viewer() const override { return director.viewer(); }
     double overPicture(const scene& sc, const camera& filming, double time) override {
         return director.overPicture(sc, filming, time);
@@ -41,6 +42,7 @@ private:
     void drawProblems(float width, float top);
     void selectLine(const diagnostic& d);
     void writeLayout(float width, float height);
+    picture_map pictureMap(int width, int height);
 
     GLFWwindow* window = nullptr;
     bool shown = true;
@@ -57,6 +59,8 @@ private:
 
     timeline_panel timeline;
     director_view director;
+    path_editing pathEditing;
+    double playhead = 0.0; // the time of the last frame drawn
     studio_editing editing;
     inspector_panel inspector;
     std::array<float, 4> problemsBox{}; // the problems' window: left, top, width and height

@@ -29,6 +29,7 @@ const ImU32 kNoCamera = IM_COL32(220, 40, 40, 110);
 const ImU32 kPlayhead = IM_COL32(255, 215, 60, 255);
 const ImU32 kLoop = IM_COL32(255, 200, 0, 45);
 const ImU32 kModelBar = IM_COL32(150, 110, 200, 255);
+const ImU32 kSelectedBar = IM_COL32(255, 255, 255, 255);
 const ImU32 kText = IM_COL32(235, 235, 235, 255);
 
 // A camera's bar colour, and its mode in words short enough for a bar.
@@ -370,6 +371,12 @@ void drawTimeline(timeline_panel& panel, const preview_view& view, const scene_t
     drawRuler(draw, axis, at);
     drawMusic(draw, axis, at, peaks, panel);
     drawBars(draw, axis, at, model, path, panel.bars);
+    if (panel.selected >= 0 && std::size_t(panel.selected) < model.camera_windows.size()) {
+        const timeline_bar& b = panel.bars[std::size_t(panel.selected)];
+        draw->AddRect(ImVec2(b.x0 - 1.0f, b.y0 - 1.0f),
+                      ImVec2(std::max(b.x1, b.x0 + 1.0f) + 1.0f, b.y1 + 1.0f), kSelectedBar, 0.0f,
+                      0, 2.0f);
+    }
     drawMarks(draw, axis, at, model,
               mouse.gesture == timeline_mouse::looping ? mouse.dragged() : view.loop, view.time);
     draw->PopClipRect();

@@ -71,6 +71,7 @@ struct timeline_panel {
     std::vector<std::string> lanes; // and its lanes' names, from the top (set once a load)
     double playhead = 0.0;          // and the time of its playhead
     bar_drag drag;                  // a bar being dragged
+    int selected = -1;              // the camera whose bar is outlined, or -1
     // The waveform as last drawn, and the axis's start and span and the columns it was drawn for.
     unsigned waveTexture = 0;
     std::array<double, 3> waveKey{};

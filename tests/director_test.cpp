@@ -7,6 +7,7 @@
 
 #include "scene/scene.h"
 #include "studio/director.h"
+#include "studio/handles.h"
 
 namespace {
 
@@ -104,6 +105,63 @@ TEST(ScenePaths, AreTheCurvesTheSceneMovesAlong) {
     EXPECT_EQ(paths[2].kind, drawn_path::group_path);
     EXPECT_EQ(paths[2].handles[0], glm::vec3(1, 5, 0));
     EXPECT_EQ(sceneCentre(sc), glm::vec3(0, 1, 2));
+    // Each point's element, and the world of a group's curve, for editing them.
+    ASSERT_EQ(paths[2].places.size(), 3u);
+    const element_place& second = sc.source.elements.at(std::size_t(paths[2].places[1]));
+    EXPECT_EQ(std::string(text).substr(second.tag.begin, second.tag.size()),
+              "<point X=\"0\" Y=\"0\" Z=\"1\"/>");
+    EXPECT_EQ(glm::vec3(paths[2].model * glm::vec4(0, 0, 1, 1)), paths[2].handles[1]);
+}
+
+// The pointer on the picture: the handle under it, a point dragged in the plane facing the
+// view, which stays under the pointer, or along the axis nearest the drag.
+TEST(Handles, PickAndDragAsThePointerShows) {
+    picture_map map;
+    map.frame = map.shown = glm::vec2(400, 200);
+    map.origin = glm::vec2(10, 20);
+    const glm::mat4 projection = glm::perspective(glm::radians(45.0f), 2.0f, 0.1f, 100.0f);
+    const glm::vec3 point(1, 0.5f, -2);
+    const struct {
+        glm::vec3 eye;
+        glm::vec2 drag; // pixels
+        int axis;       // the axis moved along, or -1 for the plane facing the view
+    } cases[] = {
+        {{0, 0, 10}, {30, 0}, 0},   {{0, 0, 10}, {3, -40}, 1},  {{10, 0, 0}, {-30, 2}, 2},
+        {{6, 9, 8}, {-25, 10}, -1}, {{0, 0, 10}, {12, 17}, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.axis);
+        map.viewProjection = projection * glm::lookAt(c.eye, point, kUp);
+        const glm::vec2 from = *map.project(point), to = from + c.drag;
+        EXPECT_EQ(map.inFrame(from + map.origin), from);
+        const glm::vec3 ahead = glm::normalize(point - c.eye);
+        const glm::vec3 moved = c.axis < 0 ? dragInPlane(map, point, ahead, from, to)
+                                           : dragAlongAxis(map, point, from, to);
+        if (c.axis >= 0) {
+            glm::vec3 off = moved - point;
+            off[c.axis] = 0.0f;
+            EXPECT_LT(glm::length(off), 1e-5f);
+        } else {
+            EXPECT_NEAR(glm::dot(moved - point, ahead), 0.0f, 1e-4f);
+        }
+        // Dragged along its axis's picture or in the plane, it stays under the pointer.
+        if (c.axis < 0 || std::abs(c.drag[c.axis == 1 ? 0 : 1]) < 3.0f)
+            EXPECT_LT(glm::length(*map.project(moved) - to), c.axis < 0 ? 0.05f : 3.0f);
+    }
+    // The nearest handle within the radius, and none behind the eye or beyond it.
+    map.viewProjection = projection * glm::lookAt(glm::vec3(0, 0, 10), point, kUp);
+    std::vector<drawn_path> paths(2);
+    paths[0].handles = {point, point + glm::vec3(0, 0, 20)};
+    paths[1].handles = {point + glm::vec3(0.05f, 0, 0), point + glm::vec3(3, 0, 0)};
+    const glm::vec2 at = *map.project(point + glm::vec3(0.04f, 0, 0));
+    EXPECT_EQ(nearestHandle(paths, map, at, 8.0f).path, 1);
+    EXPECT_EQ(nearestHandle(paths, map, at, 8.0f).point, 0);
+    EXPECT_FALSE(nearestHandle(paths, map, at + glm::vec2(0, 30), 8.0f).found());
+    EXPECT_FALSE(pointNear(paths, map, at + glm::vec2(0, 30), 8.0f));
+    // An orbit goes round the handle under the pointer, else round the curve there.
+    EXPECT_EQ(*pointNear(paths, map, at, 8.0f), paths[1].handles[0]);
+    paths[0].curve = {point + glm::vec3(0, 1, 0)};
+    EXPECT_EQ(*pointNear(paths, map, *map.project(paths[0].curve[0]), 8.0f), paths[0].curve[0]);
 }
 
 TEST(Bookmarks, BesideTheSceneOrInTheUsersConfiguration) {

@@ -161,3 +161,69 @@ TEST(SceneEdit, AFileThatMayNotBeWrittenIsLeftAsItIs) {
     EXPECT_EQ(slurp(file), kScene);
     EXPECT_FALSE(edit.canUndo());
 }
+
+TEST(SceneEdit, ElementsPutInAndTakenOutAreUndoneExactlyOrRefused) {
+    const std::string points = "<scene>\r\n"
+                               "  <camera start=\"0\" end=\"9\">\r\n"
+                               "    <point X=\"1\" Y=\"2\" Z=\"3\"/>\r\n"
+                               "    <point X=\"4\" Y=\"5\" Z=\"6\"/>\r\n"
+                               "  </camera>\r\n"
+                               "</scene>\r\n";
+    const std::string first = "    <point X=\"1\" Y=\"2\" Z=\"3\"/>\r\n";
+    const std::string second = "    <point X=\"4\" Y=\"5\" Z=\"6\"/>\r\n";
+    const std::string added = "<point X=\"7\" Y=\"8\" Z=\"9\"/>";
+    const xml_source source = scanXml(points);
+    // An editor's save between the gesture and its undo, which the undo keeps.
+    const auto outside = [](const std::string& t) {
+        return replaced(t, "<scene>", "<scene v=\"1\">");
+    };
+    const struct {
+        const char* name;
+        std::string file; // as the gesture finds it
+        value_change change;
+        std::string after;  // the file after it, or empty when refused with message
+        std::string undone; // after the save and an undo, or empty when that is refused
+        const char* message;
+    } cases[] = {
+        {"a point put in after the first", points, insertionAfter(points, source, 2, added),
+         replaced(points, first, first + "    " + added + "\r\n"), outside(points), ""},
+        {"the second point taken out", points, removalOf(points, source, 3),
+         replaced(points, second, ""), outside(points), ""},
+        {"the first point taken out: nothing before it to put it back after", points,
+         removalOf(points, source, 2), replaced(points, first, ""), "", "took out an element"},
+        {"put in after a point an editor took out", replaced(points, second, ""),
+         insertionAfter(points, source, 3, added), "", "",
+         "the file no longer has the <point> number 2"},
+        {"a point an editor changed", replaced(points, "Y=\"5\"", "Y=\"50\""),
+         removalOf(points, source, 3), "", "", "<point> number 2 is no longer as it was"},
+        {"two elements are not one", points, insertionAfter(points, source, 2, "<a/><b/>"), "", "",
+         "not one element on one line"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = sceneFile("structure", c.file);
+        scene_edit edit(file);
+        const edit_result r = edit.apply({c.change});
+        EXPECT_EQ(r.ok, !c.after.empty());
+        EXPECT_EQ(slurp(file), c.after.empty() ? c.file : c.after);
+        if (c.after.empty()) {
+            EXPECT_NE(r.message.find(c.message), std::string::npos) << r.message;
+            continue;
+        }
+        ASSERT_TRUE(edit.undo().ok);
+        EXPECT_EQ(slurp(file), c.file);
+        ASSERT_TRUE(edit.redo().ok);
+        EXPECT_EQ(slurp(file), c.after);
+        put(file, outside(c.after));
+        const edit_result back = edit.undo();
+        EXPECT_EQ(back.ok, !c.undone.empty()) << back.message;
+        EXPECT_EQ(slurp(file), c.undone.empty() ? outside(c.after) : c.undone);
+        if (c.undone.empty()) {
+            EXPECT_NE(back.message.find(c.message), std::string::npos) << back.message;
+            continue;
+        }
+        // And made again on top of the save.
+        ASSERT_TRUE(edit.redo().ok);
+        EXPECT_EQ(slurp(file), outside(c.after));
+    }
+}

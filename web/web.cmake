@@ -25,7 +25,7 @@ target_include_directories(tinyxml2 SYSTEM PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/th
 # Offscreen targets and the preview panels' pictures serve the native programs only.
 set(web_sources ${KESTRINE_CORE_SOURCES} ${KESTRINE_GPU_SOURCES} ${KESTRINE_SCENE_SOURCES}
                 platform/draw_state.cpp platform/gl_target_web.cpp)
-list(REMOVE_ITEM web_sources gpu/offscreen.cpp gpu/panel.cpp gpu/guides.cpp)
+list(REMOVE_ITEM web_sources gpu/offscreen.cpp gpu/panel.cpp gpu/guides.cpp gpu/depth_probe.cpp)
 add_executable(kestrine web/main.cpp app/frame.cpp app/offline.cpp ${web_sources})
 target_include_directories(kestrine PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_include_directories(kestrine SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/host-include)

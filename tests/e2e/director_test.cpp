@@ -10,7 +10,7 @@
 #include <glm/glm.hpp>
 #include <gtest/gtest.h>
 
-#include "preview_window.h"
+#include "director_window.h"
 #include "scene/scene.h"
 
 namespace {
@@ -35,59 +35,9 @@ std::string demoDir(const std::string& name) {
     return dir;
 }
 
-// The layout file's director lines: the view, the projection, the eye and every path.
-struct director_layout {
-    bool shown = false;
-    glm::mat4 view{1.0f}, projection{1.0f};
-    glm::vec3 eye{0.0f};
-    std::vector<std::pair<std::string, std::vector<glm::vec3>>> paths; // "camera 3": samples
-};
-
-director_layout readDirector(const std::string& file) {
-    director_layout l;
-    std::istringstream in(slurp(file));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        std::string what, kind;
-        words >> what;
-        const auto matrix = [&words](glm::mat4& m) {
-            for (int c = 0; c < 4; ++c)
-                for (int r = 0; r < 4; ++r)
-                    words >> m[c][r];
-        };
-        if (what == "director") {
-            words >> kind;
-            l.shown = kind == "shown";
-        } else if (what == "director_view") {
-            matrix(l.view);
-        } else if (what == "director_projection") {
-            matrix(l.projection);
-        } else if (what == "director_eye") {
-            words >> l.eye.x >> l.eye.y >> l.eye.z;
-        } else if (what == "path") {
-            std::string number, selected;
-            std::size_t count = 0;
-            words >> kind >> number >> selected >> count;
-            std::vector<glm::vec3> samples(count);
-            for (glm::vec3& p : samples)
-                words >> p.x >> p.y >> p.z;
-            if (words) l.paths.push_back({kind + " " + number, samples});
-        }
-    }
-    return l;
-}
-
-// Two shots in a row alike: the paused picture as it stays.
-image steady(const preview& p) {
-    image shown = p.shot();
-    e2e::waitFor([&] {
-        const image again = p.shot();
-        const bool same = again.width > 0 && e2e::differing(again, shown, 0) == 0;
-        shown = again;
-        return same;
-    });
-    return shown;
-}
+using e2e::director_layout;
+using e2e::readDirector;
+using e2e::steady;
 
 } // namespace
 

@@ -97,6 +97,15 @@ public:
     void keys(const std::string& names) const {
         output("xdotool windowfocus --sync " + id + " key --delay 60 " + names + " 2>/dev/null");
     }
+    // xdotool's actions on the focused window ("keydown d").
+    void xdo(const std::string& actions) const {
+        output("xdotool windowfocus --sync " + id + " " + actions + " 2>/dev/null");
+    }
+    // The pointer to x, y of the window, then xdotool's `then` ("mousedown 1").
+    void pointer(double x, double y, const std::string& then = "") const {
+        xdo("mousemove --window " + id + " --sync " + std::to_string(int(x)) + " " +
+            std::to_string(int(y)) + " " + then);
+    }
     void steps(const std::vector<key_step>& steps) const {
         for (const key_step& s : steps) {
             SCOPED_TRACE(s.keys);
@@ -170,6 +179,17 @@ inline bool linkDemo(const std::string& dir) {
     const std::string link = "cd '" + dir + "' && for f in demo.xml shaders textures meshes " +
                              "Music; do ln -sfn '" KESTRINE_DEMO_DIR "'/$f $f; done";
     return std::system(link.c_str()) == 0;
+}
+
+// A copy of the demo's scene file, in a work folder of that name, beside links to its assets
+// and music: a scene the studio may edit.
+inline std::string demoCopy(const std::string& name) {
+    const std::string dir = workDir(name);
+    const std::string link = "cd '" + dir + "' && rm -rf Music && cp '" KESTRINE_DEMO_DIR
+                             "/demo.xml' . && for f in shaders textures meshes Music; do ln -sfn '" +
+                             std::string(KESTRINE_DEMO_DIR) + "'/$f $f; done";
+    EXPECT_EQ(std::system(link.c_str()), 0);
+    return dir;
 }
 
 // What the studio's overlay says is where (KESTRINE_PREVIEW_LAYOUT): the ruler's columns and

@@ -35,18 +35,6 @@ void save(const std::string& path, const std::string& text) {
     std::rename((path + ".new").c_str(), path.c_str());
 }
 
-// A copy of the demo's scene file beside links to its assets and music.
-std::string demoCopy(const std::string& name) {
-    const std::string dir = e2e::workDir("studio_edit_" + name);
-    const std::string link =
-        "cd '" + dir +
-        "' && rm -rf Music && cp '" KESTRINE_DEMO_DIR
-        "/demo.xml' . && for f in shaders textures meshes Music; do ln -sfn '" +
-        std::string(KESTRINE_DEMO_DIR) + "'/$f $f; done";
-    EXPECT_EQ(std::system(link.c_str()), 0);
-    return dir;
-}
-
 using bar = e2e::layout::bar;
 using e2e::layout;
 using e2e::readLayout;
@@ -168,7 +156,7 @@ bool ready(const layout& l) {
 } // namespace
 
 TEST(StudioEdit, DraggingCameraThreesLeftEdgeMovesItsStartAndUndoRestoresTheBytes) {
-    const std::string dir = demoCopy("camera3");
+    const std::string dir = e2e::demoCopy("studio_edit_camera3");
     const std::string file = dir + "/demo.xml", original = slurp(file);
     studio s(dir, "demo.xml");
     ASSERT_TRUE(s.pause(ready));
@@ -201,7 +189,7 @@ TEST(StudioEdit, DraggingCameraThreesLeftEdgeMovesItsStartAndUndoRestoresTheByte
 }
 
 TEST(StudioEdit, EachModelHasARowAndABodyDragMovesBothEnds) {
-    const std::string dir = demoCopy("model");
+    const std::string dir = e2e::demoCopy("studio_edit_model");
     const std::string file = dir + "/demo.xml", original = slurp(file);
     studio s(dir, "demo.xml");
     ASSERT_TRUE(s.pause(ready));
@@ -226,7 +214,7 @@ TEST(StudioEdit, EachModelHasARowAndABodyDragMovesBothEnds) {
 }
 
 TEST(StudioEdit, APathPointsYTypedInTheInspectorIsWritten) {
-    const std::string dir = demoCopy("inspector");
+    const std::string dir = e2e::demoCopy("studio_edit_inspector");
     const std::string file = dir + "/demo.xml", original = slurp(file);
     studio s(dir, "demo.xml");
     ASSERT_TRUE(s.pause(ready));
@@ -271,7 +259,7 @@ TEST(StudioEdit, AnEditorsSaveDuringADragIsKeptOrRefusesTheEdit) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string dir = demoCopy(c.name);
+        const std::string dir = e2e::demoCopy("studio_edit_" + std::string(c.name));
         const std::string file = dir + "/demo.xml";
         // Kept: a comment changed. Removed: camera 3's element, so that the fourth is the third.
         std::string outside = slurp(file);
