@@ -93,14 +93,17 @@ void director::turn(float dx, float dy) {
     pitch = std::clamp(pitch - dy * kTurnPerPixel, -kMaxPitch, kMaxPitch);
 }
 
+glm::mat3 director::axes() const {
+    const glm::vec3 right(std::cos(yaw), 0.0f, std::sin(yaw)), ahead = forward();
+    return {right, glm::cross(right, ahead), ahead};
+}
+
 void director::orbit(glm::vec3 centre, float dx, float dy) {
-    // The eye turns about the centre as the view turns, so the centre stays ahead.
-    const float radius = glm::length(eye - centre);
-    if (!(radius > 1e-6f)) return;
-    lookFrom(eye, centre);
+    // The eye turns about the centre with the view, as one rigid body, so that the centre keeps
+    // its place in the picture: the view does not jump to face it when a drag begins.
+    const glm::mat3 before = axes();
     turn(dx, dy);
-    eye = centre - forward() * radius;
-    distance = radius;
+    eye = centre + axes() * glm::transpose(before) * (eye - centre);
 }
 
 void director::scaleSpeed(float notches) {

@@ -23,12 +23,14 @@ public:
     void fly(glm::vec3 held, double seconds);
     // Turns by a pointer's move in pixels: right turns right, down looks down.
     void turn(float dx, float dy);
-    // Circles round centre by a pointer's move, looking at it.
+    // Circles round centre by a pointer's move, turning with it: centre keeps its place in view.
     void orbit(glm::vec3 centre, float dx, float dy);
     // A wheel's notches: each one a quarter faster, or slower.
     void scaleSpeed(float notches);
 
     glm::vec3 forward() const;
+    // Right, up and forward, as the columns.
+    glm::mat3 axes() const;
     glm::vec3 look() const { return eye + forward() * distance; }
     // A static camera standing where the director does.
     camera view() const;
