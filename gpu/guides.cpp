@@ -135,15 +135,17 @@ void guide_painter::segment(glm::vec4 a, glm::vec4 b, glm::vec3 colour, float wi
 // points where it is small on the screen; points behind the eye are all kept.
 std::vector<glm::vec4> guide_painter::thinned(const std::vector<glm::vec4>& strip) const {
     constexpr float kTolerance = 0.5f; // pixels
-    const auto onScreen = [this](glm::vec4 c) { return glm::vec2(c) / c.w * viewport * 0.5f; };
+    std::vector<glm::vec2> shown(strip.size());
+    for (std::size_t i = 0; i < strip.size(); ++i)
+        if (strip[i].w > 0.0f) shown[i] = glm::vec2(strip[i]) / strip[i].w * viewport * 0.5f;
     std::vector<glm::vec4> kept{strip.front()};
     std::size_t anchor = 0;
     for (std::size_t next = 2; next < strip.size(); ++next) {
         bool fits = strip[anchor].w > 0.0f && strip[next].w > 0.0f;
-        const glm::vec2 a = onScreen(strip[anchor]), chord = onScreen(strip[next]) - a;
+        const glm::vec2 a = shown[anchor], chord = shown[next] - a;
         const float length = glm::length(chord);
         for (std::size_t i = anchor + 1; fits && i < next; ++i) {
-            const glm::vec2 d = onScreen(strip[i]) - a;
+            const glm::vec2 d = shown[i] - a;
             const float along = length > 0.0f ? glm::dot(d, chord) / length : 0.0f;
             const float off = length > 0.0f ? std::abs(d.x * chord.y - d.y * chord.x) / length
                                             : glm::length(d);

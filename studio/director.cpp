@@ -37,6 +37,16 @@ std::vector<glm::vec3> points(const curve& c, const glm::mat4& model) {
     return out;
 }
 
+// The samples of a path drawn before through the same points, else new ones: a paused or
+// still picture need not evaluate every curve again each frame.
+std::vector<glm::vec3> samplesOf(const drawn_path& p, const curve& c, const glm::mat4& model,
+                                 const std::vector<drawn_path>* before) {
+    if (before)
+        for (const drawn_path& q : *before)
+            if (q.kind == p.kind && q.number == p.number && q.handles == p.handles) return q.curve;
+    return sampleCurve(c, model);
+}
+
 // A camera's eye at t, held at the ends of its window.
 glm::vec3 eyeAt(const camera& cam, double t) {
     if (!cam.moving()) return cam.eye;
@@ -50,12 +60,13 @@ glm::vec3 eyeAt(const camera& cam, double t) {
 
 // The groups' curve translations, with the walk's matrices at t, which the transforms'
 // kept state gives without changing it.
-void groupPaths(const group& g, glm::mat4 model, double t, std::vector<drawn_path>& out) {
+void groupPaths(const group& g, glm::mat4 model, double t, std::vector<drawn_path>& out,
+                const std::vector<drawn_path>* before) {
     for (const transform& tr : g.transforms) {
         if (tr.kind == curve_translation && tr.path.pointCount() > 0) {
             drawn_path p{.kind = drawn_path::group_path, .number = int(out.size()) + 1};
-            p.curve = sampleCurve(tr.path, model);
             p.handles = points(tr.path, model);
+            p.curve = samplesOf(p, tr.path, model, before);
             p.places = tr.point_places;
             p.model = model;
             out.push_back(std::move(p));
@@ -63,7 +74,7 @@ void groupPaths(const group& g, glm::mat4 model, double t, std::vector<drawn_pat
         model = tr.apply(model, t);
     }
     for (const group& child : g.children)
-        groupPaths(child, model, t, out);
+        groupPaths(child, model, t, out, before);
 }
 
 } // namespace
@@ -114,14 +125,15 @@ camera director::view() const {
     return camera(eye, look(), glm::vec3(0.0f, 1.0f, 0.0f), 0, 0);
 }
 
-std::vector<drawn_path> scenePaths(const scene& sc, double t, int selected) {
+std::vector<drawn_path> scenePaths(const scene& sc, double t, int selected,
+                                   const std::vector<drawn_path>* before) {
     std::vector<drawn_path> out;
     for (std::size_t i = 0; i < sc.cameras.size(); ++i) {
         const camera& cam = sc.cameras[i];
         if (!cam.moving() || cam.path.pointCount() == 0) continue;
         drawn_path p{.number = int(i) + 1, .selected = int(i) == selected};
-        p.curve = sampleCurve(cam.path, glm::mat4(1.0f));
         p.handles = points(cam.path, glm::mat4(1.0f));
+        p.curve = samplesOf(p, cam.path, glm::mat4(1.0f), before);
         if (cam.mode == moving_look_at) p.look = cam.look;
         p.eye = eyeAt(cam, t);
         if (i < sc.camera_places.size()) p.places = sc.camera_places[i].points;
@@ -129,7 +141,7 @@ std::vector<drawn_path> scenePaths(const scene& sc, double t, int selected) {
     }
     std::vector<drawn_path> groups;
     for (const group& g : sc.groups)
-        groupPaths(g, glm::mat4(1.0f), t, groups);
+        groupPaths(g, glm::mat4(1.0f), t, groups, before);
     out.insert(out.end(), groups.begin(), groups.end());
     return out;
 }

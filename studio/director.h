@@ -63,7 +63,9 @@ constexpr int kPathSamples = 32;
 // the same curve evaluation the scene plays with; a group's curve under the model matrix just
 // before its transform. The scene's kept transform state must be that of time t, as after a
 // frame drawn at t. `selected`: the camera index to stand out, or -1.
-std::vector<drawn_path> scenePaths(const scene& sc, double t, int selected);
+// before: the paths drawn last, whose samples are taken again where a path's points are the same.
+std::vector<drawn_path> scenePaths(const scene& sc, double t, int selected,
+                                   const std::vector<drawn_path>* before = nullptr);
 
 // The middle of the box round every camera's points (eyes, look points, path points): what
 // the director orbits where no path is under the pointer.

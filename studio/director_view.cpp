@@ -182,11 +182,12 @@ double director_view::overPicture(const scene& sc, const camera& filming, double
     lastFilming = filming;
     projection = sc.projection;
     if (sought) pivotFromDepth();
+    const std::vector<drawn_path> before = std::move(drawn);
     drawn.clear();
     if (!shown || !paths) return -1.0;
     if (timed) glFinish(); // the scene's drawing done first, so that it is not counted
     const double began = glfwGetTime();
-    drawn = scenePaths(sc, t, selected);
+    drawn = scenePaths(sc, t, selected, &before);
     if (!painter) painter = std::make_unique<guide_painter>();
     drawGuides(filming);
     if (timed) glFinish();

@@ -114,6 +114,14 @@ TEST(ScenePaths, AreTheCurvesTheSceneMovesAlong) {
     EXPECT_EQ(std::string(text).substr(second.tag.begin, second.tag.size()),
               "<point X=\"0\" Y=\"0\" Z=\"1\"/>");
     EXPECT_EQ(glm::vec3(paths[2].model * glm::vec4(0, 0, 1, 1)), paths[2].handles[1]);
+
+    // The frame before's samples are taken again only for a path whose points stay.
+    std::vector<drawn_path> before = paths;
+    before[0].curve[0] = before[2].curve[0] = glm::vec3(7);
+    sc.cameras[1].path.setControlPoint(0, 1, 1.0f);
+    const std::vector<drawn_path> again = scenePaths(sc, 5.0, 2, &before);
+    EXPECT_EQ(again[2].curve[0], glm::vec3(7));
+    EXPECT_EQ(again[0].curve[0], glm::vec3(4, 1, 0));
 }
 
 // The pointer on the picture: the handle under it, a point dragged in the plane facing the
