@@ -100,7 +100,7 @@ guide_painter::~guide_painter() {
 void guide_painter::begin(const glm::mat4& viewProjection, int width, int height) {
     mvp = viewProjection;
     viewport = glm::vec2(float(width), float(height));
-    batch.clear();
+    given.clear();
 }
 
 // Corners 0 and 2 on one side of a line, 1 and 3 on the other; half: the line's half width,
@@ -163,44 +163,62 @@ std::vector<glm::vec4> guide_painter::thinned(const std::vector<glm::vec4>& stri
 
 void guide_painter::lines(const std::vector<glm::vec3>& points, GLenum mode, glm::vec3 colour,
                           float width) {
-    if (points.size() < 2) return;
-    std::vector<glm::vec4> clip;
-    clip.reserve(points.size() + 1);
-    for (const glm::vec3& p : points)
-        clip.push_back(mvp * glm::vec4(p, 1.0f));
-    if (mode == GL_LINES) {
-        for (std::size_t i = 0; i + 1 < clip.size(); i += 2)
-            segment(clip[i], clip[i + 1], colour, width);
-        return;
-    }
-    if (mode == GL_LINE_LOOP) clip.push_back(clip.front());
-    const std::vector<glm::vec4> strip = thinned(clip);
-    for (std::size_t i = 0; i + 1 < strip.size(); ++i)
-        segment(strip[i], strip[i + 1], colour, width);
+    given.push_back({points, mode, colour, width});
 }
 
 void guide_painter::points(const std::vector<glm::vec3>& points, glm::vec3 colour, float size) {
-    const glm::vec2 half = glm::vec2(size) / viewport; // half the size, in clip units over w
-    for (const glm::vec3& p : points) {
-        const glm::vec4 c = mvp * glm::vec4(p, 1.0f);
-        if (c.w <= 0.0f) continue;
-        const auto at = [&](float x, float y) {
-            return c + glm::vec4(half.x * x * c.w, half.y * y * c.w, 0.0f, 0.0f);
-        };
-        quad({at(-1, -1), at(1, -1), at(-1, 1), at(1, 1)}, colour, 0.0f);
+    given.push_back({points, GL_POINTS, colour, size});
+}
+
+void guide_painter::widen(const guide& g) {
+    std::vector<glm::vec4> clip;
+    clip.reserve(g.points.size() + 1);
+    for (const glm::vec3& p : g.points)
+        clip.push_back(mvp * glm::vec4(p, 1.0f));
+    if (g.mode == GL_POINTS) {
+        const glm::vec2 half = glm::vec2(g.width) / viewport; // in clip units over w
+        for (const glm::vec4& c : clip) {
+            const auto at = [&](float x, float y) {
+                return c + glm::vec4(half.x * x * c.w, half.y * y * c.w, 0.0f, 0.0f);
+            };
+            if (c.w > 0.0f) quad({at(-1, -1), at(1, -1), at(-1, 1), at(1, 1)}, g.colour, 0.0f);
+        }
+        return;
     }
+    if (clip.size() < 2) return;
+    if (g.mode == GL_LINES) {
+        for (std::size_t i = 0; i + 1 < clip.size(); i += 2)
+            segment(clip[i], clip[i + 1], g.colour, g.width);
+        return;
+    }
+    if (g.mode == GL_LINE_LOOP) clip.push_back(clip.front());
+    const std::vector<glm::vec4> strip = thinned(clip);
+    for (std::size_t i = 0; i + 1 < strip.size(); ++i)
+        segment(strip[i], strip[i + 1], g.colour, g.width);
 }
 
 void guide_painter::end() {
-    if (!program || batch.empty()) return;
+    if (!program) return;
     const kept_state kept;
+    glBindVertexArray(vertex_array);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    // A still picture (paused, the view unmoved) gives the same guides frame after frame: the
+    // triangles already in the buffer are drawn again.
+    if (given != shown || mvp != shownMvp || viewport != shownViewport) {
+        batch.clear();
+        for (const guide& g : given)
+            widen(g);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(batch.size() * sizeof(vertex)), batch.data(),
+                     GL_STREAM_DRAW);
+        shownCount = GLsizei(batch.size());
+        std::swap(given, shown);
+        shownMvp = mvp;
+        shownViewport = viewport;
+    }
+    if (shownCount == 0) return;
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glBindVertexArray(vertex_array);
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(batch.size() * sizeof(vertex)), batch.data(),
-                 GL_STREAM_DRAW);
     glUseProgram(program);
-    glDrawArrays(GL_TRIANGLES, 0, GLsizei(batch.size()));
+    glDrawArrays(GL_TRIANGLES, 0, shownCount);
 }

@@ -36,6 +36,14 @@ private:
         // square is (0, 1). The edge fades over a pixel: smooth lines without multisampling.
         glm::vec2 edge;
     };
+    struct guide {
+        std::vector<glm::vec3> points;
+        GLenum mode;  // GL_POINTS for points
+        glm::vec3 colour;
+        float width;  // a point's size
+        bool operator==(const guide&) const = default;
+    };
+    void widen(const guide& g);
     void segment(glm::vec4 a, glm::vec4 b, glm::vec3 colour, float width);
     void quad(const glm::vec4 (&corner)[4], glm::vec3 colour, float half);
     std::vector<glm::vec4> thinned(const std::vector<glm::vec4>& strip) const;
@@ -45,4 +53,8 @@ private:
     glm::mat4 mvp = glm::mat4(1.0f);
     glm::vec2 viewport = glm::vec2(1.0f);
     std::vector<vertex> batch;
+    std::vector<guide> given, shown; // this picture's, and those whose triangles are drawn
+    glm::mat4 shownMvp = glm::mat4(0.0f);
+    glm::vec2 shownViewport = glm::vec2(0.0f);
+    GLsizei shownCount = 0;
 };

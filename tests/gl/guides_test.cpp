@@ -73,4 +73,17 @@ TEST(Guides, ThinnedCurvesStayOnTheirSamplesOverThePictureAndWhatIsBehindTheEyeI
     EXPECT_FALSE(seen.redAt(vp * glm::vec4(1.05f, 0.0f, 0, 1)));
     // The segment from just before the eye to just behind it, drawn, would cross the middle.
     EXPECT_FALSE(seen.redAt(vp * glm::vec4(0, 0, 0, 1)));
+
+    // The same guides again over a new frame, as a still picture gives them: drawn the same.
+    target.bind();
+    glClear(GL_COLOR_BUFFER_BIT);
+    target.bindPicture();
+    painter.begin(vp, kSize, kSize);
+    painter.lines(curve, GL_LINE_LOOP, {1, 0, 0}, 3.0f);
+    painter.lines(through, GL_LINE_STRIP, {1, 0, 0}, 3.0f);
+    painter.points({glm::vec3(0.9f, 0, 0)}, {1, 0, 0}, 9.0f);
+    painter.end();
+    picture again;
+    ASSERT_TRUE(target.readRgb(again.rgb, why)) << why;
+    EXPECT_EQ(again.rgb, seen.rgb);
 }
