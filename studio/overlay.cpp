@@ -98,7 +98,7 @@ void studio_overlay::loaded(const std::string& file, scene& sc,
     playing = &sc;
     problems.loaded(refusal, found);
     editing.loaded(file, sc);
-    inspector.loaded();
+    properties.loaded();
     // An edit refused stays said until one goes through.
     if (editing.note) problems.add(*editing.note);
     readModel(peaks && peaks->status() == music_peaks::ready ? peaks->seconds() : -1.0);
@@ -134,7 +134,7 @@ preview_requests studio_overlay::draw(const preview_view& view) {
         drawTimeline(timeline, view, model, groupPaths, path, peaks.get(), float(width),
                      float(height), asked);
         editing.followDrag(timeline.drag, model);
-        inspector.draw(*playing, editing, timeline.placed.top);
+        properties.draw(*playing, editing, timeline.placed.top);
         drawProblems(float(width), timeline.placed.top);
         const ImGuiIO& io = ImGui::GetIO();
         pathEditing.follow(director, editing, map, !io.WantCaptureMouse);
@@ -271,7 +271,7 @@ void studio_overlay::writeLayout(float width, float height) {
         addLine(text, "problems %s %.1f %.1f %.1f %.1f\n", problemsOpen ? "open" : "closed",
                 problemsBox[0], problemsBox[1], problemsBox[2], problemsBox[3]);
         addLine(text, "keys %s\n", ImGui::GetIO().WantTextInput ? "field" : "preview");
-        for (const inspector_field& f : inspector.fields)
+        for (const property_field& f : properties.fields)
             addLine(text, "field %s %d %s %.1f %.1f %.1f %.1f\n", f.element.c_str(), f.number,
                     f.attribute.c_str(), f.x0, f.y0, f.x1, f.y1);
     }

@@ -10,7 +10,7 @@
 #include "authoring/timeline.h"
 #include "studio/director_view.h"
 #include "studio/editing.h"
-#include "studio/inspector.h"
+#include "studio/properties.h"
 #include "studio/music_peaks.h"
 #include "studio/path_editing.h"
 #include "studio/timeline_panel.h"
@@ -62,7 +62,7 @@ private:
     path_editing pathEditing;
     double playhead = 0.0; // the time of the last frame drawn
     studio_editing editing;
-    inspector_panel inspector;
+    properties_panel properties;
     std::array<float, 4> problemsBox{}; // the problems' window: left, top, width and height
     std::string copied;
     const char* const layoutPath = std::getenv("KESTRINE_PREVIEW_LAYOUT");

@@ -153,7 +153,7 @@ TEST(DirectorEdit, KeyFromViewWritesTheEyeAndAPointPutInIsTakenOutAgain) {
     ASSERT_GE(k, 0);
     d.press(k, pointOf(path, k));
     d.letGo(k);
-    // The inspector shows the point's element (camera 3's first point is the demo's ninth).
+    // The properties panel shows the point's element (camera 3's first point is the demo's ninth).
     d.p.keys("Tab");
     const std::string field = "point " + std::to_string(8 + k) + " X ";
     EXPECT_TRUE(e2e::waitFor([&] {

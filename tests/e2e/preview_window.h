@@ -193,7 +193,7 @@ inline std::string demoCopy(const std::string& name) {
 }
 
 // What the studio's overlay says is where (KESTRINE_PREVIEW_LAYOUT): the ruler's columns and
-// times, the music lane, every bar, a bar being dragged, the inspector's fields and who takes
+// times, the music lane, every bar, a bar being dragged, the properties panel's fields and who takes
 // the keys, the problems.
 struct layout {
     bool shown = false;
@@ -219,7 +219,7 @@ struct layout {
     double loopFrom = 0, loopTo = 0;
     std::string drag = "none", keys; // a bar being dragged, to what; who takes the keys
     double dragStart = 0, dragEnd = 0;
-    std::vector<std::string> fields; // the inspector's
+    std::vector<std::string> fields; // the properties panel's
 
     // The time the overlay gives pixel column x.
     double timeAt(double x) const { return start + (x - left) / width * span; }

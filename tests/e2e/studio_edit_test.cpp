@@ -213,8 +213,8 @@ TEST(StudioEdit, EachModelHasARowAndABodyDragMovesBothEnds) {
     EXPECT_EQ(differing(s.frameAt(13), captured(dir, "demo.xml", 13)), 0);
 }
 
-TEST(StudioEdit, APathPointsYTypedInTheInspectorIsWritten) {
-    const std::string dir = e2e::demoCopy("studio_edit_inspector");
+TEST(StudioEdit, APathPointsYTypedInThePropertiesPanelIsWritten) {
+    const std::string dir = e2e::demoCopy("studio_edit_properties");
     const std::string file = dir + "/demo.xml", original = slurp(file);
     studio s(dir, "demo.xml");
     ASSERT_TRUE(s.pause(ready));

@@ -1,5 +1,5 @@
-// The inspector panel: see inspector.h.
-#include "studio/inspector.h"
+// The properties panel: see properties.h.
+#include "studio/properties.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,7 +17,7 @@ namespace {
 struct field_context {
     const scene& sc;
     studio_editing& editing;
-    inspector_panel& panel;
+    properties_panel& panel;
 };
 
 // The attribute's text as the field shows it: the panel's while edited, else the file's.
@@ -127,7 +127,7 @@ void pointRow(const field_context& c, int place, int number) {
 
 } // namespace
 
-void inspector_panel::draw(const scene& sc, studio_editing& editing, float top) {
+void properties_panel::draw(const scene& sc, studio_editing& editing, float top) {
     fields.clear();
     const int place = editing.selected;
     open = place >= 0 && std::size_t(place) < sc.source.elements.size();
@@ -138,7 +138,7 @@ void inspector_panel::draw(const scene& sc, studio_editing& editing, float top) 
                                         ImVec2(300.0f, std::max(60.0f, top - 20.0f)));
     ImGui::SetNextWindowBgAlpha(0.9f);
     char title[96];
-    std::snprintf(title, sizeof title, "%s, line %d###inspector", e.name.c_str(), e.line);
+    std::snprintf(title, sizeof title, "%s, line %d###properties", e.name.c_str(), e.line);
     bool keep = true;
     ImGui::Begin(title, &keep,
                  ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
