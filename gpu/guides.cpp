@@ -1,6 +1,8 @@
 // Guides over a picture: see guides.h.
 #include "gpu/guides.h"
 
+#include "gpu/program_check.h"
+
 #include <cmath>
 #include <cstddef>
 
@@ -22,30 +24,13 @@ out vec4 colour;
 void main() { colour = vec4(tint, clamp(across.y + 0.5 - abs(across.x), 0.0, 1.0)); }
 )";
 
-GLuint compile(GLenum stage, const char* source) {
-    const GLuint s = glCreateShader(stage);
-    glShaderSource(s, 1, &source, nullptr);
-    glCompileShader(s);
-    return s;
-}
-
 // 0 when it does not build: the guides are then not drawn, the picture still is.
 GLuint build() {
-    const GLuint stages[2] = {compile(GL_VERTEX_SHADER, kVertex),
-                              compile(GL_FRAGMENT_SHADER, kFragment)};
-    GLuint program = glCreateProgram();
-    for (GLuint s : stages) {
-        glAttachShader(program, s);
-        glDeleteShader(s);
-    }
-    glLinkProgram(program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (!linked) {
-        glDeleteProgram(program);
-        program = 0;
-    }
-    return program;
+    program_report report;
+    const GLuint program = buildProgram(kVertex, kFragment, report);
+    if (report.linked) return program;
+    glDeleteProgram(program);
+    return 0;
 }
 
 // Keeps the state the guides change and gives it back when it goes.
