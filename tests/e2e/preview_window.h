@@ -68,10 +68,14 @@ public:
                             args + " </dev/null >out.txt 2>err.txt") {}
 
     // Waits for the window, whose title starts with the scene file's name.
+    // xdotool gives up at once on an X error, as when a window goes while it searches (a
+    // preview just closed): search again until the deadline.
     bool find(const std::string& file) {
-        id = output("timeout 60 xdotool search --sync --name '^" + file + " [|]' 2>/dev/null");
-        id = id.substr(0, id.find('\n'));
-        return !id.empty();
+        return e2e::waitFor([&] {
+            id = output("timeout 60 xdotool search --sync --name '^" + file + " [|]' 2>/dev/null");
+            id = id.substr(0, id.find('\n'));
+            return !id.empty();
+        });
     }
     std::string title() const {
         std::string t = output("xdotool getwindowname " + id + " 2>/dev/null");
