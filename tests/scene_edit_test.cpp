@@ -1,8 +1,11 @@
 // The studio's gestures on a scene file: the bytes they change, how they meet an editor's save,
 // the atomic write, and undo and redo.
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -160,6 +163,34 @@ TEST(SceneEdit, AFileThatMayNotBeWrittenIsLeftAsItIs) {
         << r.message;
     EXPECT_EQ(slurp(file), kScene);
     EXPECT_FALSE(edit.canUndo());
+}
+
+TEST(SceneEdit, AFullDiskLeavesTheFileAsItIsAndNothingBesideIt) {
+    if (geteuid() != 0) GTEST_SKIP() << "a small file system of its own needs root";
+    const std::string file = sceneFile("full");
+    const std::string dir = fs::path(file).parent_path().string();
+    ASSERT_EQ(mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k"), 0) << std::strerror(errno);
+    struct unmount {
+        std::string at;
+        ~unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmounted{dir};
+    put(file, kScene);
+    {
+        std::ofstream filler(dir + "/filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), std::streamsize(block.size())) && filler.flush()) {}
+    }
+    scene_edit edit(file);
+    const edit_result r = edit.apply({change(kScene, 2, "start", "18")});
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.message.find("not written: the disk is full"), std::string::npos) << r.message;
+    EXPECT_EQ(slurp(file), kScene);
+    EXPECT_FALSE(edit.canUndo());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    // Room made, the same gesture is written.
+    fs::remove(dir + "/filler");
+    EXPECT_TRUE(edit.apply({change(kScene, 2, "start", "18")}).ok);
+    EXPECT_EQ(slurp(file), replaced(kScene, "start=\"20\"", "start=\"18\""));
 }
 
 TEST(SceneEdit, ElementsPutInAndTakenOutAreUndoneExactlyOrRefused) {
