@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "bench/bench_folder.h"
 #include "platform/context.h"
 #include "scene/scene.h"
 
@@ -56,7 +57,12 @@ int main(int argc, char** argv) {
     glViewport(0, 0, 256, 256);
     glEnable(GL_DEPTH_TEST);
 
-    const std::string path = "/tmp/kestrine_draw_bench.xml";
+    const std::string folder = benchFolder();
+    if (folder.empty()) {
+        std::fprintf(stderr, "bench: no folder of this user's alone under TMPDIR\n");
+        return 1;
+    }
+    const std::string path = folder + "/draw_bench.xml";
     std::ofstream(path) << treeScene(KESTRINE_TEST_DATA "/player");
     load_options options;
     options.trace = nullptr;

@@ -13,7 +13,9 @@ import statistics
 import subprocess
 import sys
 
-MESHES = {"1M": "/tmp/kestrine_bench_1000000.obj", "100k": "/tmp/kestrine_bench_100000.obj"}
+from bench_folder import mesh
+
+MESHES = {"1M": mesh(1000000), "100k": mesh(100000)}
 READERS = {
     "1M": ["memchr", "loadOBJ", "loadOBJ-1", "fscanf", "tinyobjloader"],
     "100k": ["memchr", "loadOBJ", "loadOBJ-1"],

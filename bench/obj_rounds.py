@@ -20,7 +20,9 @@ import subprocess
 import sys
 import time
 
-MESH = "/tmp/kestrine_bench_1000000.obj"
+from bench_folder import mesh
+
+MESH = mesh(1000000)
 
 
 def vmstat(name):
