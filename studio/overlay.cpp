@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 // GL's declarations come from GLEW, through the scene's header.
 #define GLFW_INCLUDE_NONE
@@ -48,6 +50,36 @@ bool drawProblem(const diagnostic& d, const std::string& text, int id, float wid
     return clicked;
 }
 
+// Dear ImGui 1.86 reads each key's state once a frame, so a key pressed and let go between two
+// frames (a quick tap on a slow frame) would never be seen down. Such a release is kept back
+// until a frame has seen the press. Releases reach the preview's keys late by as much; it acts
+// on presses only.
+namespace taps {
+GLFWwindow* window = nullptr;
+GLFWkeyfun next = nullptr; // the panels', which passes keys on to the preview's
+std::vector<int> pressed;  // since the last frame began
+struct release {
+    int key, scancode, mods;
+};
+std::vector<release> kept;
+
+void onKey(GLFWwindow* w, int key, int scancode, int action, int mods) {
+    if (action == GLFW_RELEASE && std::find(pressed.begin(), pressed.end(), key) != pressed.end()) {
+        kept.push_back({key, scancode, mods});
+        return;
+    }
+    if (action == GLFW_PRESS) pressed.push_back(key);
+    if (next) next(w, key, scancode, action, mods);
+}
+
+// Once a frame has read the keys.
+void frameBegun() {
+    pressed.clear();
+    for (const release& r : std::exchange(kept, {}))
+        if (next) next(window, r.key, r.scancode, GLFW_RELEASE, r.mods);
+}
+} // namespace taps
+
 // printf to the end of text.
 template <typename... Args> void addLine(std::string& text, const char* format, Args... args) {
     char line[512];
@@ -68,6 +100,8 @@ void studio_overlay::attach(GLFWwindow* w, bool show) {
     ImGui::StyleColorsDark();
     // After the preview's key callback is set, so that keys reach both.
     ImGui_ImplGlfw_InitForOpenGL(w, true);
+    taps::window = w;
+    taps::next = glfwSetKeyCallback(w, taps::onKey);
     ImGui_ImplOpenGL3_Init("#version 330 core");
     // A frame of nothing, so that the font has its size before the first frame is shown: the
     // picture above the panels is scaled to their height from the first frame on, hidden or not.
@@ -85,6 +119,10 @@ void studio_overlay::detach() {
     if (!window) return;
     director.detach();
     releaseWaveform(timeline);
+    glfwSetKeyCallback(window, taps::next);
+    taps::next = nullptr;
+    taps::pressed.clear();
+    taps::kept.clear();
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext();
@@ -125,12 +163,14 @@ preview_requests studio_overlay::draw(const preview_view& view) {
         if (timeline.mouse.gesture == timeline_mouse::seeking) asked.release = true;
         timeline.mouse.gesture = timeline_mouse::none;
         ImGui::GetIO().MouseWheel = 0.0f;
+        taps::frameBegun();
         pathEditing.follow(director, editing, map, true);
         director.follow(true, 0.0f, map);
     } else {
         ImGui_ImplOpenGL3_NewFrame();
         ImGui_ImplGlfw_NewFrame();
         ImGui::NewFrame();
+        taps::frameBegun();
         drawTimeline(timeline, view, model, groupPaths, path, peaks.get(), float(width),
                      float(height), asked);
         editing.followDrag(timeline.drag, model);
