@@ -83,8 +83,7 @@ value_change changeOf(std::string_view text, const xml_source& source, int index
     return c;
 }
 
-value_change insertionAfter(std::string_view, const xml_source& source, int index,
-                            std::string_view element) {
+value_change insertionAfter(const xml_source& source, int index, std::string_view element) {
     value_change c{value_change::insert_element, keyOf(source, index), "", true, "", ""};
     c.after = std::string(element);
     return c;

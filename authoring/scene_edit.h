@@ -45,8 +45,7 @@ value_change changeOf(std::string_view text, const xml_source& source, int index
 
 // Puts element (its text, one line) after the element at index of source, in that line's
 // indentation.
-value_change insertionAfter(std::string_view text, const xml_source& source, int index,
-                            std::string_view element);
+value_change insertionAfter(const xml_source& source, int index, std::string_view element);
 // Takes out the element at index of source, with everything inside it.
 value_change removalOf(std::string_view text, const xml_source& source, int index);
 

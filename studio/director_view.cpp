@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -206,11 +205,10 @@ void director_view::pivotFromDepth() {
     if (!probe) probe = std::make_unique<depth_probe>();
     const std::optional<float> depth = probe->at(x, y);
     if (!depth || !(*depth < 1.0f)) return;
-    const glm::vec4 ndc(2.0f * (float(x) + 0.5f) / float(box[2]) - 1.0f,
-                        2.0f * (float(y) + 0.5f) / float(box[3]) - 1.0f, 2.0f * *depth - 1.0f,
-                        1.0f);
-    const glm::vec4 world = glm::inverse(projection * seen.viewMatrix()) * ndc;
-    if (std::abs(world.w) > 1e-12f) pivot = glm::vec3(world) / world.w;
+    picture_map map;
+    map.frame = glm::vec2(float(box[2]), float(box[3]));
+    map.viewProjection = viewProjection();
+    pivot = map.unproject(glm::floor(at) + 0.5f, *depth); // the pixel's centre
 }
 
 // Group curves, look lines, handles and the frustum first, the cameras' paths over them, the

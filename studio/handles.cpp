@@ -26,6 +26,21 @@ float alongLine(const picture_map& map, glm::vec2 at, glm::vec3 point, glm::vec3
     return std::abs(denominator) > 1e-6f ? (b * e - d) / denominator : 0.0f;
 }
 
+// The index of the point of `points` shown nearest `at` within `nearest` pixels, which then
+// becomes its distance; -1 when none is that near.
+int nearer(const std::vector<glm::vec3>& points, const picture_map& map, glm::vec2 at,
+           float& nearest) {
+    int best = -1;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const std::optional<glm::vec2> shown = map.project(points[k]);
+        if (shown && glm::length(*shown - at) <= nearest) {
+            nearest = glm::length(*shown - at);
+            best = int(k);
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 glm::vec2 picture_map::inFrame(glm::vec2 window) const {
@@ -39,13 +54,16 @@ std::optional<glm::vec2> picture_map::project(glm::vec3 world) const {
     return glm::vec2((ndc.x + 1.0f) * 0.5f * frame.x, (1.0f - ndc.y) * 0.5f * frame.y);
 }
 
+glm::vec3 picture_map::unproject(glm::vec2 at, float depth) const {
+    const glm::vec4 ndc(2.0f * at.x / frame.x - 1.0f, 1.0f - 2.0f * at.y / frame.y,
+                        2.0f * depth - 1.0f, 1.0f);
+    const glm::vec4 world = glm::inverse(viewProjection) * ndc;
+    return glm::vec3(world) / world.w;
+}
+
 void picture_map::ray(glm::vec2 at, glm::vec3& origin, glm::vec3& direction) const {
-    const glm::vec2 ndc(2.0f * at.x / frame.x - 1.0f, 1.0f - 2.0f * at.y / frame.y);
-    const glm::mat4 back = glm::inverse(viewProjection);
-    const glm::vec4 near = back * glm::vec4(ndc, -1.0f, 1.0f),
-                    far = back * glm::vec4(ndc, 1.0f, 1.0f);
-    origin = glm::vec3(near) / near.w;
-    direction = glm::normalize(glm::vec3(far) / far.w - origin);
+    origin = unproject(at, 0.0f);
+    direction = glm::normalize(unproject(at, 1.0f) - origin);
 }
 
 handle_ref nearestHandle(const std::vector<drawn_path>& paths, const picture_map& map, glm::vec2 at,
@@ -53,13 +71,7 @@ handle_ref nearestHandle(const std::vector<drawn_path>& paths, const picture_map
     handle_ref best;
     float nearest = radius;
     for (std::size_t i = 0; i < paths.size(); ++i)
-        for (std::size_t k = 0; k < paths[i].handles.size(); ++k) {
-            const std::optional<glm::vec2> shown = map.project(paths[i].handles[k]);
-            if (shown && glm::length(*shown - at) <= nearest) {
-                nearest = glm::length(*shown - at);
-                best = {int(i), int(k)};
-            }
-        }
+        if (const int k = nearer(paths[i].handles, map, at, nearest); k >= 0) best = {int(i), k};
     return best;
 }
 
@@ -70,13 +82,7 @@ std::optional<glm::vec3> pointNear(const std::vector<drawn_path>& paths, const p
     std::optional<glm::vec3> best;
     float nearest = radius;
     for (const drawn_path& p : paths)
-        for (const glm::vec3& q : p.curve) {
-            const std::optional<glm::vec2> shown = map.project(q);
-            if (shown && glm::length(*shown - at) <= nearest) {
-                nearest = glm::length(*shown - at);
-                best = q;
-            }
-        }
+        if (const int k = nearer(p.curve, map, at, nearest); k >= 0) best = p.curve[std::size_t(k)];
     return best;
 }
 

@@ -20,6 +20,8 @@ struct picture_map {
     glm::vec2 inFrame(glm::vec2 window) const;
     // Where a world point shows in the frame's pixels; none behind the eye.
     std::optional<glm::vec2> project(glm::vec3 world) const;
+    // The world point shown at a frame pixel with that depth (0 near, 1 far).
+    glm::vec3 unproject(glm::vec2 at, float depth) const;
     // The ray through a frame pixel: a point on the near plane and its direction into the scene.
     void ray(glm::vec2 at, glm::vec3& origin, glm::vec3& direction) const;
 };

@@ -1,6 +1,7 @@
 // The paths' points and cameras edited in the director's picture: see path_editing.h.
 #include "studio/path_editing.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -116,7 +117,7 @@ void path_editing::key(int key, int, const director_view& d, studio_editing& edi
         const int after = lastCamera(sc);
         if (after < 0) return editing.problem(-1, "no camera added: the scene has no elements");
         editing.structural(
-            insertionAfter(sc.source_text, sc.source, after, cameraHere(d.flyer(), playhead)));
+            insertionAfter(sc.source, after, cameraHere(d.flyer(), playhead)));
         return;
     }
     const int place = editing.selected;
@@ -125,15 +126,16 @@ void path_editing::key(int key, int, const director_view& d, studio_editing& edi
     const drawn_path& p = d.drawnPaths()[std::size_t(h.path)];
     const glm::vec3 at = local(p.model, eye);
     if (key == GLFW_KEY_K) {
-        for (const field_value& v : pointValues(place, at))
+        const std::vector<field_value> values = pointValues(place, at);
+        for (const field_value& v : values)
             editing.live(v);
-        editing.finish(pointValues(place, at));
+        editing.finish(values);
     } else if (key == GLFW_KEY_I) {
         const std::string name = sc.source.elements[std::size_t(place)].name;
         std::string text = "<" + name;
         for (const field_value& v : pointValues(place, at))
             text += " " + v.attribute + "=\"" + v.text + "\"";
-        editing.structural(insertionAfter(sc.source_text, sc.source, place, text + "/>"));
+        editing.structural(insertionAfter(sc.source, place, text + "/>"));
         editing.selected = place + 1; // a point holds nothing: the new one comes next
     } else if (key == GLFW_KEY_DELETE) {
         if (p.handles.size() <= std::size_t(kPathLeast))

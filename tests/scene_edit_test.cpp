@@ -216,18 +216,18 @@ TEST(SceneEdit, ElementsPutInAndTakenOutAreUndoneExactlyOrRefused) {
         std::string undone; // after the save and an undo, or empty when that is refused
         const char* message;
     } cases[] = {
-        {"a point put in after the first", points, insertionAfter(points, source, 2, added),
+        {"a point put in after the first", points, insertionAfter(source, 2, added),
          replaced(points, first, first + "    " + added + "\r\n"), outside(points), ""},
         {"the second point taken out", points, removalOf(points, source, 3),
          replaced(points, second, ""), outside(points), ""},
         {"the first point taken out: nothing before it to put it back after", points,
          removalOf(points, source, 2), replaced(points, first, ""), "", "took out an element"},
         {"put in after a point an editor took out", replaced(points, second, ""),
-         insertionAfter(points, source, 3, added), "", "",
+         insertionAfter(source, 3, added), "", "",
          "the file no longer has the <point> number 2"},
         {"a point an editor changed", replaced(points, "Y=\"5\"", "Y=\"50\""),
          removalOf(points, source, 3), "", "", "<point> number 2 is no longer as it was"},
-        {"two elements are not one", points, insertionAfter(points, source, 2, "<a/><b/>"), "", "",
+        {"two elements are not one", points, insertionAfter(source, 2, "<a/><b/>"), "", "",
          "not one element on one line"},
     };
     for (const auto& c : cases) {
